@@ -1,0 +1,38 @@
+# Front end to CMake. `make run` builds and starts the demo; `make test` builds
+# and runs every test. Both install missing Debian packages first.
+#   make test SANITIZER=asan   AddressSanitizer + UndefinedBehaviorSanitizer
+#   make test SANITIZER=tsan   ThreadSanitizer
+#   make fuzz                  libFuzzer targets (clang), built in build-fuzz/
+
+SANITIZER ?=
+BUILD ?= build$(if $(SANITIZER),-$(SANITIZER))
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build test run fuzz bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD) -DONDREL_SANITIZER=$(SANITIZER)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	scripts/run-tests.sh $(BUILD)
+
+run: build
+	scripts/run-demo.sh $(BUILD)
+
+fuzz: deps
+	CXX=clang++ cmake -S . -B build-fuzz -DONDREL_BUILD_FUZZ=ON -DONDREL_BUILD_TESTS=OFF -DONDREL_BUILD_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS)
+
+bench: build
+	$(BUILD)/bench/ondrel_latency_bench
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz

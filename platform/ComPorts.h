@@ -1,0 +1,15 @@
+// COM port numbers (1..20) name serial devices. Key "COM<n>" of section
+// "COM Devices" in the application profile gives the device path when present
+// ("COM3=/dev/ttyUSB0"); otherwise COM n is /dev/ttyS<n-1>.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+inline constexpr unsigned kFirstComPort = 1;
+inline constexpr unsigned kLastComPort = 20;
+
+std::string ComPortDevicePath(unsigned portNumber);
+
+} // namespace platform

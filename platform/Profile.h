@@ -1,0 +1,48 @@
+// The application profile: integer and string settings by (section, key), kept in
+// one INI file. Every query reads the file, so a change made by another program is
+// seen at once; every write replaces the file atomically (temporary file + rename)
+// with mode 0600 and keeps all other keys. All methods are safe from any thread.
+//
+// File format: "[Section]" lines and "key=value" lines. Keys are taken verbatim,
+// spaces included ("MIREL 000 User ID=alice"); a malformed line is skipped.
+#pragma once
+
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class Profile {
+public:
+    explicit Profile(std::filesystem::path file);
+
+    // Missing section or key, or a value that is not a decimal integer, gives `fallback`.
+    int GetProfileInt(std::string_view section, std::string_view key, int fallback) const;
+    std::string GetProfileString(std::string_view section, std::string_view key,
+                                 std::string_view fallback) const;
+    // 1 on success, 0 when the file could not be written (the old file is then intact).
+    int WriteProfileInt(std::string_view section, std::string_view key, int value);
+    int WriteProfileString(std::string_view section, std::string_view key, std::string_view value);
+
+    const std::filesystem::path& path() const { return file_; }
+
+    // $ONDREL_PROFILE if set, else $XDG_CONFIG_HOME/ORVANE/Ondrel.ini
+    // (~/.config/ORVANE/Ondrel.ini when XDG_CONFIG_HOME is unset or empty).
+    static std::filesystem::path defaultPath();
+    // The value of "--profile FILE" or "--profile=FILE" anywhere in argv, if given.
+    static std::optional<std::filesystem::path> pathFromArguments(int argc, const char* const* argv);
+
+private:
+    std::filesystem::path file_;
+    mutable std::mutex mutex_;
+};
+
+// The running application's profile, which the libraries read and write.
+// Until SetApplicationProfilePath is called it is Profile::defaultPath().
+Profile& ApplicationProfile();
+void SetApplicationProfilePath(const std::filesystem::path& file);
+
+} // namespace platform

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when any is missing.
+# As root it runs apt-get; otherwise it prints the command to run and fails.
+set -euo pipefail
+
+packages=(build-essential cmake make pkg-config googletest libgtest-dev libgmock-dev
+          libbenchmark-dev clang libclang-rt-dev socat)
+if [[ "${ONDREL_WITH_GUI:-1}" == 1 ]]; then
+    packages+=(qt6-base-dev qt6-base-dev-tools libgl-dev)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+if [[ $(id -u) -ne 0 ]]; then
+    echo "Missing packages. Run as root:" >&2
+    echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,38 @@
+// A plain TCP client on 127.0.0.1 for tests of the network side.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+namespace testsupport {
+
+class LoopbackClient {
+public:
+    // Connects to 127.0.0.1:port, retrying for up to `limit` while the server starts.
+    explicit LoopbackClient(unsigned port, std::chrono::milliseconds limit = std::chrono::seconds(5));
+    ~LoopbackClient();
+    LoopbackClient(const LoopbackClient&) = delete;
+    LoopbackClient& operator=(const LoopbackClient&) = delete;
+
+    bool connected() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    void send(std::string_view bytes);
+    // Reads until the received text contains `terminator`, the peer closes, or
+    // `limit` passes; returns everything read.
+    std::string receiveUntil(std::string_view terminator,
+                             std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // Reads whatever arrives within `limit`.
+    std::string receiveFor(std::chrono::milliseconds limit);
+    // True when the server closed the connection within `limit` (reads and drops data).
+    bool waitForClose(std::chrono::milliseconds limit = std::chrono::seconds(5));
+    void close();
+
+private:
+    int fd_ = -1;
+};
+
+// A free TCP port on the loopback interface at the time of the call.
+unsigned FreeTcpPort();
+
+} // namespace testsupport
