@@ -27,7 +27,9 @@ public:
     int WriteProfileInt(std::string_view section, std::string_view key, int value);
     int WriteProfileString(std::string_view section, std::string_view key, std::string_view value);
 
-    const std::filesystem::path& path() const { return file_; }
+    std::filesystem::path path() const;
+    // Points this profile at another file; later calls use it.
+    void setPath(std::filesystem::path file);
 
     // $ONDREL_PROFILE if set, else $XDG_CONFIG_HOME/ORVANE/Ondrel.ini
     // (~/.config/ORVANE/Ondrel.ini when XDG_CONFIG_HOME is unset or empty).
@@ -40,8 +42,9 @@ private:
     mutable std::mutex mutex_;
 };
 
-// The running application's profile, which the libraries read and write.
-// Until SetApplicationProfilePath is called it is Profile::defaultPath().
+// The running application's profile, which the libraries read and write. One
+// object for the whole process; until SetApplicationProfilePath is called its
+// file is Profile::defaultPath().
 Profile& ApplicationProfile();
 void SetApplicationProfilePath(const std::filesystem::path& file);
 

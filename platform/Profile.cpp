@@ -1,0 +1,280 @@
+#include "platform/Profile.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+namespace {
+
+// Section and key names match without regard to ASCII case, as users of the
+// settings expect from hand-edited files.
+bool SameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string_view StripCarriageReturn(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
+std::string_view TrimSpaces(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// The section named by a "[Section]" line, or nullopt for any other line.
+std::optional<std::string_view> SectionOf(std::string_view line)
+{
+    line = TrimSpaces(StripCarriageReturn(line));
+    if (line.size() < 2 || line.front() != '[' || line.back() != ']') {
+        return std::nullopt;
+    }
+    return line.substr(1, line.size() - 2);
+}
+
+struct KeyValue {
+    std::string_view key;
+    std::string_view value;
+};
+
+// A "key=value" line; nullopt for a line without "=" or with an empty key.
+std::optional<KeyValue> KeyValueOf(std::string_view line)
+{
+    line = StripCarriageReturn(line);
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos || equals == 0 || line.front() == '[' || line.front() == ';') {
+        return std::nullopt;
+    }
+    return KeyValue{line.substr(0, equals), line.substr(equals + 1)};
+}
+
+std::vector<std::string> ReadLines(const std::filesystem::path& file)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::optional<std::string> Lookup(const std::filesystem::path& file, std::string_view section,
+                                  std::string_view key)
+{
+    bool inSection = false;
+    for (const std::string& line : ReadLines(file)) {
+        if (auto name = SectionOf(line)) {
+            inSection = SameName(*name, section);
+        } else if (inSection) {
+            if (auto entry = KeyValueOf(line); entry && SameName(entry->key, key)) {
+                return std::string(entry->value);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// A line break inside a name or value would split it into lines of another meaning.
+bool FitsOnOneLine(std::string_view text)
+{
+    return text.find_first_of("\r\n") == std::string_view::npos;
+}
+
+bool WriteAllToFd(int fd, const std::string& text)
+{
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Replaces `file` with `text` through a temporary file in the same folder, so a
+// reader sees either the old or the new file, never a partial one.
+bool ReplaceFile(const std::filesystem::path& file, const std::string& text)
+{
+    std::error_code error;
+    const auto folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    std::filesystem::create_directories(folder, error);
+    std::string pattern = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool written = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && WriteAllToFd(fd, text) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(pattern.c_str(), file.c_str()) != 0) {
+        ::unlink(pattern.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::filesystem::path HomeConfigFolder()
+{
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && *xdg != '\0') {
+        return xdg;
+    }
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home != nullptr ? home : ".") / ".config";
+}
+
+} // namespace
+
+Profile::Profile(std::filesystem::path file) : file_(std::move(file)) {}
+
+int Profile::GetProfileInt(std::string_view section, std::string_view key, int fallback) const
+{
+    std::optional<std::string> text;
+    {
+        std::lock_guard lock(mutex_);
+        text = Lookup(file_, section, key);
+    }
+    if (!text) {
+        return fallback;
+    }
+    const std::string_view digits = TrimSpaces(*text);
+    int value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    return (error == std::errc() && end != digits.data()) ? value : fallback;
+}
+
+std::string Profile::GetProfileString(std::string_view section, std::string_view key,
+                                      std::string_view fallback) const
+{
+    std::lock_guard lock(mutex_);
+    return Lookup(file_, section, key).value_or(std::string(fallback));
+}
+
+int Profile::WriteProfileInt(std::string_view section, std::string_view key, int value)
+{
+    return WriteProfileString(section, key, std::to_string(value));
+}
+
+int Profile::WriteProfileString(std::string_view section, std::string_view key, std::string_view value)
+{
+    if (key.empty() || key.find('=') != std::string_view::npos || !FitsOnOneLine(section) ||
+        !FitsOnOneLine(key) || !FitsOnOneLine(value)) {
+        return 0;
+    }
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> lines = ReadLines(file_);
+    const std::string entry = std::string(key) + "=" + std::string(value);
+
+    bool inSection = false;
+    std::optional<std::size_t> insertAt; // after the last line of the matching section
+    bool replaced = false;
+    for (std::size_t i = 0; i < lines.size() && !replaced; ++i) {
+        if (auto name = SectionOf(lines[i])) {
+            inSection = SameName(*name, section);
+            if (inSection) {
+                insertAt = i + 1;
+            }
+        } else if (inSection) {
+            if (auto existing = KeyValueOf(lines[i]); existing && SameName(existing->key, key)) {
+                lines[i] = entry;
+                replaced = true;
+            } else if (!TrimSpaces(StripCarriageReturn(lines[i])).empty()) {
+                insertAt = i + 1;
+            }
+        }
+    }
+    if (!replaced) {
+        if (insertAt) {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*insertAt), entry);
+        } else {
+            lines.push_back("[" + std::string(section) + "]");
+            lines.push_back(entry);
+        }
+    }
+
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    return ReplaceFile(file_, text) ? 1 : 0;
+}
+
+std::filesystem::path Profile::defaultPath()
+{
+    const char* chosen = std::getenv("ONDREL_PROFILE");
+    if (chosen != nullptr && *chosen != '\0') {
+        return chosen;
+    }
+    return HomeConfigFolder() / "ORVANE" / "Ondrel.ini";
+}
+
+std::optional<std::filesystem::path> Profile::pathFromArguments(int argc, const char* const* argv)
+{
+    constexpr std::string_view option = "--profile";
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == option && i + 1 < argc) {
+            return std::filesystem::path(argv[i + 1]);
+        }
+        if (argument.starts_with(option) && argument.size() > option.size() && argument[option.size()] == '=') {
+            return std::filesystem::path(argument.substr(option.size() + 1));
+        }
+    }
+    return std::nullopt;
+}
+
+std::filesystem::path Profile::path() const
+{
+    std::lock_guard lock(mutex_);
+    return file_;
+}
+
+void Profile::setPath(std::filesystem::path file)
+{
+    std::lock_guard lock(mutex_);
+    file_ = std::move(file);
+}
+
+Profile& ApplicationProfile()
+{
+    static Profile application(Profile::defaultPath());
+    return application;
+}
+
+void SetApplicationProfilePath(const std::filesystem::path& file)
+{
+    ApplicationProfile().setPath(file);
+}
+
+} // namespace platform

@@ -1,0 +1,155 @@
+#include "platform/Profile.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using platform::Profile;
+
+std::string ReadFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const std::filesystem::path& file, const std::string& text)
+{
+    std::ofstream(file) << text;
+}
+
+class ProfileTest : public ::testing::Test {
+protected:
+    testsupport::TempDir dir;
+    std::filesystem::path file = dir / "settings" / "Ondrel.ini";
+    Profile profile{file};
+};
+
+TEST_F(ProfileTest, MissingFileOrKeyGivesTheCallersDefault)
+{
+    EXPECT_EQ(profile.GetProfileInt("Settings", "Port", 50000), 50000);
+    EXPECT_EQ(profile.GetProfileString("Settings", "Name", "none"), "none");
+    ASSERT_EQ(profile.WriteProfileInt("Settings", "Port", 1), 1);
+    EXPECT_EQ(profile.GetProfileInt("Settings", "Other", -7), -7);
+    EXPECT_EQ(profile.GetProfileInt("Elsewhere", "Port", 3), 3);
+}
+
+TEST_F(ProfileTest, KeysKeepTheirSpacesAndValuesRoundTrip)
+{
+    ASSERT_EQ(profile.WriteProfileString("Settings", "MIREL 000 User ID", "alice"), 1);
+    ASSERT_EQ(profile.WriteProfileString("Settings", "MIREL 000 Password", "p=w d;"), 1);
+    ASSERT_EQ(profile.WriteProfileInt("Settings", "MIREL Session Time", -15), 1);
+    EXPECT_EQ(profile.GetProfileString("Settings", "MIREL 000 User ID", ""), "alice");
+    EXPECT_EQ(profile.GetProfileString("Settings", "MIREL 000 Password", ""), "p=w d;");
+    EXPECT_EQ(profile.GetProfileInt("Settings", "MIREL Session Time", 0), -15);
+    EXPECT_NE(ReadFile(file).find("MIREL 000 User ID=alice\n"), std::string::npos);
+}
+
+TEST_F(ProfileTest, WritingOneKeyKeepsEveryOtherKeyAndSection)
+{
+    std::filesystem::create_directories(file.parent_path());
+    WriteFile(file, "[A]\nx=1\ny=2\n\n[B]\nz=3\n");
+    ASSERT_EQ(profile.WriteProfileInt("A", "y", 20), 1);
+    ASSERT_EQ(profile.WriteProfileInt("A", "new", 4), 1);
+    ASSERT_EQ(profile.WriteProfileInt("C", "w", 5), 1);
+    EXPECT_EQ(ReadFile(file), "[A]\nx=1\ny=20\nnew=4\n\n[B]\nz=3\n[C]\nw=5\n");
+}
+
+TEST_F(ProfileTest, NamesMatchWithoutRegardToCase)
+{
+    ASSERT_EQ(profile.WriteProfileString("Settings", "COM Port", "3"), 1);
+    EXPECT_EQ(profile.GetProfileInt("settings", "com port", 0), 3);
+    ASSERT_EQ(profile.WriteProfileString("SETTINGS", "Com Port", "4"), 1);
+    EXPECT_EQ(profile.GetProfileInt("Settings", "COM Port", 0), 4);
+}
+
+TEST_F(ProfileTest, AChangeByAnotherProgramIsSeenAtTheNextQuery)
+{
+    ASSERT_EQ(profile.WriteProfileInt("S", "k", 1), 1);
+    WriteFile(file, "[S]\nk=2\n");
+    EXPECT_EQ(profile.GetProfileInt("S", "k", 0), 2);
+}
+
+TEST_F(ProfileTest, MalformedLinesAreSkippedAndKept)
+{
+    std::filesystem::create_directories(file.parent_path());
+    WriteFile(file, "garbage without equals\n[S\n=nokey\n[S]\r\nk=7\r\nnumber=12abc\nbad=abc\n");
+    EXPECT_EQ(profile.GetProfileInt("S", "k", 0), 7);
+    EXPECT_EQ(profile.GetProfileInt("S", "number", 0), 12);
+    EXPECT_EQ(profile.GetProfileInt("S", "bad", 9), 9);
+    ASSERT_EQ(profile.WriteProfileInt("S", "k", 8), 1);
+    EXPECT_EQ(profile.GetProfileInt("S", "k", 0), 8);
+    EXPECT_NE(ReadFile(file).find("garbage without equals\n"), std::string::npos);
+}
+
+TEST_F(ProfileTest, RefusesTextThatWouldBreakTheLineStructure)
+{
+    EXPECT_EQ(profile.WriteProfileString("S", "k", "two\nlines"), 0);
+    EXPECT_EQ(profile.WriteProfileString("S", "a=b", "v"), 0);
+    EXPECT_EQ(profile.WriteProfileString("S", "", "v"), 0);
+    EXPECT_EQ(profile.GetProfileString("S", "k", "unset"), "unset");
+}
+
+TEST_F(ProfileTest, FileIsPrivateToItsOwner)
+{
+    ASSERT_EQ(profile.WriteProfileString("S", "password", "secret"), 1);
+    struct stat status {};
+    ASSERT_EQ(::stat(file.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+}
+
+TEST_F(ProfileTest, WritesFromManyThreadsAreAllKept)
+{
+    constexpr int kThreads = 4;
+    constexpr int kKeysEach = 25;
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kThreads; ++t) {
+        writers.emplace_back([&, t] {
+            for (int k = 0; k < kKeysEach; ++k) {
+                profile.WriteProfileInt("S", "key " + std::to_string(t) + "." + std::to_string(k), k);
+                profile.GetProfileInt("S", "key 0.0", 0);
+            }
+        });
+    }
+    for (auto& writer : writers) {
+        writer.join();
+    }
+    for (int t = 0; t < kThreads; ++t) {
+        for (int k = 0; k < kKeysEach; ++k) {
+            EXPECT_EQ(profile.GetProfileInt("S", "key " + std::to_string(t) + "." + std::to_string(k), -1), k);
+        }
+    }
+}
+
+TEST(ProfileLocation, CommandLineOptionInEitherForm)
+{
+    const char* separate[] = {"ondrel", "-ECV", "--profile", "/tmp/a.ini", "-ELM"};
+    EXPECT_EQ(Profile::pathFromArguments(5, separate), std::filesystem::path("/tmp/a.ini"));
+    const char* joined[] = {"ondrel", "--profile=/tmp/b.ini"};
+    EXPECT_EQ(Profile::pathFromArguments(2, joined), std::filesystem::path("/tmp/b.ini"));
+    const char* dangling[] = {"ondrel", "--profile"};
+    EXPECT_FALSE(Profile::pathFromArguments(2, dangling).has_value());
+}
+
+TEST(ProfileLocation, EnvironmentChoosesTheDefaultFile)
+{
+    ::setenv("ONDREL_PROFILE", "/tmp/chosen.ini", 1);
+    EXPECT_EQ(Profile::defaultPath(), std::filesystem::path("/tmp/chosen.ini"));
+    ::unsetenv("ONDREL_PROFILE");
+    ::setenv("XDG_CONFIG_HOME", "/tmp/config", 1);
+    EXPECT_EQ(Profile::defaultPath(), std::filesystem::path("/tmp/config/ORVANE/Ondrel.ini"));
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::setenv("HOME", "/home/op", 1);
+    EXPECT_EQ(Profile::defaultPath(), std::filesystem::path("/home/op/.config/ORVANE/Ondrel.ini"));
+}
+
+} // namespace

@@ -1,0 +1,24 @@
+#include "tests/support/TempDir.h"
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+
+namespace testsupport {
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "ondrel-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+} // namespace testsupport
