@@ -5,9 +5,6 @@ set -euo pipefail
 
 packages=(build-essential cmake make pkg-config googletest libgtest-dev libgmock-dev
           libbenchmark-dev clang libclang-rt-dev socat)
-if [[ "${ONDREL_WITH_GUI:-1}" == 1 ]]; then
-    packages+=(qt6-base-dev qt6-base-dev-tools libgl-dev)
-fi
 
 missing=()
 for package in "${packages[@]}"; do
