@@ -4,6 +4,7 @@
 #pragma once
 
 #include "linkcore/RadioState.h"
+#include "linkcore/SessionRecord.h"
 #include "netport/Netport.h"
 #include "platform/WindowMessage.h"
 #include "serport/Serport.h"
@@ -43,4 +44,14 @@ struct LinkcoreShared {
     std::thread radioReader;
 
     // ---- Session server ----
+    std::atomic<int> serverRun{0};   // cleared by SocketServerClose
+    std::atomic<int> serverAlive{0}; // 1 while the session thread runs
+    linkcore::SessionRecord session; // the current client; written by the session thread
+    std::atomic<int> clientConnected{0}; // from a client's acceptance to the session-close steps
+    std::atomic<unsigned> serverPort{0}; // listened on again after every session
+    // Serialises SocketServerOpen and SocketServerClose, which any instance may call.
+    std::mutex sessionServerMutex;
+    // The session thread; started by SocketServerOpen, joined by SocketServerClose. Declared
+    // last, so that at unload it is stopped (its stop token) and joined before anything it uses goes.
+    std::jthread sessionThread;
 };
