@@ -5,7 +5,10 @@
 
 #include "platform/WindowMessage.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <stop_token>
+#include <string_view>
 
 struct LinkcoreShared;
 
@@ -68,6 +71,63 @@ public:
     static void ConstituteDataX(const unsigned char* reply, LinkcoreShared* shared);
 
     // ---- Session server ----
+    // One remote client at a time over TCP: greeting, login, account commands, radio
+    // commands through the model filter, timeouts and the daily activity log.
+    // SocketServerOpen and SocketServerClose belong to the host's thread; the other
+    // operations may be called from any thread.
+
+    // Listens on `port` and starts the session thread; 0 while the server runs or
+    // when the port cannot be listened on.
+    int SocketServerOpen(unsigned port);
+    // Stops and joins the session thread and disconnects the endpoint; nothing when
+    // the server does not run. The session-close steps are not run.
+    void SocketServerClose();
+    // Whether a client was accepted since the last listen.
+    static int GetClientExest();
+    // The connected client's dotted-quad address (room for CNetport::kAddressTextSize).
+    static int GetClientIP(char* dst);
+    // This computer's first IPv4 address (room for CNetport::kAddressTextSize).
+    int GetLocalIP(char* dst);
+    // Writes the logged-in user's ID to `dst` (room for linkcore::SessionRecord::kUserIdSize)
+    // while a client is logged in; leaves it untouched otherwise. Always 0.
+    int GetLoginUserID(char* dst);
+    // Elapsed session time since login and the session limit, each split into
+    // hours, minutes and seconds; always 1.
+    int RcvDataMIREL_ST(unsigned* elapsedHours, unsigned* elapsedMinutes, unsigned* elapsedSeconds,
+                        unsigned* limitHours, unsigned* limitMinutes, unsigned* limitSeconds);
+    // Sends "@@VE<value>;" to a logged-in client; 0 when none is logged in.
+    int SonnMIREL_VE(unsigned value);
+
+    // WM_LINKCORE_NOTIFY codes of the session server.
+    static constexpr platform::WParam kNotifySession = 0x3000; // lParam: one of the three below
+    static constexpr platform::LParam kSessionAccepted = 1;    // a client was accepted and greeted
+    static constexpr platform::LParam kSessionClosing = 2;     // the session-close steps begin
+    static constexpr platform::LParam kSessionLoggedIn = 3;    // the client logged in
+    static constexpr platform::WParam kNotifyElapsed = 0x2003; // a new elapsed session second, lParam 0
+
+    // User store: ten user slots in the application profile, read anew by every call.
+    static int CheckMirelUserPassword(const char* userId, const char* password);
+    // Writes the password of the first slot holding `userId`; 0 when no slot holds it
+    // or the profile could not store it.
+    static int ChangeUserPassword(const char* userId, const char* newPassword);
+    static int GetUserDisabled(const char* userId);
+    // Copies the user's description to `dst`, at most kUserDescriptionSize - 1
+    // characters and a terminator; 0, with the first 4 bytes zeroed, for an unknown user.
+    int GetUserDescription(const char* userId, char* dst);
+    static constexpr std::size_t kUserDescriptionSize = 131;
+    // Whether voice calls may be answered: the "MIREL Voice" setting and the
+    // operating system's telephony service.
+    static int GetVoiceEnable();
+
+    // Activity log: appends "hh:mm:ss <text>" to the day's file when logging is on.
+    static void MirelLogAdd(const char* text);
+    static void GetDate(unsigned* year, unsigned* month, unsigned* day);
+    static void GetTime(unsigned* hour, unsigned* minute, unsigned* second);
+    // 1 when a file or folder exists at `path`.
+    static int FileExist(const char* path);
+
+    // The session thread's framing, timers and buffers (SessionServer.h).
+    class SessionLoop;
 
     // ---- Status readers ----
 
@@ -107,4 +167,29 @@ protected:
     static long WinMsgSendExU(const unsigned char* reply, LinkcoreShared* shared);
     static long WinMsgSendExV(const unsigned char* reply, LinkcoreShared* shared);
     static long WinMsgSendExX(const unsigned char* reply, LinkcoreShared* shared);
+
+    // ---- Session server internals ----
+    // All run on the session thread. Segments and commands are client text without
+    // their ";".
+    static void OnSocketAccept();
+    // The session-close steps; does nothing when no client is connected.
+    static void OnSocketClose();
+    // The session thread's body; ends when serverRun falls or `stop` is requested.
+    static unsigned ThreadSock(std::stop_token stop, LinkcoreShared* shared);
+    // Cuts a batch ending in ";" into segments and routes each one; stops when the
+    // session closes within the batch.
+    static void CmdSetCodeCheck(std::string_view batch, LinkcoreShared* shared);
+    // The login dialogue before login: 1 handled or ignored, 0 refused.
+    static int CmdSetCodeCheckMIREL_LOGIN(std::string_view segment, LinkcoreShared* shared);
+    // Account commands "@@" plus at least two letters, the two letters upper-cased.
+    static void CmdSetCodeCheckMIREL(std::string_view command, LinkcoreShared* shared);
+    static int CmdSetCodeCheckMIREL_A(std::string_view command, LinkcoreShared* shared);
+    static int CmdSetCodeCheckMIREL_C(std::string_view command, LinkcoreShared* shared);
+    static int CmdSetCodeCheckMIREL_S(std::string_view command, LinkcoreShared* shared);
+    // The client command filter: 1 allowed, 0 refused.
+    static int CmdSetCodeCheckGeneric(std::string_view command, LinkcoreShared* shared);
+    static int CmdSetCodeCheckCorvex(std::string_view command, LinkcoreShared* shared);
+    static int CmdSetCodeCheckTarsel(std::string_view command, LinkcoreShared* shared);
+    // The radio path of a logged-in client's command: normalise, filter, write with ";".
+    static void CmdSetCodeCheckRadio(std::string_view command, LinkcoreShared* shared);
 };

@@ -42,6 +42,8 @@ struct LinkcoreShared {
     std::mutex radioLinkMutex;
     // The radio reader thread; started by RadioConnectionOpen, joined by RadioConnectionClose.
     std::thread radioReader;
+    // Stops and joins the radio reader and closes the serial port (RadioConnectionClose).
+    void closeRadioLink();
 
     // ---- Session server ----
     std::atomic<int> serverRun{0};   // cleared by SocketServerClose
@@ -49,6 +51,7 @@ struct LinkcoreShared {
     linkcore::SessionRecord session; // the current client; written by the session thread
     std::atomic<int> clientConnected{0}; // from a client's acceptance to the session-close steps
     std::atomic<unsigned> serverPort{0}; // listened on again after every session
+    std::atomic<int> listenFailed{0};    // the endpoint could not listen again after a session
     // Serialises SocketServerOpen and SocketServerClose, which any instance may call.
     std::mutex sessionServerMutex;
     // The session thread; started by SocketServerOpen, joined by SocketServerClose. Declared

@@ -1,0 +1,100 @@
+// The network users: ten slots of user ID, password, description and disabled flag
+// in the application profile. Nothing is cached: every query reads the profile, so
+// an edit made by the host counts from the next query on.
+
+#include "linkcore/Linkcore.h"
+#include "linkcore/ServiceSettings.h"
+#include "platform/Profile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace {
+
+using namespace linkcore::settings;
+
+// The first slot whose user ID equals `userId` byte for byte; free slots (empty
+// IDs) never match.
+std::optional<int> FindUserSlot(std::string_view userId)
+{
+    const platform::Profile& profile = platform::ApplicationProfile();
+    for (int slot = 0; slot < kUserSlots; ++slot) {
+        const std::string stored = profile.GetProfileString(kSettingSection, UserKey(slot, kUserIdField), "");
+        if (!stored.empty() && stored == userId) {
+            return slot;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string_view TextOf(const char* text)
+{
+    return text != nullptr ? std::string_view(text) : std::string_view();
+}
+
+// Whether the platform offers the telephony service that voice calls need. It
+// exists on one family of desktop systems only, never on this one.
+bool OperatingSystemOffersVoice()
+{
+    return false;
+}
+
+} // namespace
+
+int CLinkcore::CheckMirelUserPassword(const char* userId, const char* password)
+{
+    const std::optional<int> slot = FindUserSlot(TextOf(userId));
+    if (!slot) {
+        return 0;
+    }
+    const std::string stored =
+        platform::ApplicationProfile().GetProfileString(kSettingSection, UserKey(*slot, kPasswordField), "");
+    return stored == TextOf(password) ? 1 : 0;
+}
+
+int CLinkcore::ChangeUserPassword(const char* userId, const char* newPassword)
+{
+    const std::optional<int> slot = FindUserSlot(TextOf(userId));
+    if (!slot) {
+        return 0;
+    }
+    // The profile refuses a value it cannot store (one holding a line break); the
+    // caller must then hear that the old password still holds.
+    return platform::ApplicationProfile().WriteProfileString(kSettingSection, UserKey(*slot, kPasswordField),
+                                                            TextOf(newPassword));
+}
+
+int CLinkcore::GetUserDisabled(const char* userId)
+{
+    const std::optional<int> slot = FindUserSlot(TextOf(userId));
+    if (!slot) {
+        return 0;
+    }
+    return platform::ApplicationProfile().GetProfileInt(kSettingSection, UserKey(*slot, kUserDisabledField), 0) != 0
+               ? 1
+               : 0;
+}
+
+int CLinkcore::GetUserDescription(const char* userId, char* dst)
+{
+    std::memset(dst, 0, 4);
+    const std::optional<int> slot = FindUserSlot(TextOf(userId));
+    if (!slot) {
+        return 0;
+    }
+    const std::string description =
+        platform::ApplicationProfile().GetProfileString(kSettingSection, UserKey(*slot, kDescriptionField), "");
+    const std::size_t length = std::min(description.size(), kUserDescriptionSize - 1);
+    std::memcpy(dst, description.data(), length);
+    dst[length] = '\0';
+    return 1;
+}
+
+int CLinkcore::GetVoiceEnable()
+{
+    const int voice = platform::ApplicationProfile().GetProfileInt(kSettingSection, kVoiceKey, 0);
+    return (voice != 0 && OperatingSystemOffersVoice()) ? 1 : 0;
+}
