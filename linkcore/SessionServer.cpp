@@ -1,0 +1,370 @@
+// The session server: SocketServerOpen and SocketServerClose, the session thread
+// and its loop, the acceptance and the session-close steps.
+
+#include "linkcore/SessionServer.h"
+
+#include "linkcore/ServiceSettings.h"
+#include "platform/Clock.h"
+#include "platform/Profile.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace linkcore {
+
+int SendToClient(LinkcoreShared& shared, std::string_view text)
+{
+    // Write consumes its text in place, so it gets a copy of its own.
+    std::string copy(text);
+    return shared.socket.Write(reinterpret_cast<unsigned char*>(copy.data()), copy.size());
+}
+
+void SendToRadio(LinkcoreShared& shared, std::string_view text)
+{
+    shared.serial.Write(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+}
+
+void NotifyHost(LinkcoreShared& shared, platform::WParam code, platform::LParam value)
+{
+    platform::PostMessage(shared.notifyWindow.load(), WM_LINKCORE_NOTIFY, code, value);
+}
+
+std::string Format(const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    va_list again;
+    va_copy(again, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, arguments);
+    va_end(arguments);
+    std::string text(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, again);
+    va_end(again);
+    text.pop_back();
+    return text;
+}
+
+namespace {
+
+constexpr std::string_view kGreeting = "\r\n\r\nHello!! This is ORVANE MIREL.\r\n>";
+constexpr std::string_view kLoginTimeoutText = "\r\nLogin timeout.";
+constexpr std::string_view kIdleTimeoutText = "\r\nConnection time out.\r\nGood-Bye\r\n;";
+constexpr std::string_view kCommandTooLongText = "\r\nConnection Error:Command length too long!!\r\nGood-Bye\r\n;";
+
+// What takes a Corvex out of pass-through mode: ETX, then "TC 1".
+constexpr std::string_view kCorvexResetText = "\x03;\rTC 1;\rID;RX;IF;";
+// An empty keying text for a Tarsel: "KY", a space, 24 spaces and ";".
+constexpr std::string_view kTarselResetText = "KY                         ;ID;RX;IF;";
+// Model ID, receive, status: for a radio of any other model.
+constexpr std::string_view kRadioStatusRequest = "ID;RX;IF;";
+static_assert(kTarselResetText.substr(0, kTarselResetText.find(';')).size() == 2 + 1 + 24);
+static_assert(kCorvexResetText.ends_with(kRadioStatusRequest) && kTarselResetText.ends_with(kRadioStatusRequest));
+
+void Log(const std::string& line)
+{
+    CLinkcore::MirelLogAdd(line.c_str());
+}
+
+} // namespace
+} // namespace linkcore
+
+using namespace linkcore;
+
+// ---- Server ----
+
+int CLinkcore::SocketServerOpen(unsigned port)
+{
+    LinkcoreShared& shared = LinkcoreShared::instance();
+    std::lock_guard lock(shared.sessionServerMutex);
+    if (port == 0 || port > 65535 || shared.serverAlive == 1 || shared.sessionThread.joinable()) {
+        return 0;
+    }
+    if (shared.socket.Listen(port) == 0) {
+        return 0;
+    }
+    // A session left over from a server that was stopped mid-session is over.
+    shared.clientConnected = 0;
+    shared.listenFailed = 0;
+    shared.session.clear();
+    shared.serverPort = port;
+    shared.serverRun = 1;
+    shared.sessionThread = std::jthread(&CLinkcore::ThreadSock, &shared);
+    return 1;
+}
+
+void CLinkcore::SocketServerClose()
+{
+    LinkcoreShared& shared = LinkcoreShared::instance();
+    std::lock_guard lock(shared.sessionServerMutex);
+    if (!shared.sessionThread.joinable()) {
+        return;
+    }
+    shared.serverRun = 0;
+    shared.sessionThread.request_stop();
+    // Every wait of a pass is bounded, so the thread leaves its loop within one pass.
+    shared.sessionThread.join();
+    shared.socket.DisConnect();
+}
+
+int CLinkcore::GetClientExest()
+{
+    return LinkcoreShared::instance().socket.GetClientExist();
+}
+
+int CLinkcore::GetClientIP(char* dst)
+{
+    return LinkcoreShared::instance().socket.GetClientIP(dst);
+}
+
+int CLinkcore::GetLocalIP(char* dst)
+{
+    return LinkcoreShared::instance().socket.GetLocalIP(dst);
+}
+
+int CLinkcore::GetLoginUserID(char* dst)
+{
+    const SessionRecord& session = LinkcoreShared::instance().session;
+    if (session.clientLoggedIn == 1) {
+        const std::string userId = session.userId();
+        std::memcpy(dst, userId.c_str(), userId.size() + 1);
+    }
+    return 0;
+}
+
+int CLinkcore::RcvDataMIREL_ST(unsigned* elapsedHours, unsigned* elapsedMinutes, unsigned* elapsedSeconds,
+                               unsigned* limitHours, unsigned* limitMinutes, unsigned* limitSeconds)
+{
+    const SessionRecord& session = LinkcoreShared::instance().session;
+    *elapsedHours = static_cast<unsigned>(session.elapsedHours.load());
+    *elapsedMinutes = static_cast<unsigned>(session.elapsedMinutes.load());
+    *elapsedSeconds = static_cast<unsigned>(session.elapsedSeconds.load());
+    *limitHours = static_cast<unsigned>(session.limitHours.load());
+    *limitMinutes = static_cast<unsigned>(session.limitMinutes.load());
+    *limitSeconds = static_cast<unsigned>(session.limitSeconds.load());
+    return 1;
+}
+
+int CLinkcore::SonnMIREL_VE(unsigned value)
+{
+    LinkcoreShared& shared = LinkcoreShared::instance();
+    if (shared.clientConnected != 1 || shared.session.clientLoggedIn != 1) {
+        return 0;
+    }
+    return SendToClient(shared, Format("@@VE%u;", value));
+}
+
+// ---- Session thread ----
+
+unsigned CLinkcore::ThreadSock(std::stop_token stop, LinkcoreShared* shared)
+{
+    SessionLoop loop(*shared);
+    shared->serverAlive = 1;
+    while (shared->serverRun == 1 && !stop.stop_requested()) {
+        loop.runPass(stop);
+    }
+    shared->serverAlive = 0;
+    return 0;
+}
+
+void CLinkcore::OnSocketAccept()
+{
+    LinkcoreShared& shared = LinkcoreShared::instance();
+    shared.clientConnected = 1;
+    char address[CNetport::kAddressTextSize] = {};
+    if (shared.socket.GetClientIP(address) == 1) {
+        shared.session.setClientIp(address);
+    }
+    SendToClient(shared, kGreeting);
+}
+
+void CLinkcore::OnSocketClose()
+{
+    LinkcoreShared& shared = LinkcoreShared::instance();
+    if (shared.clientConnected == 0) {
+        return;
+    }
+    SessionRecord& session = shared.session;
+    NotifyHost(shared, kNotifySession, kSessionClosing);
+    shared.socket.DisConnect();
+    shared.clientConnected = 0;
+
+    const std::string userId = session.userId();
+    Log(session.clientIp() + " CLOSE " + (userId.empty() ? std::string("-") : userId) + " Connection Close");
+
+    const std::int32_t model = shared.radioState.model();
+    shared.passThrough = 0;
+    shared.radioState.ID.received = 0;
+    SendToRadio(shared, model == kModelCorvex   ? kCorvexResetText
+                        : model == kModelTarsel ? kTarselResetText
+                                                : kRadioStatusRequest);
+
+    if (shared.serverRun == 1) {
+        session.setClientIp({});
+        session.setUserId({});
+        session.loginFailures = 0;
+        session.clientLoggedIn = 0;
+        session.clearElapsed();
+        // The next client starts without the reports this one switched on.
+        session.autoStatus = 0;
+        session.passwordChangeResult = 0;
+        shared.listenFailed = shared.socket.Listen(shared.serverPort) == 1 ? 0 : 1;
+    }
+}
+
+// ---- Session loop ----
+
+CLinkcore::SessionLoop::SessionLoop(LinkcoreShared& shared) : shared_(shared)
+{
+    shared_.session.clear();
+    readSessionLimit();
+}
+
+void CLinkcore::SessionLoop::readSessionLimit()
+{
+    const int minutes = platform::ApplicationProfile().GetProfileInt(settings::kSettingSection,
+                                                                     settings::kSessionTimeKey, 0);
+    // A negative setting means no limit rather than an instant one.
+    limitSeconds_ = std::max<std::int64_t>(minutes, 0) * 60;
+    SessionRecord& session = shared_.session;
+    session.limitHours = static_cast<int>(limitSeconds_ / 3600);
+    session.limitMinutes = static_cast<int>(limitSeconds_ % 3600 / 60);
+    session.limitSeconds = static_cast<int>(limitSeconds_ % 60);
+}
+
+void CLinkcore::SessionLoop::runPass(const std::stop_token& stop)
+{
+    const std::int64_t now = platform::NowSeconds();
+    CNetport& socket = shared_.socket;
+
+    if (shared_.clientConnected == 0) {
+        if (socket.GetSocketAccepted() == 1) {
+            acceptClient();
+        } else {
+            waitForListener(stop);
+        }
+    }
+
+    if (shared_.clientConnected == 1) {
+        if (socket.GetSocketClosed() == 1) {
+            OnSocketClose();
+            accumulator_.clear();
+        } else if (socket.WaitRcvData(static_cast<unsigned>(kPassWait.count())) == 1) {
+            shared_.session.lastReceiveTime = platform::NowSeconds();
+            unsigned char chunk[CNetport::kReceiveBufferSize] = {};
+            socket.GetRcvData(chunk);
+            takeClientText(reinterpret_cast<const char*>(chunk));
+        }
+    }
+
+    if (shared_.clientConnected == 1) {
+        checkDeadlines(now);
+    }
+}
+
+void CLinkcore::SessionLoop::acceptClient()
+{
+    // Every connection starts from an empty record.
+    shared_.session.clear();
+    readSessionLimit();
+    publishedElapsed_ = 0;
+    OnSocketAccept();
+    shared_.session.sessionStartTime = platform::NowSeconds();
+    accumulator_.clear();
+    Log(shared_.session.clientIp() + " OPEN - Connection Open");
+    NotifyHost(shared_, kNotifySession, kSessionAccepted);
+}
+
+// Waits out the pass while no client is connected. A listener that could not be
+// set up after a session, or that ended without a client, is set up again.
+void CLinkcore::SessionLoop::waitForListener(const std::stop_token& stop)
+{
+    CNetport& socket = shared_.socket;
+    const bool listenerLost = socket.GetSocketClosed() == 1 && socket.GetSocketAccepted() == 0;
+    if (shared_.listenFailed == 1 || listenerLost) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= nextListenAttempt_) {
+            nextListenAttempt_ = now + kListenRetryInterval;
+            shared_.listenFailed = socket.Listen(shared_.serverPort) == 1 ? 0 : 1;
+        }
+    }
+    std::mutex idle;
+    std::unique_lock lock(idle);
+    std::condition_variable_any wake;
+    wake.wait_for(lock, stop, kPassWait, [] { return false; });
+}
+
+void CLinkcore::SessionLoop::takeClientText(std::string_view chunk)
+{
+    // The endpoint hands over text: a NUL ends it.
+    chunk = chunk.substr(0, chunk.find('\0'));
+    if (chunk.empty()) {
+        return;
+    }
+    SessionRecord& session = shared_.session;
+    if (accumulator_.size() + chunk.size() >= kCommandTextLimit) {
+        SendToClient(shared_, kCommandTooLongText);
+        Log(session.clientIp() + " LOGIN - Connection Error:Command Buffer Full!!");
+        OnSocketClose();
+        accumulator_.clear();
+        return;
+    }
+    if (shared_.passThrough == 1 && session.clientLoggedIn == 1) {
+        SendToRadio(shared_, chunk);
+        return;
+    }
+    accumulator_ += chunk;
+    const std::size_t last = accumulator_.rfind(';');
+    if (last == std::string::npos) {
+        return;
+    }
+    const std::string batch = accumulator_.substr(0, last + 1);
+    accumulator_.erase(0, last + 1);
+    CmdSetCodeCheck(batch, &shared_);
+    if (shared_.clientConnected == 0) {
+        accumulator_.clear();
+    }
+}
+
+void CLinkcore::SessionLoop::checkDeadlines(std::int64_t now)
+{
+    SessionRecord& session = shared_.session;
+    if (session.clientLoggedIn == 0) {
+        if (now - session.sessionStartTime >= kLoginTimeLimit) {
+            SendToClient(shared_, kLoginTimeoutText);
+            Log(session.clientIp() + " LOGIN " + session.userId() + " timeout.");
+            OnSocketClose();
+        }
+        return;
+    }
+    if (now - session.lastReceiveTime >= kIdleTimeLimit) {
+        SendToClient(shared_, kIdleTimeoutText);
+        Log(session.clientIp() + " CONN " + session.userId() + " timeout.");
+        OnSocketClose();
+        return;
+    }
+    if (limitSeconds_ == 0) {
+        return;
+    }
+    const std::int64_t elapsed = std::max<std::int64_t>(now - session.sessionStartTime, 0);
+    if (elapsed != publishedElapsed_) {
+        publishedElapsed_ = elapsed;
+        session.elapsedHours = static_cast<int>(elapsed / 3600);
+        session.elapsedMinutes = static_cast<int>(elapsed / 60 % 60);
+        session.elapsedSeconds = static_cast<int>(elapsed % 60);
+        NotifyHost(shared_, kNotifyElapsed, 0);
+        if (session.autoStatus == 1) {
+            SendToClient(shared_, Format("@@ST%02d%02d%02d%02d%02d%02d;", session.elapsedHours.load(),
+                                         session.elapsedMinutes.load(), session.elapsedSeconds.load(),
+                                         session.limitHours.load(), session.limitMinutes.load(),
+                                         session.limitSeconds.load()));
+        }
+    }
+    if (elapsed >= limitSeconds_) {
+        Log(session.clientIp() + " SESSION " + session.userId() + " Session timeout.");
+        OnSocketClose();
+    }
+}
