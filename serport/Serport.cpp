@@ -1,0 +1,372 @@
+#include "serport/Serport.h"
+
+#include "platform/ComPorts.h"
+#include "platform/MessageBox.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <system_error>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kOpenError = "Error opening COM port";
+
+// Lets the line settle after the settings changed, before the reader starts.
+constexpr auto kSettleTime = std::chrono::milliseconds(100);
+// Slack a write gets on top of the time its bytes need on the line.
+constexpr auto kWriteGrace = std::chrono::seconds(2);
+// The longest a single write may wait, however slow the line and long the text.
+constexpr auto kWriteLimit = std::chrono::hours(1);
+// While the line is down the reader looks again after these pauses, doubling.
+constexpr auto kFirstRetry = std::chrono::milliseconds(10);
+constexpr auto kLongestRetry = std::chrono::milliseconds(500);
+
+int OpenDevice(const std::string& path)
+{
+    int device = -1;
+    do {
+        device = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    } while (device < 0 && errno == EINTR);
+    return device;
+}
+
+void CloseDescriptor(int fd)
+{
+    if (fd >= 0) {
+        ::close(fd); // not retried on EINTR: on Linux the descriptor is gone either way
+    }
+}
+
+void Signal(int eventFd)
+{
+    if (eventFd >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(eventFd, &one, sizeof one);
+    }
+}
+
+// A second opener of the same device is refused, as a port that is not shared.
+// Only a lock held elsewhere counts: a file system without flock support does not
+// make the port unusable.
+bool LockExclusively(int device)
+{
+    int result = 0;
+    do {
+        result = ::flock(device, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0 && errno == EWOULDBLOCK) {
+        return false;
+    }
+    ::ioctl(device, TIOCEXCL); // ignored where unsupported, as all settings are
+    return true;
+}
+
+// The settings for the first opening: raw bytes, receiver on, modem status lines
+// ignored, no hardware or software flow control. Breaks and characters with line
+// errors are dropped so that they cannot turn into zero bytes, which end received text.
+termios WorkingSettings(const termios& current, const serport::LineSettings& settings)
+{
+    termios work = current;
+    ::cfmakeraw(&work);
+    work.c_cflag |= CLOCAL | CREAD;
+    work.c_cflag &= ~CRTSCTS;
+    work.c_iflag &= ~(IXON | IXOFF | IXANY);
+    work.c_iflag |= IGNBRK | IGNPAR;
+    work.c_cc[VMIN] = 1;
+    work.c_cc[VTIME] = 0;
+    serport::ApplyLineSettings(work, settings);
+    return work;
+}
+
+// RTS on, DTR off. Lines without modem control (a pseudo-terminal) refuse; that is ignored.
+void SetModemLines(int device)
+{
+    const int rts = TIOCM_RTS;
+    ::ioctl(device, TIOCMBIS, &rts);
+    const int dtr = TIOCM_DTR;
+    ::ioctl(device, TIOCMBIC, &dtr);
+}
+
+// Waits until `fd` is readable or `timeout` passed; true when readable.
+bool WaitReadable(int fd, std::chrono::milliseconds timeout)
+{
+    pollfd entry{fd, POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&entry, 1, static_cast<int>(timeout.count()));
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+std::chrono::milliseconds NextRetry(std::chrono::milliseconds retry)
+{
+    return retry.count() == 0 ? kFirstRetry : std::min(retry * 2, kLongestRetry);
+}
+
+std::chrono::nanoseconds WriteBudget(std::int64_t characterTimeNs, unsigned long count)
+{
+    const std::int64_t limitNs = std::chrono::nanoseconds(kWriteLimit).count();
+    if (characterTimeNs > 0 && count > static_cast<unsigned long>(limitNs / characterTimeNs)) {
+        return kWriteLimit;
+    }
+    return kWriteGrace + std::chrono::nanoseconds(characterTimeNs * static_cast<std::int64_t>(count));
+}
+
+} // namespace
+
+CSerport::CSerport() = default;
+
+CSerport::~CSerport()
+{
+    CloseComPort();
+}
+
+int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigned dataBits, unsigned stopBits,
+                          int clearBuffer)
+{
+    const serport::LineSettings settings = serport::MakeLineSettings(baud, parity, dataBits, stopBits);
+    std::lock_guard lifecycle(lifecycleMutex_);
+    if (open_.load()) {
+        Reconfigure(settings);
+        return 1;
+    }
+
+    const int device = OpenDevice(platform::ComPortDevicePath(port));
+    termios saved{};
+    if (device < 0 || !LockExclusively(device) || ::tcgetattr(device, &saved) != 0) {
+        CloseDescriptor(device);
+        platform::ShowMessageBox(kOpenError);
+        return 0;
+    }
+
+    const termios work = WorkingSettings(saved, settings);
+    ::tcsetattr(device, TCSANOW, &work);
+    SetModemLines(device);
+    ::tcflush(device, TCOFLUSH);
+    ::tcflush(device, TCIFLUSH);
+    std::this_thread::sleep_for(kSettleTime);
+
+    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake < 0) {
+        ::tcsetattr(device, TCSANOW, &saved);
+        CloseDescriptor(device);
+        platform::ShowMessageBox(kOpenError);
+        return 0;
+    }
+
+    if (clearBuffer != 0) {
+        std::lock_guard lock(receiveMutex_);
+        receiveLength_ = 0;
+        receiveBuffer_[0] = 0;
+    }
+    savedSettings_ = saved;
+    characterTimeNs_.store(serport::CharacterTime(settings).count());
+    {
+        std::lock_guard lock(writeMutex_);
+        device_ = device;
+        wake_ = wake;
+    }
+    run_.store(true);
+    try {
+        reader_ = std::thread(&CSerport::ReadThread, this, device, wake);
+    } catch (const std::system_error&) {
+        run_.store(false);
+        std::lock_guard lock(writeMutex_);
+        ::tcsetattr(device, TCSANOW, &saved);
+        CloseDescriptor(device);
+        CloseDescriptor(wake);
+        device_ = -1;
+        wake_ = -1;
+        platform::ShowMessageBox(kOpenError);
+        return 0;
+    }
+    open_.store(true);
+    return 1;
+}
+
+void CSerport::Reconfigure(const serport::LineSettings& settings)
+{
+    termios current{};
+    if (::tcgetattr(device_, &current) == 0) {
+        serport::ApplyLineSettings(current, settings);
+        ::tcsetattr(device_, TCSANOW, &current);
+    }
+    characterTimeNs_.store(serport::CharacterTime(settings).count());
+}
+
+void CSerport::CloseComPort()
+{
+    std::lock_guard lifecycle(lifecycleMutex_);
+    if (!open_.load()) {
+        return;
+    }
+    open_.store(false);
+    {
+        // Taken so that a WaitRcvData between its check and its wait cannot miss the wake-up.
+        std::lock_guard lock(receiveMutex_);
+    }
+    received_.notify_all();
+
+    run_.store(false);
+    Signal(wake_);
+    reader_.join();
+
+    std::lock_guard lock(writeMutex_);
+    ::tcflush(device_, TCOFLUSH);
+    ::tcflush(device_, TCIFLUSH);
+    ::tcsetattr(device_, TCSANOW, &savedSettings_);
+    ::ioctl(device_, TIOCNXCL);
+    CloseDescriptor(device_);
+    CloseDescriptor(wake_);
+    device_ = -1;
+    wake_ = -1;
+}
+
+int CSerport::Write(const unsigned char* bytes, unsigned long count)
+{
+    std::lock_guard lock(writeMutex_);
+    if (!open_.load() || device_ < 0) {
+        return 0;
+    }
+    if (count == 0) {
+        return 1;
+    }
+    if (bytes == nullptr) {
+        return 0;
+    }
+
+    const auto deadline = std::chrono::steady_clock::now() + WriteBudget(characterTimeNs_.load(), count);
+    unsigned long sent = 0;
+    while (sent < count) {
+        const ssize_t written = ::write(device_, bytes + sent, count - sent);
+        if (written > 0) {
+            sent += static_cast<unsigned long>(written);
+            continue;
+        }
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            return 0;
+        }
+        // The output queue is full: wait for room, for the deadline, or for CloseComPort.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return 0;
+        }
+        pollfd entries[2] = {{device_, POLLOUT, 0}, {wake_, POLLIN, 0}};
+        const int ready = ::poll(entries, 2, static_cast<int>(left.count()));
+        if (ready < 0 && errno != EINTR) {
+            return 0;
+        }
+        if (entries[1].revents != 0) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int CSerport::GetRcvData(unsigned char* dst)
+{
+    std::lock_guard lock(receiveMutex_);
+    std::memcpy(dst, receiveBuffer_, receiveLength_ + 1);
+    receiveLength_ = 0;
+    receiveBuffer_[0] = 0;
+    return 1;
+}
+
+unsigned CSerport::GetRcvDataLength()
+{
+    std::lock_guard lock(receiveMutex_);
+    return static_cast<unsigned>(receiveLength_);
+}
+
+int CSerport::WaitRcvData(unsigned milliseconds)
+{
+    std::unique_lock lock(receiveMutex_);
+    received_.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                       [this] { return receiveLength_ > 0 || !open_.load(); });
+    return receiveLength_ > 0 ? 1 : 0;
+}
+
+void CSerport::WinMsgSendReg(platform::WindowHandle window)
+{
+    notifyWindow_.store(window);
+}
+
+// Blocks in poll() on the device and the wake-up eventfd. When the line goes down
+// (the far end hung up, the adapter vanished) the device stays readable with an error;
+// the thread then pauses between looks instead of spinning, and keeps waiting for
+// CloseComPort or for the line to come back.
+void CSerport::ReadThread(int device, int wake)
+{
+    unsigned char chunk[kReceiveCapacity];
+    std::chrono::milliseconds retry{0};
+    while (run_.load()) {
+        if (retry.count() > 0 && WaitReadable(wake, retry)) {
+            break;
+        }
+        pollfd entries[2] = {{device, POLLIN, 0}, {wake, POLLIN, 0}};
+        if (::poll(entries, 2, -1) < 0) {
+            if (errno != EINTR) {
+                retry = NextRetry(retry);
+            }
+            continue;
+        }
+        if (entries[1].revents != 0) {
+            break;
+        }
+        if (entries[0].revents == 0) {
+            continue;
+        }
+        const ssize_t received = ::read(device, chunk, sizeof chunk);
+        if (received > 0) {
+            retry = std::chrono::milliseconds(0);
+            DataIO(chunk, static_cast<std::size_t>(received));
+            continue;
+        }
+        const bool lineDown = (entries[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+        if (received < 0 && errno == EINTR) {
+            continue;
+        }
+        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !lineDown) {
+            continue;
+        }
+        retry = NextRetry(retry);
+    }
+}
+
+// Appends received bytes to the buffer, keeping the newest kReceiveCapacity characters.
+// The bytes are text: a zero byte ends it.
+void CSerport::DataIO(const unsigned char* bytes, std::size_t count)
+{
+    const unsigned char* text = bytes;
+    std::size_t length = static_cast<std::size_t>(std::find(bytes, bytes + count, 0) - bytes);
+
+    std::lock_guard lock(receiveMutex_);
+    if (length >= kReceiveCapacity) {
+        text += length - kReceiveCapacity;
+        length = kReceiveCapacity;
+        receiveLength_ = 0;
+    } else if (receiveLength_ + length > kReceiveCapacity) {
+        const std::size_t drop = receiveLength_ + length - kReceiveCapacity;
+        std::memmove(receiveBuffer_, receiveBuffer_ + drop, receiveLength_ - drop);
+        receiveLength_ -= drop;
+    }
+    std::memcpy(receiveBuffer_ + receiveLength_, text, length);
+    receiveLength_ += length;
+    receiveBuffer_[receiveLength_] = 0;
+
+    // Posted under the lock: once a length is visible, its message has been posted.
+    platform::PostMessage(notifyWindow_.load(), WM_SERPORT_DATA, 1, static_cast<platform::LParam>(receiveLength_));
+    received_.notify_all();
+}

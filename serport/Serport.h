@@ -1,0 +1,86 @@
+// CSerport: one serial line with a reader thread of its own that collects received
+// text into a 1023-character buffer. The object owns the device and the thread; the
+// owner opens, reconfigures and closes it (OpenComPort, CloseComPort). Write,
+// GetRcvData, GetRcvDataLength, WaitRcvData and WinMsgSendReg may be called from any thread.
+#pragma once
+
+#include "platform/WindowMessage.h"
+#include "serport/LineSettings.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+#include <termios.h>
+
+// Posted to the registered window after received text was added to the buffer:
+// wParam 1, lParam the number of characters now in the buffer.
+inline constexpr std::uint32_t WM_SERPORT_DATA = 0x1110;
+
+class CSerport {
+public:
+    // Characters the receive buffer holds; GetRcvData needs room for one more (the zero).
+    static constexpr std::size_t kReceiveCapacity = 1023;
+
+    CSerport();
+    // Closes the port if the owner left it open, so that the reader thread is joined.
+    virtual ~CSerport();
+    CSerport(const CSerport&) = delete;
+    CSerport& operator=(const CSerport&) = delete;
+
+    // Opens COM `port` (its device comes from platform::ComPortDevicePath) and starts
+    // the reader thread; on a port that is already open, only changes the line settings.
+    // Parity codes: 0 none, 1 odd, 2 even, 3 mark, 4 space. `clearBuffer` non-zero empties
+    // text left from an earlier opening. Returns 1 when open, 0 after showing
+    // "Error opening COM port".
+    int OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigned dataBits, unsigned stopBits,
+                    int clearBuffer);
+    // Stops and joins the reader thread, restores the line settings found at opening
+    // and closes the device. Does nothing on a closed port.
+    void CloseComPort();
+
+    // Sends all `count` bytes; writes from several threads go out whole, one after
+    // another. 1 when all were sent, 0 when the port is closed, the line fails, or the
+    // line does not take them within 2 s plus their transmission time.
+    int Write(const unsigned char* bytes, unsigned long count);
+
+    // Copies the received text, zero-terminated, into `dst` (room for 1024 bytes) and
+    // empties the buffer. Always 1.
+    int GetRcvData(unsigned char* dst);
+    unsigned GetRcvDataLength();
+    // Waits up to `milliseconds` for received text; returns early when the port closes.
+    // 1 when the buffer holds text, 0 otherwise.
+    int WaitRcvData(unsigned milliseconds);
+
+    // Window that receives WM_SERPORT_DATA; nullptr stops the messages.
+    void WinMsgSendReg(platform::WindowHandle window);
+
+private:
+    void Reconfigure(const serport::LineSettings& settings);
+    void ReadThread(int device, int wake);
+    void DataIO(const unsigned char* bytes, std::size_t count);
+
+    // Serialises OpenComPort and CloseComPort; guards savedSettings_ and the reader thread.
+    std::mutex lifecycleMutex_;
+    termios savedSettings_{};
+    std::thread reader_;
+
+    // Held for a whole Write, so writes never interleave; the descriptors change only
+    // under it, so a Write never uses a descriptor that CloseComPort has closed.
+    std::mutex writeMutex_;
+    int device_ = -1;
+    int wake_ = -1; // eventfd: signalled by CloseComPort to end the reader and any waiting Write
+
+    std::atomic<bool> open_{false};
+    std::atomic<bool> run_{false};
+    std::atomic<std::int64_t> characterTimeNs_{0};
+    std::atomic<platform::WindowHandle> notifyWindow_{nullptr};
+
+    std::mutex receiveMutex_;
+    std::condition_variable received_;
+    unsigned char receiveBuffer_[kReceiveCapacity + 1] = {};
+    std::size_t receiveLength_ = 0;
+};
