@@ -1,0 +1,154 @@
+#include "host/HeadlessRunner.h"
+
+#include "host/InstanceLock.h"
+#include "host/ServiceController.h"
+#include "host/SignalWatcher.h"
+#include "linkcore/Linkcore.h"
+#include "platform/Clock.h"
+#include "platform/Profile.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace host {
+namespace {
+
+// How many messages one pump handles at most before it returns.
+constexpr int kPumpLimit = 100;
+// The loop wakes at least this often even without timers or messages.
+constexpr std::chrono::milliseconds kLongestWait{60'000};
+
+} // namespace
+
+HeadlessLoop::HeadlessLoop(std::FILE* out) : out_(out) {}
+
+void HeadlessLoop::dispatch(const platform::Message& message)
+{
+    if (message.message == kQuitMessage) {
+        quit_ = true;
+    } else if (message.message == WM_LINKCORE_NOTIFY && controller_ != nullptr) {
+        controller_->onLinkcoreNotify(message.wParam, message.lParam);
+    }
+}
+
+bool HeadlessLoop::pumpMessages()
+{
+    for (int handled = 0; handled < kPumpLimit; ++handled) {
+        const auto message = queue_.take(std::chrono::milliseconds(0));
+        if (!message) {
+            return false;
+        }
+        dispatch(*message);
+    }
+    return queue_.size() > 0;
+}
+
+void HeadlessLoop::sleepFor(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+
+void HeadlessLoop::setTimer(unsigned id, std::chrono::milliseconds delay)
+{
+    timers_[id] = std::chrono::steady_clock::now() + delay;
+}
+
+void HeadlessLoop::killTimer(unsigned id) { timers_.erase(id); }
+
+void HeadlessLoop::displayChanged(DisplayField field, const HostDisplay& display)
+{
+    if (std::find(kStatusFields.begin(), kStatusFields.end(), field) == kStatusFields.end()) {
+        return;
+    }
+    std::string line(FieldLabel(field));
+    line += ':';
+    const std::string value = FieldValueText(display, field);
+    if (!value.empty()) {
+        line += ' ';
+        line += value;
+    }
+    printLine(line);
+}
+
+void HeadlessLoop::printLine(const std::string& text)
+{
+    const platform::LocalTime now = platform::LocalNow();
+    std::fprintf(out_, "%04d-%02d-%02d %02d:%02d:%02d %s\n", now.year, now.month, now.day, now.hour, now.minute,
+                 now.second, text.c_str());
+    std::fflush(out_);
+}
+
+void HeadlessLoop::fireDueTimers()
+{
+    // A fired timer may arm or kill timers, so look again after each one.
+    for (;;) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto due = std::find_if(timers_.begin(), timers_.end(), [now](const auto& timer) {
+            return timer.second <= now;
+        });
+        if (due == timers_.end()) {
+            return;
+        }
+        const unsigned id = due->first;
+        timers_.erase(due);
+        if (controller_ != nullptr) {
+            controller_->onTimer(id);
+        }
+    }
+}
+
+int HeadlessLoop::run()
+{
+    for (;;) {
+        if (quit_) {
+            controller_->stop();
+            return kExitStopped;
+        }
+        if (!controller_->state().serviceRunning) {
+            return controller_->lastStop() == StopCause::Watchdog ? kExitWatchdog : kExitStopped;
+        }
+        auto wait = kLongestWait;
+        const auto now = std::chrono::steady_clock::now();
+        for (const auto& timer : timers_) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(timer.second - now);
+            wait = std::clamp(left, std::chrono::milliseconds(0), wait);
+        }
+        if (const auto message = queue_.take(wait)) {
+            dispatch(*message);
+        }
+        fireDueTimers();
+    }
+}
+
+int RunHeadless(const HostOptions& options)
+{
+    // Before any thread starts, so that every thread inherits the blocked set.
+    BlockTerminationSignals();
+
+    const InstanceLock lock(InstanceLock::defaultDirectory());
+    if (lock.state() == InstanceLock::State::Busy) {
+        return kExitAlreadyRunning;
+    }
+    if (!lock.held()) {
+        std::fprintf(stderr, "ondrel: cannot lock %s/%s\n", InstanceLock::defaultDirectory().c_str(),
+                     InstanceLock::kFileName);
+        return kExitNoInstanceLock;
+    }
+    platform::SetApplicationProfilePath(options.profile ? *options.profile : platform::Profile::defaultPath());
+
+    HeadlessLoop loop(stdout);
+    const SignalWatcher signals(&loop.queue(), kQuitMessage);
+    ServiceController controller(loop, &loop.queue(), options.corvexEnabled, options.loadMessageEnabled);
+    loop.attach(controller);
+
+    loop.printLine(WindowTitle(options) + ": profile " + platform::ApplicationProfile().path().string());
+    controller.start();
+    if (!controller.state().serviceRunning) {
+        if (controller.startFailure().empty()) {
+            std::fprintf(stderr, "ondrel: \"MIREL IP Port No\" of section \"Setting\" is outside 1024..65535\n");
+        } else {
+            std::fprintf(stderr, "%s\n", controller.startFailure().c_str());
+        }
+        return kExitStartRefused;
+    }
+    return loop.run();
+}
+
+} // namespace host

@@ -1,0 +1,69 @@
+// The host without a window: a message loop on the program's main thread that drives
+// the service controller, prints one timestamped line for each change of what the
+// window would show, and ends on SIGINT or SIGTERM (stop sequence, status 0), on a
+// refused start or when the watchdog has stopped the service.
+#pragma once
+
+#include "host/HostOptions.h"
+#include "host/ServiceHost.h"
+#include "platform/WindowMessage.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+
+namespace host {
+
+class ServiceController;
+
+// Posted to the loop's queue to end the program (wParam: the signal number).
+inline constexpr std::uint32_t kQuitMessage = 0x0012;
+
+// Exit statuses of `ondrel --headless`.
+inline constexpr int kExitStopped = 0;        // stopped by SIGINT or SIGTERM
+inline constexpr int kExitStartRefused = 1;   // the start sequence refused (text on stderr)
+inline constexpr int kExitWatchdog = 2;       // the radio fell silent and the watchdog stopped the service
+inline constexpr int kExitAlreadyRunning = 3; // another copy runs for this user (nothing printed)
+inline constexpr int kExitUsage = 4;          // bad command line
+inline constexpr int kExitNoInstanceLock = 5; // the instance lock file could not be made
+
+// The message loop: a queue-backed message target, one-shot timers on the steady
+// clock and status lines on `out`. Used on one thread only (the queue accepts posts
+// from any thread).
+class HeadlessLoop final : public ServiceHost {
+public:
+    explicit HeadlessLoop(std::FILE* out);
+
+    platform::MessageQueue& queue() { return queue_; }
+    void attach(ServiceController& controller) { controller_ = &controller; }
+    // Runs until a quit message (then the stop sequence: kExitStopped) or until the
+    // service has stopped by itself (kExitWatchdog).
+    int run();
+    bool quitRequested() const { return quit_; }
+
+    bool pumpMessages() override;
+    void sleepFor(std::chrono::milliseconds duration) override;
+    void setTimer(unsigned id, std::chrono::milliseconds delay) override;
+    void killTimer(unsigned id) override;
+    void displayChanged(DisplayField field, const HostDisplay& display) override;
+
+    // Prints "<date> <time> <text>" as one line and flushes it.
+    void printLine(const std::string& text);
+
+private:
+    void dispatch(const platform::Message& message);
+    void fireDueTimers();
+
+    std::FILE* out_;
+    platform::MessageQueue queue_;
+    ServiceController* controller_ = nullptr;
+    std::map<unsigned, std::chrono::steady_clock::time_point> timers_;
+    bool quit_ = false;
+};
+
+// The whole headless program: the single-instance lock, the profile, the signals, the
+// start sequence and the loop. Returns the exit status.
+int RunHeadless(const HostOptions& options);
+
+} // namespace host

@@ -1,0 +1,119 @@
+// ServiceController: the host's service logic without a window. It owns the one
+// CLinkcore object, starts and stops the service (radio connection plus session
+// server), switches the radio's power, runs the one-second watchdog and turns the
+// library's notifications into the display. Everything runs on one thread, the
+// thread that owns the registered message target and its ServiceHost; the library's
+// threads reach it only through messages posted to that target.
+//
+// Service states: stopped -> (start) identifying: running, server closed -> running:
+// running and server open -> (stop, or the watchdog after more than three ticks
+// without a notification) -> stopped. While running, the watchdog polls the radio
+// once a second as long as no client is logged in.
+#pragma once
+
+#include "host/HostDisplay.h"
+#include "host/ServiceHost.h"
+#include "platform/WindowMessage.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CLinkcore;
+
+namespace host {
+
+// The watchdog's timer id and period.
+inline constexpr unsigned kWatchdogTimer = 1000;
+inline constexpr std::chrono::milliseconds kWatchdogPeriod{1000};
+// The watchdog stops the service after more ticks than this without a notification.
+inline constexpr int kWatchdogTickLimit = 3;
+
+// Notification codes the host acts on (wParam of WM_LINKCORE_NOTIFY).
+inline constexpr platform::WParam kNotifyAutoInformation = 0x1002;
+inline constexpr platform::WParam kNotifyModel = 0x101D;
+inline constexpr platform::WParam kNotifyStatus = 0x101E;
+inline constexpr platform::WParam kNotifyPower = 0x1038;
+inline constexpr platform::WParam kNotifyReceive = 0x1042;
+inline constexpr platform::WParam kNotifyTransmit = 0x1043;
+inline constexpr platform::WParam kNotifySessionTime = 0x2003;
+inline constexpr platform::WParam kNotifySession = 0x3000;
+// lParam of kNotifySession.
+inline constexpr platform::LParam kSessionConnected = 1;
+inline constexpr platform::LParam kSessionClosing = 2;
+inline constexpr platform::LParam kSessionLoggedIn = 3;
+
+// The controller's members that are not display.
+struct ServiceState {
+    int idleTicks = 0;       // watchdog ticks since the last notification
+    unsigned modelId = 0;    // model of the connected radio; 0 = none
+    bool radioPowerOn = false;
+    bool onAir = false;
+    bool serviceRunning = false; // the radio connection is open
+    bool serverOpen = false;     // the session server is open
+    bool userLoggedOn = false;   // a network client has logged in
+    bool busy = false;           // wait state during start and stop
+};
+
+enum class StopCause : std::uint8_t { None, Command, Watchdog };
+
+class ServiceController {
+public:
+    // Creates the library object and registers `window` for its notifications, whose
+    // messages the owner hands to onLinkcoreNotify. `corvexEnabled` accepts model 19;
+    // `loadMessageEnabled` lets clients send "LM" with parameters.
+    ServiceController(ServiceHost& host, platform::WindowHandle window, bool corvexEnabled,
+                      bool loadMessageEnabled);
+    // Stops a running service, unregisters the window and deletes the library object.
+    ~ServiceController();
+    ServiceController(const ServiceController&) = delete;
+    ServiceController& operator=(const ServiceController&) = delete;
+
+    // Menu "ON": the start sequence. The settings are read now.
+    void start();
+    // Menu "OFF": the stop sequence.
+    void stop();
+    // The CONTROL button: stop while running, else start.
+    void control();
+    // The power switch: on when the radio reported off, else off (standby on model 20).
+    void powerSwitch();
+    // A timer armed through ServiceHost::setTimer fired.
+    void onTimer(unsigned id);
+    // A WM_LINKCORE_NOTIFY message.
+    void onLinkcoreNotify(platform::WParam code, platform::LParam value);
+
+    const HostDisplay& display() const { return display_; }
+    const ServiceState& state() const { return state_; }
+    bool corvexEnabled() const { return corvexEnabled_; }
+    // The log line of the last refused start; empty after a successful one.
+    const std::string& startFailure() const { return startFailure_; }
+    // Why the service stopped last; None until it has stopped once.
+    StopCause lastStop() const { return lastStop_; }
+
+private:
+    void startService(int comPort, int baud, int tcpPort);
+    void stopSequence(StopCause cause);
+    void refuseStart(const std::string& logLine);
+    bool enterWait();
+    void leaveWait(bool entered);
+
+    void powerTransition(platform::LParam state);
+    void setOnAir(bool on);
+    void sessionEvent(platform::LParam event);
+    void refreshSessionTime();
+    void onStatusReply();
+    void clearDisplay();
+
+    template <typename Value>
+    void setField(DisplayField field, Value HostDisplay::*member, Value value);
+
+    ServiceHost& host_;
+    std::unique_ptr<CLinkcore> link_;
+    bool corvexEnabled_;
+    ServiceState state_;
+    HostDisplay display_;
+    std::string startFailure_;
+    StopCause lastStop_ = StopCause::None;
+};
+
+} // namespace host

@@ -1,0 +1,308 @@
+// `ondrel --headless` as a separate process, as a user runs it: a scripted session
+// over TCP against the simulated radio, a second copy, signals and exit statuses.
+#include "platform/Profile.h"
+#include "tests/support/LoopbackClient.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
+#include "tools/radiosim/RadioSimulator.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+
+// A child process with its standard output and error collected through pipes.
+class ChildProcess {
+public:
+    ChildProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment)
+    {
+        int out[2] = {-1, -1};
+        int err[2] = {-1, -1};
+        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+            ADD_FAILURE() << "pipe2 failed";
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+
+        std::vector<std::string> environment;
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            const std::string_view text = *entry;
+            if (!text.starts_with("ONDREL_PROFILE=") && !text.starts_with("XDG_RUNTIME_DIR=")) {
+                environment.emplace_back(text);
+            }
+        }
+        environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (std::string& entry : environment) {
+            envp.push_back(entry.data());
+        }
+        envp.push_back(nullptr);
+
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+            ADD_FAILURE() << "cannot start " << arguments[0];
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        out_ = out[0];
+        err_ = err[0];
+        ::fcntl(out_, F_SETFL, O_NONBLOCK);
+        ::fcntl(err_, F_SETFL, O_NONBLOCK);
+    }
+
+    ~ChildProcess()
+    {
+        if (pid_ > 0 && !status_) {
+            ::kill(pid_, SIGKILL);
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+        }
+        ::close(out_);
+        ::close(err_);
+    }
+
+    void signal(int number) { ::kill(pid_, number); }
+
+    // Standard output and error read so far.
+    const std::string& output()
+    {
+        collect();
+        return output_;
+    }
+    const std::string& errors()
+    {
+        collect();
+        return errors_;
+    }
+
+    bool waitForOutput(const std::string& text, std::chrono::milliseconds limit = 10s)
+    {
+        return testsupport::WaitUntil([&] { return output().find(text) != std::string::npos; }, limit);
+    }
+
+    // The exit status, or -1 when the process has not ended within `limit`
+    // (-2 when a signal ended it).
+    int waitForExit(std::chrono::milliseconds limit = 15s)
+    {
+        testsupport::WaitUntil(
+            [&] {
+                collect();
+                if (!status_) {
+                    int status = 0;
+                    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+                    }
+                }
+                return status_.has_value();
+            },
+            limit);
+        collect();
+        return status_.value_or(-1);
+    }
+
+private:
+    void collect()
+    {
+        drain(out_, output_);
+        drain(err_, errors_);
+    }
+    static void drain(int fd, std::string& text)
+    {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer, sizeof buffer);
+            if (got > 0) {
+                text.append(buffer, static_cast<std::size_t>(got));
+            } else if (got < 0 && errno == EINTR) {
+                continue;
+            } else {
+                return;
+            }
+        }
+    }
+
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+    std::string output_;
+    std::string errors_;
+    std::optional<int> status_;
+};
+
+class HeadlessProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override { tcpPort = testsupport::FreeTcpPort(); }
+
+    void startRadio(int model)
+    {
+        radiosim::Options options;
+        options.model = model;
+        radio = std::make_unique<radiosim::RadioSimulator>(options);
+        ASSERT_TRUE(radio->start()) << radio->error();
+
+        // The profile a user would write: one user, COM1 on the radio, the log on.
+        platform::Profile profile(profilePath());
+        profile.WriteProfileString("COM Devices", "COM1", radio->devicePath());
+        profile.WriteProfileInt("Setting", "COM Port", 1);
+        profile.WriteProfileInt("Setting", "MIREL IP Port No", static_cast<int>(tcpPort));
+        profile.WriteProfileInt("Setting", "MIREL Log", 1);
+        profile.WriteProfileString("File Path", "MIREL Log File Path", (dir / "log").string());
+        profile.WriteProfileString("Setting", "MIREL 000 User ID", "demo");
+        profile.WriteProfileString("Setting", "MIREL 000 Password", "demo");
+        profile.WriteProfileString("Setting", "MIREL 000 Description", "Demonstration user");
+        std::filesystem::create_directory(dir / "log");
+    }
+
+    std::unique_ptr<ChildProcess> launch(std::vector<std::string> options)
+    {
+        options.insert(options.begin(), ONDREL_PROGRAM);
+        // The profile comes from the environment here; the command line is tested elsewhere.
+        return std::make_unique<ChildProcess>(
+            options, std::vector<std::string>{"ONDREL_PROFILE=" + profilePath().string(),
+                                              "XDG_RUNTIME_DIR=" + (dir / "runtime").string()});
+    }
+
+    std::string logText() const
+    {
+        std::string all;
+        for (const auto& entry : std::filesystem::directory_iterator(dir / "log")) {
+            std::ifstream file(entry.path());
+            std::stringstream text;
+            text << file.rdbuf();
+            all += text.str();
+        }
+        return all;
+    }
+
+    std::filesystem::path profilePath() const { return dir / "Ondrel.ini"; }
+
+    testsupport::TempDir dir;
+    unsigned tcpPort = 0;
+    std::unique_ptr<radiosim::RadioSimulator> radio;
+};
+
+TEST_F(HeadlessProcessTest, ScriptedSession)
+{
+    startRadio(20);
+    auto host = launch({"--headless"});
+    ASSERT_TRUE(host->waitForOutput("Service: running")) << host->output() << host->errors();
+    EXPECT_THAT(host->output(), HasSubstr("Ondrel: profile " + profilePath().string() + "\n"));
+    ASSERT_TRUE(host->waitForOutput("Model: Tarsel"));
+    ASSERT_TRUE(host->waitForOutput("Power: on"));
+    // Every status line begins with the local date and time.
+    const std::regex line(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d Service: running)");
+    EXPECT_TRUE(std::regex_search(host->output(), line)) << host->output();
+
+    // A second copy ends at once, silently.
+    {
+        auto second = launch({"--headless"});
+        EXPECT_EQ(second->waitForExit(), 3);
+        EXPECT_EQ(second->output(), "");
+        EXPECT_EQ(second->errors(), "");
+    }
+
+    testsupport::LoopbackClient client(tcpPort);
+    ASSERT_TRUE(client.connected());
+    EXPECT_THAT(client.receiveUntil(">"), HasSubstr("Hello!! This is ORVANE MIREL."));
+    ASSERT_TRUE(host->waitForOutput("Address: 127.0.0.1"));
+    client.send("UID:demo;");
+    EXPECT_THAT(client.receiveUntil(">"), HasSubstr("UID:OK;"));
+    client.send("PWD:demo;");
+    EXPECT_THAT(client.receiveUntil("@@UE1;"), HasSubstr("PWD:OK;>@@UE1;"));
+    ASSERT_TRUE(host->waitForOutput("User: demo"));
+    ASSERT_TRUE(host->waitForOutput("Description: Demonstration user"));
+    ASSERT_TRUE(host->waitForOutput("Session time: Unlimited"));
+
+    client.send("FA;");
+    const std::string reply = client.receiveUntil(";");
+    EXPECT_TRUE(std::regex_search(reply, std::regex(R"(FA\d{11};)"))) << reply;
+    client.send("FA00007050000;");
+    ASSERT_TRUE(radio->waitForCommand("FA00007050000;", 5s));
+    client.send("FA;");
+    EXPECT_THAT(client.receiveUntil("FA00007050000;"), HasSubstr("FA00007050000;"));
+    client.close();
+    ASSERT_TRUE(host->waitForOutput("User:\n"));
+
+    host->signal(SIGTERM);
+    EXPECT_EQ(host->waitForExit(), 0) << host->errors();
+    EXPECT_THAT(host->output(), HasSubstr("Service: stopped"));
+    const std::string log = logText();
+    EXPECT_THAT(log, HasSubstr("- START - Successful COM1, Socket:" + std::to_string(tcpPort) + ".\n"));
+    EXPECT_THAT(log, HasSubstr("127.0.0.1 LOGIN demo Password OK."));
+    EXPECT_THAT(log, HasSubstr("- END - End MIREL.\n"));
+    EXPECT_TRUE(radio->waitForCommand("AI0;", 5s));
+
+    // The lock went with the first copy: a new one starts, and Ctrl-C stops it.
+    auto again = launch({"--headless"});
+    ASSERT_TRUE(again->waitForOutput("Service: running")) << again->errors();
+    again->signal(SIGINT);
+    EXPECT_EQ(again->waitForExit(), 0);
+}
+
+TEST_F(HeadlessProcessTest, RefusedStartEndsWithItsReason)
+{
+    startRadio(19);
+    auto host = launch({"--headless"});
+    EXPECT_EQ(host->waitForExit(), 1);
+    EXPECT_THAT(host->errors(), HasSubstr("The transceiver connected to COM1 is Corvex.\n"));
+    EXPECT_THAT(host->errors(), HasSubstr("- START - Failed. Radio is Unsupported.\n"));
+    EXPECT_THAT(logText(), HasSubstr("- START - Failed. Radio is Unsupported.\n"));
+
+    // "-ECV" in the command line accepts the model.
+    auto accepted = launch({"--headless", "-ECV"});
+    ASSERT_TRUE(accepted->waitForOutput("Model: Corvex")) << accepted->errors();
+    EXPECT_THAT(accepted->output(), HasSubstr("Ondrel -ECV: profile"));
+    accepted->signal(SIGTERM);
+    EXPECT_EQ(accepted->waitForExit(), 0);
+}
+
+TEST_F(HeadlessProcessTest, SilentRadioEndsThroughTheWatchdog)
+{
+    startRadio(20);
+    auto host = launch({"--headless"});
+    ASSERT_TRUE(host->waitForOutput("Power: on")) << host->errors();
+    radio->setSilent(true);
+    EXPECT_EQ(host->waitForExit(20s), 2);
+    EXPECT_THAT(host->output(), HasSubstr("Service: stopped"));
+    EXPECT_THAT(logText(), HasSubstr("- END - End MIREL.\n"));
+}
+
+TEST_F(HeadlessProcessTest, WithoutHeadlessTheProgramExplains)
+{
+    auto host = launch({});
+    EXPECT_EQ(host->waitForExit(), 4);
+    EXPECT_THAT(host->errors(), HasSubstr("--headless"));
+}
+
+} // namespace
