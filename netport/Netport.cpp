@@ -1,0 +1,701 @@
+#include "netport/Netport.h"
+
+#include "platform/MessageBox.h"
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <ifaddrs.h>
+#include <mutex>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <shared_mutex>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Deadline = std::chrono::steady_clock::time_point;
+
+// Upper bound of one pass of the socket thread; stop requests wake it at once.
+constexpr int kPassWaitMs = 100;
+// The thread accepts at once, so one waiting connection is enough.
+constexpr int kListenBacklog = 1;
+constexpr int kConnectTimeLimitMs = 5000;
+constexpr unsigned kHighestPort = 65535;
+constexpr char kBusyText[] = "BUSY;";
+
+} // namespace
+
+// The process-wide endpoint behind every CNetport object.
+//
+// Locks, never taken in another order: lifeMutex (start and join of the thread) ->
+// writeMutex (one Write at a time) -> socketMutex -> receiveMutex. The socket thread
+// assigns and closes the socket descriptors under socketMutex held exclusively, after
+// raising the wake-up descriptor, so a Write that uses a descriptor under the shared
+// lock never sees it closed or reused, and gives up its wait at once.
+struct NetportEndpoint {
+    NetportEndpoint();
+    ~NetportEndpoint();
+    NetportEndpoint(const NetportEndpoint&) = delete;
+    NetportEndpoint& operator=(const NetportEndpoint&) = delete;
+
+    // Clears threadRun and raises wakeFd: wakes the socket thread and every waiting Write.
+    void RequestStop();
+    // Under lifeMutex: stops the socket thread, if any, and joins it.
+    void StopAndJoin();
+    // Under lifeMutex, with no thread running: starts `body` on the prepared sockets.
+    int StartThread(void (*body)(NetportEndpoint*));
+    // Under lifeMutex, with no thread running: closes the sockets Listen or Connect prepared.
+    void CloseUnstartedSockets();
+
+    std::mutex lifeMutex;
+    std::thread thread;
+    sockaddr_in address{}; // bind or connect target; under lifeMutex
+    // eventfd raised by RequestStop; lowered when the next session starts.
+    int wakeFd = -1;
+
+    std::mutex writeMutex;
+
+    std::shared_mutex socketMutex;
+    int clientSocket = -1;
+    int listenSocket = -1;
+
+    std::mutex receiveMutex;
+    std::condition_variable receiveArrived;
+    char receiveBuffer[CNetport::kReceiveBufferSize] = {};
+    std::size_t receiveLength = 0;
+
+    std::atomic<platform::WindowHandle> eventWindow{nullptr};
+    std::atomic<int> clientExists{0};
+    std::atomic<int> threadAlive{0};
+    std::atomic<int> threadRun{0};
+    std::atomic<int> clientMode{0};
+    std::atomic<int> acceptedFlag{0};
+    std::atomic<int> closedFlag{0};
+};
+
+namespace {
+
+NetportEndpoint& Endpoint()
+{
+    static NetportEndpoint endpoint;
+    return endpoint;
+}
+
+void CloseDescriptor(int& fd)
+{
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+void Post(const NetportEndpoint& endpoint, platform::WParam event, platform::LParam value)
+{
+    platform::PostMessage(endpoint.eventWindow.load(), WM_NETPORT_EVENT, event, value);
+}
+
+// Waits until `fd` can take more bytes: false when `deadline` passed or a stop was
+// requested through `wakeFd` first.
+bool WaitWritable(int fd, Deadline deadline, int wakeFd)
+{
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        pollfd fds[2] = {{fd, POLLOUT, 0}, {wakeFd, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, static_cast<int>(left.count()));
+        if (ready < 0 && errno != EINTR) {
+            return false;
+        }
+        if (ready > 0) {
+            return fds[1].revents == 0;
+        }
+    }
+}
+
+// Sends `data` until all of it went out, the connection fails, a stop is requested,
+// or `deadline` passes; returns the number of bytes really sent.
+std::size_t SendWithin(int fd, const char* data, std::size_t size, Deadline deadline, int wakeFd)
+{
+    std::size_t sent = 0;
+    while (sent < size) {
+        const ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!WaitWritable(fd, deadline, wakeFd)) {
+                break;
+            }
+        } else {
+            break;
+        }
+    }
+    return sent;
+}
+
+// Errors of accept() that concern only the one connection being accepted.
+bool AcceptErrorIsTransient(int error)
+{
+    switch (error) {
+    case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK:
+#endif
+    case EINTR:
+    case ECONNABORTED:
+    case EPROTO:
+    case ENETDOWN:
+    case ENOPROTOOPT:
+    case EHOSTDOWN:
+    case ENONET:
+    case EHOSTUNREACH:
+    case EOPNOTSUPP:
+    case ENETUNREACH:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Sends "BUSY;" to a further client and closes it. The send buffer of a fresh
+// connection always takes the few bytes, so there is no waiting: the socket thread
+// goes straight back to the client it serves.
+void TurnAway(int fd, int wakeFd)
+{
+    SendWithin(fd, kBusyText, sizeof kBusyText - 1, std::chrono::steady_clock::now(), wakeFd);
+    ::close(fd);
+}
+
+// Accepts one pending connection; false when the listening socket failed.
+bool AcceptPending(NetportEndpoint& endpoint)
+{
+    const int fd = ::accept4(endpoint.listenSocket, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) {
+        return AcceptErrorIsTransient(errno);
+    }
+    if (endpoint.clientExists.load() != 0) {
+        TurnAway(fd, endpoint.wakeFd);
+        return true;
+    }
+    {
+        std::unique_lock socketLock(endpoint.socketMutex);
+        endpoint.clientSocket = fd;
+    }
+    endpoint.clientExists = 1;
+    endpoint.acceptedFlag = 1;
+    Post(endpoint, kNetportEventAccepted, 0);
+    return true;
+}
+
+// Appends the text of one received chunk, or drops it together with everything
+// buffered when the text would no longer fit.
+void StoreChunk(NetportEndpoint& endpoint, const char* chunk)
+{
+    const std::size_t textLength = std::strlen(chunk);
+    if (textLength == 0) {
+        return;
+    }
+    std::size_t buffered = 0;
+    {
+        std::lock_guard receiveLock(endpoint.receiveMutex);
+        if (endpoint.receiveLength + textLength >= CNetport::kReceiveBufferSize) {
+            endpoint.receiveLength = 0;
+        } else {
+            std::memcpy(endpoint.receiveBuffer + endpoint.receiveLength, chunk, textLength);
+            endpoint.receiveLength += textLength;
+        }
+        endpoint.receiveBuffer[endpoint.receiveLength] = '\0';
+        buffered = endpoint.receiveLength;
+    }
+    endpoint.receiveArrived.notify_all();
+    Post(endpoint, kNetportEventReceived, static_cast<platform::LParam>(buffered));
+}
+
+// Handles what poll() reported on the connected socket; false when the connection is over.
+bool ReceivePending(NetportEndpoint& endpoint, short events)
+{
+    if ((events & POLLIN) == 0) {
+        return (events & (POLLERR | POLLHUP | POLLNVAL)) == 0;
+    }
+    // One byte short of the buffer, so that a full chunk still ends with a NUL.
+    char chunk[CNetport::kReceiveBufferSize];
+    const ssize_t n = ::recv(endpoint.clientSocket, chunk, sizeof chunk - 1, MSG_DONTWAIT);
+    if (n == 0) {
+        return false;
+    }
+    if (n < 0) {
+        return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
+    }
+    chunk[n] = '\0';
+    StoreChunk(endpoint, chunk);
+    return true;
+}
+
+bool IsLoopback(const in_addr& address)
+{
+    return (ntohl(address.s_addr) >> 24) == 127;
+}
+
+void WriteDottedQuad(const in_addr& address, char* dst)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &address, text, sizeof text);
+    std::memcpy(dst, text, std::strlen(text) + 1);
+}
+
+// The first non-loopback IPv4 address of an interface that is up.
+bool FirstInterfaceAddress(in_addr& found)
+{
+    ifaddrs* interfaces = nullptr;
+    if (::getifaddrs(&interfaces) != 0) {
+        return false;
+    }
+    bool haveAddress = false;
+    for (const ifaddrs* entry = interfaces; entry != nullptr && !haveAddress; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
+            (entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) {
+            continue;
+        }
+        in_addr address{};
+        std::memcpy(&address, &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr, sizeof address);
+        if (!IsLoopback(address)) {
+            found = address;
+            haveAddress = true;
+        }
+    }
+    ::freeifaddrs(interfaces);
+    return haveAddress;
+}
+
+// Resolves `host` as a dotted quad or, failing that, as a host name (first IPv4 address).
+bool ResolveHost(const char* host, in_addr& resolved)
+{
+    if (::inet_pton(AF_INET, host, &resolved) == 1) {
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* results = nullptr;
+    if (::getaddrinfo(host, nullptr, &hints, &results) != 0 || results == nullptr) {
+        return false;
+    }
+    std::memcpy(&resolved, &reinterpret_cast<const sockaddr_in*>(results->ai_addr)->sin_addr, sizeof resolved);
+    ::freeaddrinfo(results);
+    return true;
+}
+
+sockaddr_in Ipv4Address(in_addr host, unsigned port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr = host;
+    return address;
+}
+
+} // namespace
+
+NetportEndpoint::NetportEndpoint()
+    : wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
+}
+
+NetportEndpoint::~NetportEndpoint()
+{
+    {
+        std::lock_guard lifeLock(lifeMutex);
+        StopAndJoin();
+    }
+    CloseDescriptor(wakeFd);
+}
+
+void NetportEndpoint::RequestStop()
+{
+    threadRun = 0;
+    const std::uint64_t one = 1;
+    while (::write(wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void NetportEndpoint::StopAndJoin()
+{
+    if (thread.joinable()) {
+        RequestStop();
+        thread.join();
+    }
+}
+
+int NetportEndpoint::StartThread(void (*body)(NetportEndpoint*))
+{
+    std::uint64_t raised = 0;
+    while (::read(wakeFd, &raised, sizeof raised) < 0 && errno == EINTR) {
+    }
+    acceptedFlag = 0;
+    closedFlag = 0;
+    {
+        // Alive before the thread runs, so that a Write or a length query right after
+        // Listen or Connect already sees the session.
+        std::lock_guard receiveLock(receiveMutex);
+        threadAlive = 1;
+    }
+    threadRun = 1;
+    try {
+        thread = std::thread(body, this);
+    } catch (const std::system_error&) {
+        threadRun = 0;
+        {
+            std::lock_guard receiveLock(receiveMutex);
+            threadAlive = 0;
+        }
+        CloseUnstartedSockets();
+        return 0;
+    }
+    return 1;
+}
+
+void NetportEndpoint::CloseUnstartedSockets()
+{
+    std::unique_lock socketLock(socketMutex);
+    CloseDescriptor(clientSocket);
+    CloseDescriptor(listenSocket);
+}
+
+CNetport::CNetport()
+{
+    NetportEndpoint& endpoint = Endpoint();
+    std::lock_guard lifeLock(endpoint.lifeMutex);
+    if (endpoint.threadAlive.load() != 0) {
+        return;
+    }
+    endpoint.StopAndJoin();
+    endpoint.eventWindow = nullptr;
+    endpoint.clientMode = 0;
+    endpoint.clientExists = 0;
+    endpoint.threadRun = 0;
+    endpoint.acceptedFlag = 0;
+    endpoint.closedFlag = 0;
+    std::lock_guard receiveLock(endpoint.receiveMutex);
+    std::memset(endpoint.receiveBuffer, 0, sizeof endpoint.receiveBuffer);
+    endpoint.receiveLength = 0;
+}
+
+CNetport::~CNetport()
+{
+    NetportEndpoint& endpoint = Endpoint();
+    std::lock_guard lifeLock(endpoint.lifeMutex);
+    endpoint.StopAndJoin();
+}
+
+int CNetport::Listen(unsigned port)
+{
+    NetportEndpoint& endpoint = Endpoint();
+    std::lock_guard lifeLock(endpoint.lifeMutex);
+    endpoint.address = Ipv4Address(in_addr{htonl(INADDR_ANY)}, port);
+    endpoint.acceptedFlag = 0;
+    endpoint.closedFlag = 0;
+    if (endpoint.threadAlive.load() != 0) {
+        return 0;
+    }
+    endpoint.StopAndJoin();
+    if (port > kHighestPort || CreateLSocket() == 0) {
+        platform::ShowMessageBox("Network connection error.");
+        return 0;
+    }
+    endpoint.clientMode = 0;
+    endpoint.clientExists = 0;
+    return endpoint.StartThread(&SockThread);
+}
+
+int CNetport::Connect(const char* host, unsigned port)
+{
+    in_addr target{};
+    if (host == nullptr || port > kHighestPort || !ResolveHost(host, target)) {
+        return 0;
+    }
+    NetportEndpoint& endpoint = Endpoint();
+    std::lock_guard lifeLock(endpoint.lifeMutex);
+    endpoint.address = Ipv4Address(target, port);
+    if (endpoint.threadAlive.load() != 0) {
+        return 0;
+    }
+    endpoint.StopAndJoin();
+    if (CreateCSocket() == 0) {
+        return 0;
+    }
+    endpoint.clientMode = 1;
+    return endpoint.StartThread(&SockThread);
+}
+
+int CNetport::DisConnect()
+{
+    NetportEndpoint& endpoint = Endpoint();
+    {
+        std::lock_guard lifeLock(endpoint.lifeMutex);
+        endpoint.StopAndJoin();
+    }
+    std::lock_guard receiveLock(endpoint.receiveMutex);
+    std::memset(endpoint.receiveBuffer, 0, sizeof endpoint.receiveBuffer);
+    endpoint.receiveLength = 0;
+    return 1;
+}
+
+int CNetport::GetRcvDataLength()
+{
+    NetportEndpoint& endpoint = Endpoint();
+    if (endpoint.threadAlive.load() == 0) {
+        return -1;
+    }
+    std::lock_guard receiveLock(endpoint.receiveMutex);
+    return static_cast<int>(endpoint.receiveLength);
+}
+
+int CNetport::GetRcvData(unsigned char* dst)
+{
+    if (dst == nullptr) {
+        return 0;
+    }
+    NetportEndpoint& endpoint = Endpoint();
+    std::lock_guard receiveLock(endpoint.receiveMutex);
+    std::memcpy(dst, endpoint.receiveBuffer, endpoint.receiveLength + 1);
+    endpoint.receiveLength = 0;
+    endpoint.receiveBuffer[0] = '\0';
+    return 1;
+}
+
+int CNetport::WaitRcvData(unsigned milliseconds)
+{
+    NetportEndpoint& endpoint = Endpoint();
+    std::unique_lock receiveLock(endpoint.receiveMutex);
+    endpoint.receiveArrived.wait_for(receiveLock, std::chrono::milliseconds(milliseconds), [&endpoint] {
+        return endpoint.receiveLength > 0 || endpoint.threadAlive.load() == 0;
+    });
+    return endpoint.receiveLength > 0 ? 1 : 0;
+}
+
+int CNetport::Write(unsigned char* text, unsigned long /*length*/)
+{
+    NetportEndpoint& endpoint = Endpoint();
+    if (text == nullptr || endpoint.threadAlive.load() == 0 ||
+        (endpoint.clientMode.load() == 0 && endpoint.clientExists.load() == 0)) {
+        return 0;
+    }
+    std::lock_guard writeLock(endpoint.writeMutex);
+    std::shared_lock socketLock(endpoint.socketMutex);
+    if (endpoint.clientSocket < 0 || endpoint.threadRun.load() == 0) {
+        return 0;
+    }
+    char* chars = reinterpret_cast<char*>(text);
+    const std::size_t size = std::strlen(chars);
+    const Deadline deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteTimeLimitMs);
+    const std::size_t sent = SendWithin(endpoint.clientSocket, chars, size, deadline, endpoint.wakeFd);
+    std::memmove(chars, chars + sent, size - sent + 1);
+    if (sent < size) {
+        // The client does not take its text or the connection failed: the session is
+        // over, and the socket thread closes it the usual way.
+        endpoint.RequestStop();
+        return 0;
+    }
+    return 1;
+}
+
+int CNetport::GetClientIP(char* dst)
+{
+    NetportEndpoint& endpoint = Endpoint();
+    std::shared_lock socketLock(endpoint.socketMutex);
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (dst == nullptr || endpoint.clientSocket < 0 ||
+        ::getpeername(endpoint.clientSocket, reinterpret_cast<sockaddr*>(&peer), &length) != 0 ||
+        peer.sin_family != AF_INET) {
+        return 0;
+    }
+    WriteDottedQuad(peer.sin_addr, dst);
+    return 1;
+}
+
+int CNetport::GetLocalIP(char* dst)
+{
+    if (dst == nullptr) {
+        return 0;
+    }
+    std::memset(dst, 0, 4);
+    // A host name often resolves to a loopback address only (127.0.1.1 from /etc/hosts);
+    // remote users cannot reach that, so an address of an interface is preferred to it.
+    bool haveLoopback = false;
+    in_addr loopback{};
+    char name[256] = {};
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* results = nullptr;
+    if (::gethostname(name, sizeof name - 1) == 0 && ::getaddrinfo(name, nullptr, &hints, &results) == 0) {
+        for (const addrinfo* entry = results; entry != nullptr; entry = entry->ai_next) {
+            in_addr address{};
+            std::memcpy(&address, &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, sizeof address);
+            if (!IsLoopback(address)) {
+                ::freeaddrinfo(results);
+                WriteDottedQuad(address, dst);
+                return 1;
+            }
+            if (!haveLoopback) {
+                loopback = address;
+                haveLoopback = true;
+            }
+        }
+        ::freeaddrinfo(results);
+    }
+    in_addr address{};
+    if (FirstInterfaceAddress(address)) {
+        WriteDottedQuad(address, dst);
+        return 1;
+    }
+    if (haveLoopback) {
+        WriteDottedQuad(loopback, dst);
+        return 1;
+    }
+    return 0;
+}
+
+int CNetport::GetClientExist()
+{
+    return Endpoint().clientExists.load();
+}
+
+int CNetport::GetSocketAccepted()
+{
+    return Endpoint().acceptedFlag.load();
+}
+
+int CNetport::GetSocketClosed()
+{
+    return Endpoint().closedFlag.load();
+}
+
+void CNetport::WinMsgSendReg(platform::WindowHandle window)
+{
+    Endpoint().eventWindow = window;
+}
+
+int CNetport::CreateLSocket()
+{
+    NetportEndpoint& endpoint = Endpoint();
+    if (endpoint.wakeFd < 0) {
+        return 0;
+    }
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
+    if (fd < 0) {
+        return 0;
+    }
+    // The port of a session that just ended stays in TIME_WAIT; the next Listen must not wait for it.
+    const int reuse = 1;
+    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&endpoint.address), sizeof endpoint.address) != 0 ||
+        ::listen(fd, kListenBacklog) != 0) {
+        CloseDescriptor(fd);
+        return 0;
+    }
+    std::unique_lock socketLock(endpoint.socketMutex);
+    endpoint.listenSocket = fd;
+    return 1;
+}
+
+int CNetport::CreateCSocket()
+{
+    NetportEndpoint& endpoint = Endpoint();
+    if (endpoint.wakeFd < 0) {
+        return 0;
+    }
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
+    if (fd < 0) {
+        return 0;
+    }
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&endpoint.address), sizeof endpoint.address) != 0) {
+        if (errno != EINPROGRESS && errno != EINTR) {
+            CloseDescriptor(fd);
+            return 0;
+        }
+        // The connection completes in the background; wait for it a bounded time.
+        const Deadline deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kConnectTimeLimitMs);
+        int ready = 0;
+        do {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd writable{fd, POLLOUT, 0};
+            ready = left.count() > 0 ? ::poll(&writable, 1, static_cast<int>(left.count())) : 0;
+        } while (ready < 0 && errno == EINTR);
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (ready <= 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+            CloseDescriptor(fd);
+            return 0;
+        }
+    }
+    std::unique_lock socketLock(endpoint.socketMutex);
+    endpoint.clientSocket = fd;
+    return 1;
+}
+
+void CNetport::SockThread(NetportEndpoint* state)
+{
+    NetportEndpoint& endpoint = *state;
+    // Only this thread changes the descriptors while it runs, so it reads them unlocked.
+    while (endpoint.threadRun.load() != 0) {
+        pollfd fds[3] = {{endpoint.wakeFd, POLLIN, 0}};
+        nfds_t count = 1;
+        int listenIndex = -1;
+        int clientIndex = -1;
+        if (endpoint.listenSocket >= 0) {
+            listenIndex = static_cast<int>(count);
+            fds[count++] = {endpoint.listenSocket, POLLIN, 0};
+        }
+        if (endpoint.clientSocket >= 0) {
+            clientIndex = static_cast<int>(count);
+            fds[count++] = {endpoint.clientSocket, POLLIN, 0};
+        }
+        const int ready = ::poll(fds, count, kPassWaitMs);
+        if (ready < 0 && errno != EINTR) {
+            break;
+        }
+        if (ready <= 0 || endpoint.threadRun.load() == 0) {
+            continue;
+        }
+        if (listenIndex >= 0 && fds[listenIndex].revents != 0) {
+            if ((fds[listenIndex].revents & (POLLERR | POLLNVAL)) != 0 || !AcceptPending(endpoint)) {
+                break;
+            }
+        }
+        if (clientIndex >= 0 && fds[clientIndex].revents != 0 && !ReceivePending(endpoint, fds[clientIndex].revents)) {
+            break;
+        }
+    }
+
+    // One way out for every reason: wake any Write first, so that it lets go of the
+    // descriptors, then close them.
+    endpoint.RequestStop();
+    {
+        std::unique_lock socketLock(endpoint.socketMutex);
+        CloseDescriptor(endpoint.clientSocket);
+        CloseDescriptor(endpoint.listenSocket);
+    }
+    {
+        std::lock_guard receiveLock(endpoint.receiveMutex);
+        endpoint.threadAlive = 0;
+    }
+    endpoint.receiveArrived.notify_all();
+    endpoint.closedFlag = 1;
+    Post(endpoint, kNetportEventClosed, 0);
+}

@@ -1,0 +1,90 @@
+// CNetport: the process's one TCP endpoint, a server for one client at a time or an
+// outgoing connection. Every CNetport object drives the same endpoint, whose socket
+// thread it owns and joins; all public operations may be called from any thread.
+#pragma once
+
+#include "platform/WindowMessage.h"
+
+#include <cstdint>
+
+// Posted to the registered window; wParam names the event.
+inline constexpr std::uint32_t WM_NETPORT_EVENT = 0x1120;
+// lParam: the length of the text now waiting in the receive buffer (0 when a chunk was dropped).
+inline constexpr platform::WParam kNetportEventReceived = 1;
+// lParam 0: a client was accepted.
+inline constexpr platform::WParam kNetportEventAccepted = 2;
+// lParam 0: the socket thread ended; the session is over.
+inline constexpr platform::WParam kNetportEventClosed = 3;
+
+struct NetportEndpoint;
+
+// Endpoint states: Idle -> Listening (Listen) -> Connected (client accepted) -> Ended
+// (client left, DisConnect, or the client was found gone by Write); client mode:
+// Idle -> Connected (Connect) -> Ended. Listen or Connect leads from Ended (or Idle)
+// to a new session; both are refused while the socket thread runs. One Listen serves
+// exactly one client; a further client meanwhile receives "BUSY;" and is closed.
+class CNetport {
+public:
+    // Room the caller gives GetRcvData; received text never exceeds 1023 characters.
+    static constexpr unsigned kReceiveBufferSize = 1024;
+    // Room the caller gives GetClientIP and GetLocalIP.
+    static constexpr unsigned kAddressTextSize = 16;
+    // How long Write waits for a client that does not take the text before the
+    // session is ended, in milliseconds.
+    static constexpr int kWriteTimeLimitMs = 3000;
+
+    // Resets the endpoint to Idle when no socket thread runs; a running endpoint is left alone.
+    CNetport();
+    // Stops the socket thread, if any, and joins it.
+    virtual ~CNetport();
+    // A copy would stop the shared endpoint when it is destroyed.
+    CNetport(const CNetport&) = delete;
+    CNetport& operator=(const CNetport&) = delete;
+
+    // Listens on every interface on `port` and starts the socket thread: 1 on success.
+    // Clears the accepted and closed flags even when refused because the thread runs.
+    // A socket failure shows "Network connection error." and gives 0.
+    int Listen(unsigned port);
+    // Connects to `host` (dotted quad or host name) and starts the socket thread: 1 on success.
+    int Connect(const char* host, unsigned port);
+    // Ends the session (stops and joins the socket thread) and empties the receive buffer; always 1.
+    int DisConnect();
+
+    // Length of the received text not yet taken; -1 while the socket thread is not running.
+    int GetRcvDataLength();
+    // Copies the received text, NUL-terminated, to `dst` (room for kReceiveBufferSize)
+    // and empties the buffer; always 1.
+    int GetRcvData(unsigned char* dst);
+    // Waits up to `milliseconds` for received text; returns at once when the socket thread
+    // is not running. 1 when text is waiting, 0 otherwise.
+    int WaitRcvData(unsigned milliseconds);
+    // Sends the NUL-terminated `text` whole (`length` is not used) and consumes it in place:
+    // on return `text` holds what was not sent. 0 without a client; 0 when the client does
+    // not take the text within kWriteTimeLimitMs or the connection failed, which ends the
+    // session. Texts of concurrent callers go out one after the other, never interleaved.
+    int Write(unsigned char* text, unsigned long length);
+
+    // The connected peer's address as a dotted quad in `dst` (room for kAddressTextSize);
+    // 0, `dst` untouched, when there is no connected socket.
+    int GetClientIP(char* dst);
+    // This host's IPv4 address as a dotted quad in `dst` (room for kAddressTextSize);
+    // the first 4 bytes of `dst` are zeroed first. 0 when no address is found.
+    int GetLocalIP(char* dst);
+
+    // 1 once a client was accepted; stays 1 after it left until the next Listen.
+    int GetClientExist();
+    // 1 once the socket thread accepted a client (reading does not clear it).
+    int GetSocketAccepted();
+    // 1 once the socket thread has ended (reading does not clear it).
+    int GetSocketClosed();
+    // Window for WM_NETPORT_EVENT; nullptr stops the messages.
+    void WinMsgSendReg(platform::WindowHandle window);
+
+protected:
+    // Sets up the listening socket on the endpoint's address; 1 on success.
+    int CreateLSocket();
+    // Connects the client socket to the endpoint's address; 1 on success.
+    int CreateCSocket();
+    // The socket thread's body.
+    static void SockThread(NetportEndpoint* state);
+};

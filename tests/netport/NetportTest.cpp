@@ -1,0 +1,603 @@
+#include "netport/Netport.h"
+
+#include "platform/MessageBox.h"
+#include "platform/WindowMessage.h"
+#include "tests/support/LoopbackClient.h"
+#include "tests/support/Wait.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::LoopbackClient;
+using testsupport::WaitUntil;
+
+// Longer than any test may run: a wait that is not woken shows as the test's timeout.
+constexpr unsigned kNeverMs = 10 * 60 * 1000;
+
+platform::Message NetportEvent(platform::WParam event, platform::LParam value)
+{
+    return platform::Message{WM_NETPORT_EVENT, event, value};
+}
+
+// Collects the texts of the message boxes raised while it lives.
+class MessageBoxCapture {
+public:
+    MessageBoxCapture()
+    {
+        previous_ = platform::SetMessageBoxHandler([this](std::string_view text) {
+            std::lock_guard lock(mutex_);
+            texts_.emplace_back(text);
+        });
+    }
+    ~MessageBoxCapture() { platform::SetMessageBoxHandler(previous_); }
+
+    std::vector<std::string> texts() const
+    {
+        std::lock_guard lock(mutex_);
+        return texts_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> texts_;
+    platform::MessageBoxHandler previous_;
+};
+
+// A plain listening socket on 127.0.0.1 for the endpoint's client mode, or to hold a port.
+class TestListener {
+public:
+    explicit TestListener(unsigned port = 0, in_addr_t address = htonl(INADDR_LOOPBACK))
+    {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in bound{};
+        bound.sin_family = AF_INET;
+        bound.sin_port = htons(static_cast<std::uint16_t>(port));
+        bound.sin_addr.s_addr = address;
+        socklen_t length = sizeof bound;
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0 || ::listen(fd_, 4) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
+            ADD_FAILURE() << "test listener: " << std::strerror(errno);
+        }
+        port_ = ntohs(bound.sin_port);
+    }
+    ~TestListener()
+    {
+        closePeer();
+        ::close(fd_);
+    }
+    TestListener(const TestListener&) = delete;
+    TestListener& operator=(const TestListener&) = delete;
+
+    unsigned port() const { return port_; }
+    int peer() const { return peer_; }
+
+    bool accept()
+    {
+        pollfd readable{fd_, POLLIN, 0};
+        if (::poll(&readable, 1, 5000) != 1) {
+            return false;
+        }
+        closePeer();
+        peer_ = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        return peer_ >= 0;
+    }
+    void closePeer()
+    {
+        if (peer_ >= 0) {
+            ::close(peer_);
+            peer_ = -1;
+        }
+    }
+
+private:
+    int fd_ = -1;
+    int peer_ = -1;
+    unsigned port_ = 0;
+};
+
+// Reads from `fd` until `count` bytes arrived, the peer closed, or `limit` passed.
+std::string ReadFromSocket(int fd, std::size_t count, std::chrono::milliseconds limit)
+{
+    std::string received;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::vector<char> chunk(64 * 1024);
+    while (received.size() < count && std::chrono::steady_clock::now() < deadline) {
+        pollfd readable{fd, POLLIN, 0};
+        if (::poll(&readable, 1, 100) <= 0) {
+            continue;
+        }
+        const ssize_t n = ::recv(fd, chunk.data(), std::min(chunk.size(), count - received.size()), 0);
+        if (n == 0 || (n < 0 && errno != EINTR)) {
+            break;
+        }
+        if (n > 0) {
+            received.append(chunk.data(), static_cast<std::size_t>(n));
+        }
+    }
+    return received;
+}
+
+// A NUL-terminated text of `size` copies of `letter`, as Write takes it.
+std::vector<unsigned char> TextOf(std::size_t size, char letter)
+{
+    std::vector<unsigned char> text(size + 1, static_cast<unsigned char>(letter));
+    text.back() = '\0';
+    return text;
+}
+
+class NetportTest : public ::testing::Test {
+protected:
+    void SetUp() override { netport_.WinMsgSendReg(&queue_); }
+    void TearDown() override
+    {
+        netport_.DisConnect();
+        netport_.WinMsgSendReg(nullptr);
+    }
+
+    // Listens on the test's port and connects `client` to it until the endpoint accepted it.
+    void Serve(std::unique_ptr<LoopbackClient>& client)
+    {
+        ASSERT_EQ(1, netport_.Listen(port_));
+        client = std::make_unique<LoopbackClient>(port_);
+        ASSERT_TRUE(client->connected());
+        ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketAccepted() == 1; }));
+    }
+
+    std::string TakeText()
+    {
+        unsigned char text[CNetport::kReceiveBufferSize];
+        std::memset(text, 0xff, sizeof text);
+        EXPECT_EQ(1, netport_.GetRcvData(text));
+        return std::string(reinterpret_cast<const char*>(text));
+    }
+
+    bool WaitForLength(int length)
+    {
+        return WaitUntil([this, length] { return netport_.GetRcvDataLength() == length; });
+    }
+
+    // Skips other messages until `expected` arrives.
+    bool WaitForMessage(const platform::Message& expected)
+    {
+        for (;;) {
+            const std::optional<platform::Message> message = queue_.take(5s);
+            if (!message) {
+                return false;
+            }
+            if (*message == expected) {
+                return true;
+            }
+        }
+    }
+
+    std::vector<platform::Message> NextMessages(std::size_t count)
+    {
+        std::vector<platform::Message> messages;
+        while (messages.size() < count) {
+            const std::optional<platform::Message> message = queue_.take(5s);
+            if (!message) {
+                break;
+            }
+            messages.push_back(*message);
+        }
+        return messages;
+    }
+
+    const unsigned port_ = testsupport::FreeTcpPort();
+    platform::MessageQueue queue_; // outlives the endpoint's registration
+    CNetport netport_;
+};
+
+TEST_F(NetportTest, ServesOneClientAndReportsItsAddress)
+{
+    char address[CNetport::kAddressTextSize] = "untouched";
+    EXPECT_EQ(0, netport_.GetClientIP(address));
+    EXPECT_STREQ("untouched", address);
+    EXPECT_EQ(-1, netport_.GetRcvDataLength());
+
+    ASSERT_EQ(1, netport_.Listen(port_));
+    EXPECT_EQ(0, netport_.GetRcvDataLength());
+    EXPECT_EQ(0, netport_.GetClientExist());
+    EXPECT_EQ(0, netport_.GetSocketAccepted());
+    EXPECT_EQ(0, netport_.GetClientIP(address));
+
+    LoopbackClient client(port_);
+    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketAccepted() == 1; }));
+    EXPECT_EQ(1, netport_.GetClientExist());
+    EXPECT_EQ(0, netport_.GetSocketClosed());
+    EXPECT_EQ(1, netport_.GetClientIP(address));
+    EXPECT_STREQ("127.0.0.1", address);
+    EXPECT_EQ(NextMessages(1), std::vector{NetportEvent(kNetportEventAccepted, 0)});
+}
+
+TEST_F(NetportTest, SecondClientGetsBusyAndIsClosedWhileTheFirstGoesOn)
+{
+    std::unique_ptr<LoopbackClient> first;
+    Serve(first);
+
+    LoopbackClient second(port_);
+    ASSERT_TRUE(second.connected());
+    EXPECT_EQ("BUSY;", second.receiveFor(5s));
+    EXPECT_TRUE(second.waitForClose());
+
+    first->send("ID;");
+    ASSERT_TRUE(WaitForLength(3));
+    EXPECT_EQ("ID;", TakeText());
+    unsigned char reply[] = "ID020;";
+    EXPECT_EQ(1, netport_.Write(reply, sizeof reply - 1));
+    EXPECT_EQ("ID020;", first->receiveUntil(";"));
+    EXPECT_EQ(0, netport_.GetSocketClosed());
+
+    const std::vector<platform::Message> messages = queue_.drain();
+    EXPECT_EQ(1, std::count(messages.begin(), messages.end(), NetportEvent(kNetportEventAccepted, 0)));
+}
+
+TEST_F(NetportTest, ClientLeavingEndsTheSessionUntilTheNextListen)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    client->send("ID;");
+    ASSERT_TRUE(WaitForLength(3));
+    client->close();
+
+    ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketClosed() == 1; }));
+    EXPECT_EQ(1, netport_.GetClientExist());
+    EXPECT_EQ(1, netport_.GetSocketAccepted());
+    EXPECT_EQ(-1, netport_.GetRcvDataLength());
+    EXPECT_EQ("ID;", TakeText()) << "text received before the end is still there to take";
+    unsigned char text[] = "FA;";
+    EXPECT_EQ(0, netport_.Write(text, sizeof text - 1));
+    EXPECT_EQ(NextMessages(3), (std::vector{NetportEvent(kNetportEventAccepted, 0),
+                                            NetportEvent(kNetportEventReceived, 3),
+                                            NetportEvent(kNetportEventClosed, 0)}));
+
+    LoopbackClient late(port_, 200ms);
+    EXPECT_FALSE(late.connected()) << "nobody listens between sessions";
+
+    ASSERT_EQ(1, netport_.Listen(port_));
+    EXPECT_EQ(0, netport_.GetClientExist());
+    EXPECT_EQ(0, netport_.GetSocketAccepted());
+    EXPECT_EQ(0, netport_.GetSocketClosed());
+    LoopbackClient next(port_);
+    ASSERT_TRUE(next.connected());
+    EXPECT_TRUE(WaitUntil([this] { return netport_.GetSocketAccepted() == 1; }));
+}
+
+TEST_F(NetportTest, ListenAgainOnTheSamePortRightAfterTheSessionEnded)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    // Closing first leaves this side's end of the connection waiting on the port.
+    ASSERT_EQ(1, netport_.DisConnect());
+    ASSERT_TRUE(client->waitForClose());
+    client->close();
+
+    MessageBoxCapture boxes;
+    ASSERT_EQ(1, netport_.Listen(port_));
+    EXPECT_TRUE(boxes.texts().empty());
+    LoopbackClient next(port_);
+    ASSERT_TRUE(next.connected());
+    EXPECT_TRUE(WaitUntil([this] { return netport_.GetSocketAccepted() == 1; }));
+}
+
+TEST_F(NetportTest, ListenWhileRunningIsRefusedButClearsTheFlags)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    const unsigned otherPort = testsupport::FreeTcpPort();
+
+    MessageBoxCapture boxes;
+    EXPECT_EQ(0, netport_.Listen(otherPort));
+    EXPECT_EQ(0, netport_.GetSocketAccepted());
+    EXPECT_EQ(0, netport_.GetSocketClosed());
+    EXPECT_EQ(1, netport_.GetClientExist());
+    EXPECT_TRUE(boxes.texts().empty()) << "a refusal is silent";
+    LoopbackClient other(otherPort, 200ms);
+    EXPECT_FALSE(other.connected());
+
+    client->send("ID;");
+    ASSERT_TRUE(WaitForLength(3));
+    unsigned char text[] = "FA;";
+    EXPECT_EQ(1, netport_.Write(text, sizeof text - 1));
+    EXPECT_EQ("FA;", client->receiveUntil(";"));
+}
+
+TEST_F(NetportTest, ListenFailureShowsNetworkConnectionError)
+{
+    TestListener holder(port_, htonl(INADDR_ANY));
+    MessageBoxCapture boxes;
+
+    EXPECT_EQ(0, netport_.Listen(port_));
+    EXPECT_EQ(0, netport_.Listen(65536));
+    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"Network connection error.", "Network connection error."}));
+    EXPECT_EQ(-1, netport_.GetRcvDataLength());
+    EXPECT_EQ(0, netport_.GetSocketClosed());
+}
+
+TEST_F(NetportTest, ReceivedTextAccumulatesUntilTaken)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    EXPECT_EQ("", TakeText());
+
+    client->send("FA00014250000;");
+    ASSERT_TRUE(WaitForLength(14));
+    int expected = 14;
+    for (const char c : std::string("ID;")) {
+        client->send(std::string(1, c));
+        ASSERT_TRUE(WaitForLength(++expected));
+    }
+    EXPECT_EQ("FA00014250000;ID;", TakeText());
+    EXPECT_EQ(0, netport_.GetRcvDataLength());
+    EXPECT_EQ("", TakeText());
+
+    std::vector<platform::LParam> lengths;
+    for (const platform::Message& message : queue_.drain()) {
+        if (message.wParam == kNetportEventReceived) {
+            lengths.push_back(message.lParam);
+        }
+    }
+    EXPECT_EQ(lengths, (std::vector<platform::LParam>{14, 15, 16, 17}));
+}
+
+TEST_F(NetportTest, TextThatWouldReach1024CharactersIsDroppedWithTheBuffer)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+
+    client->send(std::string(1000, 'A'));
+    ASSERT_TRUE(WaitForLength(1000));
+    client->send(std::string(23, 'B'));
+    ASSERT_TRUE(WaitForLength(1023)) << "1023 characters still fit";
+    client->send("C");
+    ASSERT_TRUE(WaitForMessage(NetportEvent(kNetportEventReceived, 0)));
+    EXPECT_EQ(0, netport_.GetRcvDataLength());
+
+    client->send(std::string(1000, 'A'));
+    ASSERT_TRUE(WaitForLength(1000));
+    client->send(std::string(24, 'B'));
+    ASSERT_TRUE(WaitForMessage(NetportEvent(kNetportEventReceived, 0)));
+
+    // 1024 characters in one go never fit, however the receives cut them.
+    client->send(std::string(1024, 'D'));
+    ASSERT_TRUE(WaitForMessage(NetportEvent(kNetportEventReceived, 0)));
+    EXPECT_EQ(0, netport_.GetRcvDataLength());
+
+    client->send("ID;");
+    ASSERT_TRUE(WaitForLength(3));
+    EXPECT_EQ("ID;", TakeText());
+}
+
+TEST_F(NetportTest, ReceivedTextEndsAtNul)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+
+    client->send(std::string_view("AB\0CD", 5));
+    ASSERT_TRUE(WaitForLength(2));
+    EXPECT_EQ("AB", TakeText());
+    client->send("ID;");
+    ASSERT_TRUE(WaitForLength(3));
+    EXPECT_EQ("ID;", TakeText()) << "the bytes after the NUL are not kept";
+}
+
+TEST_F(NetportTest, WriteWithoutClientReturnsZeroAndSendsNothing)
+{
+    unsigned char text[] = "ID;";
+    EXPECT_EQ(0, netport_.Write(text, sizeof text - 1));
+    EXPECT_STREQ("ID;", reinterpret_cast<const char*>(text));
+
+    ASSERT_EQ(1, netport_.Listen(port_));
+    EXPECT_EQ(0, netport_.Write(text, sizeof text - 1));
+    EXPECT_STREQ("ID;", reinterpret_cast<const char*>(text));
+
+    LoopbackClient client(port_);
+    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketAccepted() == 1; }));
+    unsigned char reply[] = "FA;";
+    EXPECT_EQ(1, netport_.Write(reply, sizeof reply - 1));
+    EXPECT_EQ("FA;", client.receiveUntil(";"));
+}
+
+TEST_F(NetportTest, WriteSendsTheTextUpToItsNulAndConsumesIt)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+
+    unsigned char text[] = "FA00014250000;";
+    EXPECT_EQ(1, netport_.Write(text, 1));
+    EXPECT_EQ('\0', text[0]);
+    unsigned char empty[] = "";
+    EXPECT_EQ(1, netport_.Write(empty, 0));
+    unsigned char next[] = "ID;";
+    EXPECT_EQ(1, netport_.Write(next, 100));
+    EXPECT_EQ("FA00014250000;ID;", client->receiveUntil("ID;"));
+}
+
+TEST_F(NetportTest, ConcurrentWritersNeverInterleave)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    // Texts larger than the socket buffers go out in many pieces.
+    constexpr std::size_t kTextSize = 1024 * 1024;
+    constexpr int kTextsPerWriter = 16;
+
+    auto reader = std::async(std::launch::async, [&client] {
+        return ReadFromSocket(client->fd(), 2 * kTextsPerWriter * kTextSize, 60s);
+    });
+    auto writer = [this](char letter) {
+        for (int i = 0; i < kTextsPerWriter; ++i) {
+            std::vector<unsigned char> text = TextOf(kTextSize, letter);
+            EXPECT_EQ(1, netport_.Write(text.data(), kTextSize));
+        }
+    };
+    std::thread a(writer, 'A');
+    std::thread b(writer, 'B');
+    a.join();
+    b.join();
+
+    const std::string received = reader.get();
+    ASSERT_EQ(2 * kTextsPerWriter * kTextSize, received.size());
+    int texts[2] = {0, 0};
+    for (std::size_t start = 0; start < received.size(); start += kTextSize) {
+        const char letter = received[start];
+        ASSERT_TRUE(letter == 'A' || letter == 'B');
+        ASSERT_EQ(std::string_view::npos, std::string_view(received).substr(start, kTextSize).find_first_not_of(letter))
+            << "text starting at " << start << " is mixed";
+        ++texts[letter - 'A'];
+    }
+    EXPECT_EQ(kTextsPerWriter, texts[0]);
+    EXPECT_EQ(kTextsPerWriter, texts[1]);
+}
+
+TEST_F(NetportTest, ClientThatStopsReadingIsDroppedAfterTheWriteLimit)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    const int small = 4096;
+    ASSERT_EQ(0, ::setsockopt(client->fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small));
+
+    constexpr std::size_t kTextSize = 64 * 1024;
+    int result = 1;
+    std::vector<unsigned char> text;
+    for (int round = 0; result == 1 && round < 4096; ++round) {
+        text = TextOf(kTextSize, 'A');
+        result = netport_.Write(text.data(), kTextSize);
+    }
+    ASSERT_EQ(0, result) << "the client's buffers never filled";
+    EXPECT_NE('\0', text[0]) << "the text not sent stays with the caller";
+
+    ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketClosed() == 1; }));
+    EXPECT_TRUE(WaitForMessage(NetportEvent(kNetportEventClosed, 0)));
+    unsigned char more[] = "ID;";
+    EXPECT_EQ(0, netport_.Write(more, sizeof more - 1));
+    EXPECT_STREQ("ID;", reinterpret_cast<const char*>(more));
+}
+
+TEST_F(NetportTest, WaitRcvDataWakesOnTextAndOnTheEndOfTheSession)
+{
+    EXPECT_EQ(0, netport_.WaitRcvData(kNeverMs)) << "no session: no waiting";
+
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    EXPECT_EQ(0, netport_.WaitRcvData(1));
+
+    auto textWaiter = std::async(std::launch::async, [this] { return netport_.WaitRcvData(kNeverMs); });
+    client->send("ID;");
+    EXPECT_EQ(1, textWaiter.get());
+    EXPECT_EQ(1, netport_.WaitRcvData(kNeverMs)) << "text still waiting to be taken";
+    EXPECT_EQ("ID;", TakeText());
+
+    auto endWaiter = std::async(std::launch::async, [this] { return netport_.WaitRcvData(kNeverMs); });
+    client->close();
+    EXPECT_EQ(0, endWaiter.get());
+    EXPECT_TRUE(WaitUntil([this] { return netport_.GetSocketClosed() == 1; }));
+}
+
+TEST_F(NetportTest, ConnectTalksToALoopbackListener)
+{
+    TestListener server;
+    ASSERT_EQ(1, netport_.Connect("127.0.0.1", server.port()));
+    ASSERT_TRUE(server.accept());
+    EXPECT_EQ(0, netport_.Connect("127.0.0.1", server.port()));
+    EXPECT_EQ(0, netport_.Listen(port_));
+
+    unsigned char text[] = "ID;";
+    EXPECT_EQ(1, netport_.Write(text, sizeof text - 1));
+    EXPECT_EQ("ID;", ReadFromSocket(server.peer(), 3, 5s));
+    ASSERT_EQ(6, ::send(server.peer(), "ID020;", 6, MSG_NOSIGNAL));
+    ASSERT_TRUE(WaitForLength(6));
+    EXPECT_EQ("ID020;", TakeText());
+    char address[CNetport::kAddressTextSize] = {};
+    EXPECT_EQ(1, netport_.GetClientIP(address));
+    EXPECT_STREQ("127.0.0.1", address);
+
+    server.closePeer();
+    ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketClosed() == 1; }));
+    EXPECT_EQ(-1, netport_.GetRcvDataLength());
+
+    ASSERT_EQ(1, netport_.Connect("localhost", server.port()));
+    ASSERT_TRUE(server.accept());
+    EXPECT_EQ(1, netport_.DisConnect());
+    EXPECT_EQ("", ReadFromSocket(server.peer(), 1, 5s)) << "closed without a byte";
+}
+
+TEST_F(NetportTest, ConnectToAPortWithoutListenerFails)
+{
+    const unsigned unused = testsupport::FreeTcpPort();
+    EXPECT_EQ(0, netport_.Connect("127.0.0.1", unused));
+    EXPECT_EQ(0, netport_.Connect(nullptr, unused));
+    EXPECT_EQ(0, netport_.Connect("127.0.0.1", 65536));
+    EXPECT_EQ(-1, netport_.GetRcvDataLength());
+}
+
+TEST_F(NetportTest, DisConnectEndsTheSessionJoinsTheThreadAndEmptiesTheBuffer)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    client->send("ID;");
+    ASSERT_TRUE(WaitForLength(3));
+
+    EXPECT_EQ(1, netport_.DisConnect());
+    EXPECT_EQ(1, netport_.GetSocketClosed());
+    EXPECT_EQ(-1, netport_.GetRcvDataLength());
+    EXPECT_EQ("", TakeText());
+    EXPECT_TRUE(client->waitForClose());
+    EXPECT_EQ(1, netport_.DisConnect()) << "idle: nothing to do";
+}
+
+TEST_F(NetportTest, AllObjectsShareTheOneEndpoint)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    client->send("ID;");
+    ASSERT_TRUE(WaitForLength(3));
+    {
+        CNetport second; // the running endpoint is left as it is
+        EXPECT_EQ(1, second.GetClientExist());
+        EXPECT_EQ(3, second.GetRcvDataLength());
+        unsigned char text[] = "FA;";
+        EXPECT_EQ(1, second.Write(text, sizeof text - 1));
+        EXPECT_EQ("FA;", client->receiveUntil(";"));
+    }
+    // Destroying any object ends the session and joins the thread.
+    EXPECT_EQ(1, netport_.GetSocketClosed());
+    EXPECT_TRUE(client->waitForClose());
+
+    CNetport third; // an idle endpoint is reset
+    EXPECT_EQ(0, netport_.GetClientExist());
+    EXPECT_EQ(0, netport_.GetSocketAccepted());
+    EXPECT_EQ(0, netport_.GetSocketClosed());
+}
+
+TEST_F(NetportTest, LocalIpIsADottedQuad)
+{
+    char address[CNetport::kAddressTextSize];
+    std::memset(address, 'x', sizeof address);
+    ASSERT_EQ(1, netport_.GetLocalIP(address));
+    in_addr parsed{};
+    EXPECT_EQ(1, ::inet_pton(AF_INET, address, &parsed)) << address;
+}
+
+} // namespace
