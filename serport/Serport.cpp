@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
@@ -19,6 +20,8 @@
 namespace {
 
 constexpr const char* kOpenError = "Error opening COM port";
+// The reader's thread name, as ps and debuggers show it (at most 15 characters).
+constexpr const char* kReaderName = "serport-reader";
 
 // Lets the line settle after the settings changed, before the reader starts.
 constexpr auto kSettleTime = std::chrono::milliseconds(100);
@@ -96,6 +99,14 @@ void SetModemLines(int device)
     ::ioctl(device, TIOCMBIC, &dtr);
 }
 
+// Gives the device back as it was found: its settings, other openers allowed, closed.
+void ReleaseDevice(int device, const termios& saved)
+{
+    ::tcsetattr(device, TCSANOW, &saved);
+    ::ioctl(device, TIOCNXCL);
+    CloseDescriptor(device);
+}
+
 // Waits until `fd` is readable or `timeout` passed; true when readable.
 bool WaitReadable(int fd, std::chrono::milliseconds timeout)
 {
@@ -142,8 +153,15 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
 
     const int device = OpenDevice(platform::ComPortDevicePath(port));
     termios saved{};
+    // A device that is not a terminal has no line settings: it is no serial port.
     if (device < 0 || !LockExclusively(device) || ::tcgetattr(device, &saved) != 0) {
         CloseDescriptor(device);
+        platform::ShowMessageBox(kOpenError);
+        return 0;
+    }
+    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake < 0) {
+        ReleaseDevice(device, saved);
         platform::ShowMessageBox(kOpenError);
         return 0;
     }
@@ -154,14 +172,6 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
     ::tcflush(device, TCOFLUSH);
     ::tcflush(device, TCIFLUSH);
     std::this_thread::sleep_for(kSettleTime);
-
-    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake < 0) {
-        ::tcsetattr(device, TCSANOW, &saved);
-        CloseDescriptor(device);
-        platform::ShowMessageBox(kOpenError);
-        return 0;
-    }
 
     if (clearBuffer != 0) {
         std::lock_guard lock(receiveMutex_);
@@ -178,11 +188,11 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
     run_.store(true);
     try {
         reader_ = std::thread(&CSerport::ReadThread, this, device, wake);
+        ::pthread_setname_np(reader_.native_handle(), kReaderName);
     } catch (const std::system_error&) {
         run_.store(false);
         std::lock_guard lock(writeMutex_);
-        ::tcsetattr(device, TCSANOW, &saved);
-        CloseDescriptor(device);
+        ReleaseDevice(device, saved);
         CloseDescriptor(wake);
         device_ = -1;
         wake_ = -1;
@@ -223,9 +233,7 @@ void CSerport::CloseComPort()
     std::lock_guard lock(writeMutex_);
     ::tcflush(device_, TCOFLUSH);
     ::tcflush(device_, TCIFLUSH);
-    ::tcsetattr(device_, TCSANOW, &savedSettings_);
-    ::ioctl(device_, TIOCNXCL);
-    CloseDescriptor(device_);
+    ReleaseDevice(device_, savedSettings_);
     CloseDescriptor(wake_);
     device_ = -1;
     wake_ = -1;
