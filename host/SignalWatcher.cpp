@@ -28,6 +28,10 @@ void BlockTerminationSignals()
 {
     const sigset_t set = TerminationSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    // A parent may have left them ignored (a shell does for background jobs); an
+    // ignored signal would be discarded before the signalfd could see it.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
 }
 
 SignalWatcher::SignalWatcher(platform::WindowHandle target, std::uint32_t message)

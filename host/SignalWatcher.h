@@ -14,7 +14,8 @@
 
 namespace host {
 
-// Blocks SIGINT and SIGTERM in the calling thread (and in the threads it starts later).
+// Blocks SIGINT and SIGTERM in the calling thread (and in the threads it starts later)
+// and gives them their default disposition, so that a blocked signal stays pending.
 void BlockTerminationSignals();
 
 class SignalWatcher {
