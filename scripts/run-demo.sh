@@ -95,7 +95,7 @@ then send, one after the other:
     FA;
 ending each with Ctrl-D rather than Enter: the server reads a line break as the
 first character of the next command. Or all at once:
-    printf 'UID:demo;PWD:demo;FA;' | nc -q 1 localhost $port
+    (printf 'UID:demo;PWD:demo;FA;'; sleep 1) | nc -q 0 localhost $port
 Press Ctrl-C to stop.
 
 EOF
