@@ -444,10 +444,8 @@ int CNetport::Connect(const char* host, unsigned port)
 int CNetport::DisConnect()
 {
     NetportEndpoint& endpoint = Endpoint();
-    {
-        std::lock_guard lifeLock(endpoint.lifeMutex);
-        endpoint.StopAndJoin();
-    }
+    std::lock_guard lifeLock(endpoint.lifeMutex);
+    endpoint.StopAndJoin();
     std::lock_guard receiveLock(endpoint.receiveMutex);
     std::memset(endpoint.receiveBuffer, 0, sizeof endpoint.receiveBuffer);
     endpoint.receiveLength = 0;
