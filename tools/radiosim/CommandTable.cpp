@@ -98,7 +98,7 @@ static_assert(SortedAndUnique(), "command rows must be sorted by mnemonic, each 
 static_assert(FormatsFollowModels(), "formats must be present exactly for the row's models");
 static_assert(WidthsAgreeAcrossModels(), "both models must answer a mnemonic with one width");
 static_assert(InitialValuesFitFormats(), "start values must fit the row's formats");
-static_assert(FindCommand("FA") != nullptr && FindCommand("ZZ") == nullptr);
+static_assert(FindCommand("FA")->mnemonic == "FA" && FindCommand("ZZ") == nullptr);
 static_assert(Matches("1:1-7,9", "9") && !Matches("1:1-7,9", "8") && !Matches("1:1-7,9", "0"));
 static_assert(Matches("2x 1", "3F1") && !Matches("2x 1", "3G1") && !Matches("11", "123"));
 

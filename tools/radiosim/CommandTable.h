@@ -3,7 +3,6 @@
 // Immutable; safe to read from any thread.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -329,12 +328,6 @@ constexpr const CommandRow* FindCommand(std::string_view mnemonic)
         }
     }
     return nullptr;
-}
-
-// Position of a row in the table, for per-row state arrays.
-constexpr std::size_t RowIndex(const CommandRow& row)
-{
-    return static_cast<std::size_t>(&row - kCommands);
 }
 
 constexpr std::string_view FormatFor(const CommandRow& row, int model)

@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace radiosim {
@@ -21,6 +22,9 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr std::size_t kMaxRecorded = 65536;
 // Pass-through text kept for passThroughText(); older text is dropped.
 constexpr std::size_t kMaxPassThroughText = 1 << 20;
+// How long the close fault waits for the other end to read the last answers.
+constexpr auto kDrainLimit = std::chrono::seconds(1);
+constexpr auto kDrainSettle = std::chrono::milliseconds(50);
 
 std::string SystemError(const char* what)
 {
@@ -207,6 +211,33 @@ void RadioSimulator::wake()
     }
 }
 
+// Gives the other end up to a second to read what was sent: a pseudo-terminal
+// whose controller closes discards what its device end has not read. Written
+// bytes reach the device end's queue a little later, so the queue must stay
+// empty for a while before the line counts as drained.
+void RadioSimulator::drainOutput()
+{
+    const auto start = SteadyClock::now();
+    auto emptySince = start;
+    while (SteadyClock::now() - start < kDrainLimit) {
+        int pending = 0;
+        const int result = deviceKeepOpen_ >= 0 ? ::ioctl(deviceKeepOpen_, FIONREAD, &pending)
+                                                : ::ioctl(fd_, TIOCOUTQ, &pending);
+        const auto now = SteadyClock::now();
+        if (result != 0) {
+            return;
+        }
+        if (pending > 0) {
+            emptySince = now;
+        } else if (now - emptySince >= kDrainSettle) {
+            return;
+        }
+        if (!pauseUntil(now + std::chrono::milliseconds(2))) {
+            return;
+        }
+    }
+}
+
 void RadioSimulator::closeDevice()
 {
     if (fd_ >= 0 && restoreTermios_) {
@@ -257,7 +288,11 @@ void RadioSimulator::run()
             // read arrives n character times after the previous ones did.
             inputDone = std::max(SteadyClock::now(), inputDone) + charTime_ * n;
         }
-        if (!serveInput(input, inputDone)) {
+        bool closeFault = false;
+        if (!serveInput(input, inputDone, closeFault)) {
+            if (closeFault) {
+                drainOutput();
+            }
             break;
         }
     }
@@ -275,8 +310,8 @@ void RadioSimulator::run()
 }
 
 // Feeds the received bytes to the radio one command at a time; false when the
-// thread is to end (stop, the close fault or a write error).
-bool RadioSimulator::serveInput(std::string& input, SteadyClock::time_point& inputDone)
+// thread is to end (stop, a write error, or the close fault: then `closeFault`).
+bool RadioSimulator::serveInput(std::string& input, SteadyClock::time_point& inputDone, bool& closeFault)
 {
     while (!input.empty() && !stopRequested_) {
         std::vector<Event> events;
@@ -292,8 +327,7 @@ bool RadioSimulator::serveInput(std::string& input, SteadyClock::time_point& inp
             }
         }
         input.erase(0, consumed);
-        bool closeNow = false;
-        if (!sendEvents(events, closeNow) || closeNow) {
+        if (!sendEvents(events, closeFault) || closeFault) {
             return false;
         }
     }

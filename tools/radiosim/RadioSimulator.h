@@ -93,7 +93,9 @@ public:
     void setRandomSplit(bool random);                  // or at random offsets
     void setNoise(std::string bytes);                  // written before every reply
     void setRandomNoise(bool random);                  // or 1 to 8 random bytes other than ";"
-    void closeAfterCommands(std::size_t count);        // close the device after `count` more commands; 0: never
+    // Close the device after `count` more commands (0: never), once their answers
+    // have been read or a second has passed.
+    void closeAfterCommands(std::size_t count);
 
 private:
     struct Outgoing {
@@ -103,7 +105,7 @@ private:
 
     bool launch(int fd);
     void run();
-    bool serveInput(std::string& input, std::chrono::steady_clock::time_point& inputDone);
+    bool serveInput(std::string& input, std::chrono::steady_clock::time_point& inputDone, bool& closeFault);
     bool sendEvents(std::vector<Event>& events, bool& closeNow);
     bool sendReply(std::string_view text);
     bool flushOutgoing();
@@ -111,6 +113,7 @@ private:
     bool writeSome(std::string_view bytes);
     bool pauseUntil(std::chrono::steady_clock::time_point deadline);
     bool waitWritable();
+    void drainOutput();
     void closeDevice();
     bool record(std::string_view command);
     void wake();
