@@ -6,6 +6,7 @@
 #include "linkcore/LinkcoreShared.h"
 #include "linkcore/ReplyFramer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string_view>
@@ -18,6 +19,9 @@ constexpr std::array<std::string_view, 20> kRadioNames = {
     "Model 8",  "Model 9",  "Model 10", "Model 11", "Model 12", "Model 13", "Model 14",
     "Model 15", "Model 16", "Model 17", "Model 18", "Corvex",   "Tarsel",
 };
+static_assert(std::ranges::all_of(kRadioNames, [](std::string_view name) {
+    return !name.empty() && name.size() < CLinkcore::kRadioNameSize;
+}));
 static_assert(kRadioNames[linkcore::kModelCorvex - 1] == "Corvex");
 static_assert(kRadioNames[linkcore::kModelTarsel - 1] == "Tarsel");
 
@@ -80,8 +84,8 @@ void CLinkcore::ThreadCom(LinkcoreShared* shared)
     unsigned char chunk[CSerport::kReceiveCapacity + 1] = {};
     shared->radioReaderAlive = 1;
     while (shared->radioReaderRun.load() == 1) {
-        if (shared->serial.GetRcvDataLength() == 0) {
-            shared->serial.WaitRcvData(kReaderWaitMs);
+        // Returns as soon as text is waiting, so that a reply is handled when it arrives.
+        if (shared->serial.WaitRcvData(kReaderWaitMs) == 0) {
             continue;
         }
         shared->serial.GetRcvData(chunk);
@@ -158,7 +162,6 @@ int CLinkcore::GetRadioName(unsigned model, unsigned char* name)
         return 0;
     }
     const std::string_view text = kRadioNames[model - 1];
-    static_assert(kRadioNameSize > 8);
     std::memcpy(name, text.data(), text.size());
     name[text.size()] = '\0';
     return 1;
