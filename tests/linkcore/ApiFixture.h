@@ -100,6 +100,8 @@ const linkcore::commands::Row& RowNamed(std::string_view name);
 struct ReaderResult {
     int result = -1;
     std::vector<std::string> outputs;
+
+    bool operator==(const ReaderResult&) const = default;
 };
 inline const std::string kUntouchedNumber = std::to_string(0xA5A5A5A5u);
 inline const std::string kUntouchedText(47, 'Z');
