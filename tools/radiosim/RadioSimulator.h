@@ -66,6 +66,7 @@ public:
     // Commands received, in order, each with its ";" and without leading line
     // breaks ("FA;", ";" for an empty command). The exit from pass-through mode
     // counts as the command "TC 1;"; other pass-through text is in passThroughText().
+    // Kept since the last clear (the most recent 65536); waitForCommand looks among them.
     std::vector<std::string> receivedCommands() const;
     std::size_t commandCount() const;
     bool waitForCommand(std::string_view command, std::chrono::milliseconds limit);
@@ -88,7 +89,7 @@ public:
     int autoInformation() const;
 
     // Faults, switchable while running.
-    void setSilent(bool silent);                       // no answers, reports or echo
+    void setSilent(bool silent);                       // no answers, reports or echo; still listens
     void setSplitPoints(std::vector<std::size_t> cuts); // write replies in pieces at these offsets
     void setRandomSplit(bool random);                  // or at random offsets
     void setNoise(std::string bytes);                  // written before every reply
