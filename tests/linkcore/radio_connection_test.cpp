@@ -264,10 +264,17 @@ TEST_F(RadioConnectionTest, TwoInstancesShareOneLink)
     EXPECT_TRUE(WaitUntil([&] { return opener.RcvDataID(&model) == 1; }));
     EXPECT_EQ(model, 20u);
 
+    opener.SetLoadMessageEnable(1);
+    EXPECT_EQ(shared_.loadMessageEnable, 1);
+
     host.RadioConnectionClose();
     EXPECT_EQ(shared_.radioReaderAlive, 0);
     EXPECT_EQ(opener.ConnID(), 0);
+    // Settings of the record outlive the connection.
+    EXPECT_EQ(shared_.notifyWindow.load(), &hostWindow);
+    EXPECT_EQ(shared_.loadMessageEnable, 1);
     host.WinMsgSendReg(nullptr);
+    host.SetLoadMessageEnable(0);
 }
 
 TEST_F(RadioConnectionTest, ClosingWhileRepliesStreamInEndsTheReader)
