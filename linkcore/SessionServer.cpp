@@ -271,9 +271,10 @@ void CLinkcore::SessionLoop::acceptClient()
     shared_.session.clear();
     readSessionLimit();
     publishedElapsed_ = 0;
-    OnSocketAccept();
-    shared_.session.sessionStartTime = platform::NowSeconds();
     accumulator_.clear();
+    // The login deadline runs from before the greeting, which tells the client it was taken.
+    shared_.session.sessionStartTime = platform::NowSeconds();
+    OnSocketAccept();
     Log(shared_.session.clientIp() + " OPEN - Connection Open");
     NotifyHost(shared_, kNotifySession, kSessionAccepted);
 }
