@@ -15,7 +15,6 @@
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -160,6 +159,22 @@ private:
     std::optional<int> status_;
 };
 
+// True when `text` holds `pattern`, where "#" in the pattern stands for any decimal digit.
+bool ContainsPattern(const std::string& text, std::string_view pattern)
+{
+    for (std::size_t at = 0; at + pattern.size() <= text.size(); ++at) {
+        std::size_t i = 0;
+        while (i < pattern.size() &&
+               (pattern[i] == '#' ? text[at + i] >= '0' && text[at + i] <= '9' : text[at + i] == pattern[i])) {
+            ++i;
+        }
+        if (i == pattern.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 class HeadlessProcessTest : public ::testing::Test {
 protected:
     void SetUp() override { tcpPort = testsupport::FreeTcpPort(); }
@@ -221,8 +236,7 @@ TEST_F(HeadlessProcessTest, ScriptedSession)
     ASSERT_TRUE(host->waitForOutput("Model: Tarsel"));
     ASSERT_TRUE(host->waitForOutput("Power: on"));
     // Every status line begins with the local date and time.
-    const std::regex line(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d Service: running)");
-    EXPECT_TRUE(std::regex_search(host->output(), line)) << host->output();
+    EXPECT_TRUE(ContainsPattern(host->output(), "\n####-##-## ##:##:## Service: running\n")) << host->output();
 
     // A second copy ends at once, silently.
     {
@@ -246,7 +260,7 @@ TEST_F(HeadlessProcessTest, ScriptedSession)
 
     client.send("FA;");
     const std::string reply = client.receiveUntil(";");
-    EXPECT_TRUE(std::regex_search(reply, std::regex(R"(FA\d{11};)"))) << reply;
+    EXPECT_TRUE(ContainsPattern(reply, "FA###########;")) << reply;
     client.send("FA00007050000;");
     ASSERT_TRUE(radio->waitForCommand("FA00007050000;", 5s));
     client.send("FA;");
@@ -261,7 +275,7 @@ TEST_F(HeadlessProcessTest, ScriptedSession)
     EXPECT_THAT(log, HasSubstr("- START - Successful COM1, Socket:" + std::to_string(tcpPort) + ".\n"));
     EXPECT_THAT(log, HasSubstr("127.0.0.1 LOGIN demo Password OK."));
     EXPECT_THAT(log, HasSubstr("- END - End MIREL.\n"));
-    EXPECT_TRUE(radio->waitForCommand("AI0;", 5s));
+    EXPECT_TRUE(radio->waitForCommand("AI0;", 5s)) << host->output() << host->errors();
 
     // The lock went with the first copy: a new one starts, and Ctrl-C stops it.
     auto again = launch({"--headless"});

@@ -211,16 +211,20 @@ protected:
         ASSERT_TRUE(recorder.runUntil([&] { return controller->state().radioPowerOn && radio->autoInformation() == 2; }));
     }
 
-    // Returns once the radio has taken every command the host sent so far and the host
-    // has handled every notification of the radio's replies so far: a round trip of a
-    // mode request through the shared radio link.
+    // Returns once the host has handled the notifications of everything the radio sent
+    // so far, and the radio has taken every command the host sent until then. A mode
+    // report from the radio marks the first; a mode request through the shared radio
+    // link, answered after every earlier command, marks the second.
     void barrier()
     {
         constexpr platform::WParam kModeNotification = 0x1026;
         const auto count = [&] {
             return std::count(recorder.notified.begin(), recorder.notified.end(), kModeNotification);
         };
-        const auto before = count();
+        auto before = count();
+        radio->inject(radio->query("MD;"));
+        ASSERT_TRUE(recorder.runUntil([&] { return count() > before; }));
+        before = count();
         CLinkcore link;
         ASSERT_EQ(link.ConnDirect(reinterpret_cast<const unsigned char*>("MD;")), 1);
         ASSERT_TRUE(recorder.runUntil([&] { return count() > before; }));

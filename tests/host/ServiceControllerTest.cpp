@@ -274,6 +274,7 @@ TEST_F(StopSequenceTest, PowerSwitchFollowsTheRadio)
     EXPECT_EQ(recorder.sleeps, std::vector<std::chrono::milliseconds>{200ms});
     ASSERT_TRUE(recorder.runUntil([&] { return !controller->display().power; }));
     EXPECT_FALSE(radio->poweredOn());
+    ASSERT_TRUE(radio->waitForCommand("PS;", 5s));
     const std::vector<std::string> off = radio->receivedCommands();
     ASSERT_GE(off.size(), 2u);
     EXPECT_EQ(off[0], "PS9;");
