@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
@@ -258,9 +259,12 @@ TEST_F(HeadlessProcessTest, ScriptedSession)
     ASSERT_TRUE(host->waitForOutput("Description: Demonstration user"));
     ASSERT_TRUE(host->waitForOutput("Session time: Unlimited"));
 
-    client.send("FA;");
+    // Without "-ELM" a client's LM command with parameters never reaches the radio.
+    client.send("LM1;FA;");
     const std::string reply = client.receiveUntil(";");
     EXPECT_TRUE(ContainsPattern(reply, "FA###########;")) << reply;
+    const std::vector<std::string> commands = radio->receivedCommands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "LM1;"), 0);
     client.send("FA00007050000;");
     ASSERT_TRUE(radio->waitForCommand("FA00007050000;", 5s));
     client.send("FA;");
@@ -299,6 +303,21 @@ TEST_F(HeadlessProcessTest, RefusedStartEndsWithItsReason)
     EXPECT_THAT(accepted->output(), HasSubstr("Ondrel -ECV: profile"));
     accepted->signal(SIGTERM);
     EXPECT_EQ(accepted->waitForExit(), 0);
+}
+
+TEST_F(HeadlessProcessTest, LoadMessageOptionLetsClientsSendLm)
+{
+    startRadio(20);
+    auto host = launch({"--headless", "-ELM"});
+    ASSERT_TRUE(host->waitForOutput("Service: running")) << host->errors();
+    EXPECT_THAT(host->output(), HasSubstr("Ondrel -ELM: profile"));
+    testsupport::LoopbackClient client(tcpPort);
+    client.send("UID:demo;PWD:demo;");
+    EXPECT_THAT(client.receiveUntil("@@UE1;"), HasSubstr("PWD:OK;>@@UE1;"));
+    client.send("LM1;");
+    EXPECT_TRUE(radio->waitForCommand("LM1;", 5s));
+    host->signal(SIGTERM);
+    EXPECT_EQ(host->waitForExit(), 0);
 }
 
 TEST_F(HeadlessProcessTest, SilentRadioEndsThroughTheWatchdog)
