@@ -112,14 +112,14 @@ int Run(std::size_t index, const char* selector, std::span<const Arg> args, cons
     if (!Compose(row, read, args, command)) {
         return 0;
     }
-    const bool clears = row.clear != nullptr && (read || row.form == Form::Action);
-    if (clears && row.clearTime == ClearTime::BeforeModelTest && !row.clear(state, args)) {
+    const bool clears = row.clear && (read || row.form == Form::Action);
+    if (clears && row.clearTime == ClearTime::BeforeModelTest && !row.clear.function(state, args)) {
         return 0;
     }
     if (!Serves(row.models, model)) {
         return 0;
     }
-    if (clears && row.clearTime == ClearTime::AfterModelTest && !row.clear(state, args)) {
+    if (clears && row.clearTime == ClearTime::AfterModelTest && !row.clear.function(state, args)) {
         return 0;
     }
     if (row.transferControl && !read && args[1].number == 1) {

@@ -88,6 +88,19 @@ enum class ClearTime : std::uint8_t { AfterModelTest, BeforeModelTest };
 // request's address lies outside the group's stored entries.
 using ClearFunction = bool (*)(RadioState& state, std::span<const Arg> args);
 
+// A row's clearing, if it has one. Its presence is a flag of its own, so that the
+// table checks never compare function addresses (not constant under sanitizers).
+struct Clearing {
+    constexpr Clearing() = default;
+    constexpr Clearing(std::nullptr_t) {}
+    constexpr Clearing(ClearFunction clear) : function(clear), present(true) {}
+
+    constexpr explicit operator bool() const { return present; }
+
+    ClearFunction function = nullptr;
+    bool present = false;
+};
+
 inline constexpr std::size_t kMaxParams = 16;
 
 struct Row {
@@ -97,7 +110,7 @@ struct Row {
     std::string_view setFormat;
     std::string_view readFormat;
     std::array<Param, kMaxParams> params{};
-    ClearFunction clear = nullptr;
+    Clearing clear = {};
     ReadBack readBack = ReadBack::None;
     ClearTime clearTime = ClearTime::AfterModelTest;
     std::string_view zeroFormat{};    // the set command when the first parameter is 0
@@ -467,7 +480,7 @@ constexpr bool RowIsSound(const Row& row)
     const bool hasRead = !row.readFormat.empty();
     switch (row.form) {
     case Form::Selector:
-        if (!hasRead || hasSet == row.transferControl || row.clear == nullptr) {
+        if (!hasRead || hasSet == row.transferControl || !row.clear) {
             return false;
         }
         break;
@@ -477,7 +490,7 @@ constexpr bool RowIsSound(const Row& row)
         }
         break;
     case Form::Request:
-        if (hasSet || !hasRead || row.clear == nullptr || row.readBack != ReadBack::None) {
+        if (hasSet || !hasRead || !row.clear || row.readBack != ReadBack::None) {
             return false;
         }
         break;

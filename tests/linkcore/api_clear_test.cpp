@@ -220,7 +220,7 @@ TEST_F(ReadRequest, EveryRequestRowIsCovered)
 {
     std::vector<std::string> missing;
     for (const linkcore::commands::Row& row : linkcore::commands::kCommandTable) {
-        const bool requests = row.clear != nullptr;
+        const bool requests = static_cast<bool>(row.clear);
         const bool covered = std::any_of(ReadClears().begin(), ReadClears().end(),
                                          [&](const ReadClear& c) { return c.name == row.name; });
         if (requests && !covered) {
