@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -199,10 +201,15 @@ TEST_F(RadioConnectionTest, WithoutALoggedInClientRepliesAreParsedButNotRelayed)
     auto client = connectClient(false);
     radio_->inject("AI1;");
     ASSERT_TRUE(WaitUntil([&] { return state_.AI.received == 1; }));
-    shared_.session.clientLoggedIn = 1;
+    // The reader decides about relaying a batch before it takes the next one: once
+    // the next reply is parsed, the decision about "AI1;" has been made.
     radio_->inject("AN2;");
-    // The first text the client sees is the reply after its login.
-    EXPECT_EQ(client->receiveUntil("AN2;"), "AN2;");
+    ASSERT_TRUE(WaitUntil([&] { return state_.AN.received == 1; }));
+    shared_.session.clientLoggedIn = 1;
+    radio_->inject("MD3;");
+    const std::string relayed = client->receiveUntil("MD3;");
+    EXPECT_TRUE(relayed.ends_with("MD3;")) << relayed;
+    EXPECT_EQ(relayed.find("AI1;"), std::string::npos) << relayed;
 }
 
 TEST_F(RadioConnectionTest, InPassThroughModeTheRadiosTextIsRelayedRawAndNotParsed)
@@ -230,19 +237,44 @@ TEST_F(RadioConnectionTest, InPassThroughModeTheRadiosTextIsRelayedRawAndNotPars
     EXPECT_EQ(linkcore_.ConnID(), 1);
 }
 
-TEST_F(RadioConnectionTest, PassThroughTextIsNotRelayedToAClientThatHasNotLoggedIn)
+TEST_F(RadioConnectionTest, RadioTextIsNotRelayedToAClientThatHasNotLoggedInEvenInPassThroughMode)
 {
-    startRadio(kModelCorvex);
+    // What the radio sent, as seen on its own thread.
+    struct Sent {
+        std::mutex mutex;
+        std::string text;
+    };
+    auto sent = std::make_shared<Sent>();
+    radiosim::Options options;
+    options.model = kModelCorvex;
+    options.trace = [sent](radiosim::Direction direction, std::string_view text) {
+        if (direction == radiosim::Direction::Sent) {
+            std::lock_guard lock(sent->mutex);
+            sent->text += text;
+        }
+    };
+    startRadio(std::move(options));
     ASSERT_EQ(openLink(kModelCorvex), 1);
     auto client = connectClient(false);
     ASSERT_EQ(connDirect("EX05500001;"), 1);
     ASSERT_TRUE(WaitUntil([&] { return shared_.passThrough == 1; }));
-    ASSERT_EQ(connDirect("secret"), 1);
-    ASSERT_TRUE(WaitUntil([&] { return radio_->passThroughText().find("secret") != std::string::npos; }));
-    ASSERT_TRUE(WaitUntil([&] { return shared_.serial.GetRcvDataLength() == 0; }));
+    ASSERT_EQ(connDirect("secret;"), 1);
+    ASSERT_TRUE(WaitUntil([&] {
+        std::lock_guard lock(sent->mutex);
+        return sent->text.find("secret;") != std::string::npos;
+    }));
+    // Back to command mode: the radio's answer follows its echo, so once the answer
+    // is parsed the echo has been handled, in pass-through mode or framed.
+    shared_.passThrough = 0;
+    ASSERT_EQ(connDirect("\x03;\rTC 1;\r"), 1);
+    ASSERT_TRUE(WaitUntil([&] { return state_.TC.received == 1; }));
+
     shared_.session.clientLoggedIn = 1;
-    ASSERT_EQ(connDirect("public"), 1);
-    EXPECT_EQ(client->receiveUntil("public"), "public");
+    radio_->inject("AN2;");
+    const std::string relayed = client->receiveUntil("AN2;");
+    EXPECT_TRUE(relayed.ends_with("AN2;")) << relayed;
+    EXPECT_EQ(relayed.find("secret"), std::string::npos) << relayed;
+    EXPECT_EQ(relayed.find("EX055"), std::string::npos) << relayed;
 }
 
 TEST_F(RadioConnectionTest, TwoInstancesShareOneLink)
