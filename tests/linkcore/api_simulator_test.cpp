@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ struct TableCase {
     std::string name;
     std::int32_t model;
 };
+
+void PrintTo(const TableCase& c, std::ostream* out)
+{
+    *out << "Conn" << c.name << " on model " << c.model;
+}
 
 // Every row that asks the radio for a value, on every model it serves.
 std::vector<TableCase> RowsThatRead()
