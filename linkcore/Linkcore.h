@@ -136,7 +136,7 @@ public:
     // unless noted. Numbers are digits or numbers of the reply at the positions named
     // (the mnemonic at 0 and 1). Text outputs need room for 20 characters unless noted.
     // An index outside its range gives 0 and writes nothing; null outputs are skipped.
-    // Single values, each the group's one value cell:
+    // Single values (models 19 and 20 unless noted), each the group's one value cell:
     int RcvDataAI(unsigned* value);
     int RcvDataAL(unsigned* value); // model 19
     int RcvDataAM(unsigned* value); // model 19
