@@ -31,22 +31,33 @@ using SessionServerTest = SessionFixture;
 // endpoint's buffer past its size would be dropped there.
 class ReceiveWatch {
 public:
-    explicit ReceiveWatch(CNetport& socket) : socket_(socket) { socket_.WinMsgSendReg(&events_); }
+    explicit ReceiveWatch(CNetport& socket) : socket_(socket)
+    {
+        events().drain();
+        socket_.WinMsgSendReg(&events());
+    }
     ~ReceiveWatch() { socket_.WinMsgSendReg(nullptr); }
 
     bool waitTaken()
     {
         const bool received = testsupport::WaitUntil([&] {
-            const auto events = events_.drain();
-            return std::any_of(events.begin(), events.end(),
+            const auto taken = events().drain();
+            return std::any_of(taken.begin(), taken.end(),
                                [](const platform::Message& m) { return m.wParam == kNetportEventReceived; });
         });
         return received && testsupport::WaitUntil([&] { return socket_.GetRcvDataLength() <= 0; });
     }
 
 private:
+    // The socket thread may still be posting when the window is unregistered, so the
+    // queue outlives every test.
+    static platform::MessageQueue& events()
+    {
+        static platform::MessageQueue queue;
+        return queue;
+    }
+
     CNetport& socket_;
-    platform::MessageQueue events_;
 };
 
 // The radio commands received since `from`.
