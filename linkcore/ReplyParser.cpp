@@ -311,22 +311,47 @@ const Row* FindRow(std::uint16_t mnemonic, std::int32_t model)
     return nullptr;
 }
 
+// Upper-cases `hex` in place and writes four "0"/"1" characters per hexadecimal
+// digit, most significant bit first; nullptr at the first other character.
+char* HexToBits(char* hex, char* bits)
+{
+    for (char* c = hex; *c != '\0'; ++c) {
+        if (*c >= 'a' && *c <= 'z') {
+            *c = static_cast<char>(*c - 'a' + 'A');
+        }
+    }
+    char* out = bits;
+    for (const char* c = hex; *c != '\0'; ++c) {
+        int value = 0;
+        if (*c >= '0' && *c <= '9') {
+            value = *c - '0';
+        } else if (*c >= 'A' && *c <= 'F') {
+            value = *c - 'A' + 10;
+        } else {
+            return nullptr;
+        }
+        for (int bit = 3; bit >= 0; --bit) {
+            *out++ = ((value >> bit) & 1) != 0 ? '1' : '0';
+        }
+    }
+    return bits;
+}
+
 void StoreCell(const Field& field, RadioState& state, int index, std::int32_t value)
 {
     field.at(state, index).front().store(value);
 }
 
 // Stores the row's fields for entry `index`, or nothing when a field cannot be
-// converted (TY with characters that are not hexadecimal). 1 when stored.
-bool StoreFields(const Row& row, const ReplyText& reply, RadioState& state, int index,
-                 char* (*hexToBits)(char*, char*))
+// converted (TY with characters that are not hexadecimal). True when stored.
+bool StoreFields(const Row& row, const ReplyText& reply, RadioState& state, int index)
 {
     // The one field that can refuse its reply is converted before anything is stored.
     char bits[10] = {};
     for (const Field& field : row.fields) {
         if (field.kind == FieldKind::HexBits) {
             char hex[3] = {static_cast<char>(reply.at(field.first)), static_cast<char>(reply.at(field.last)), '\0'};
-            if (hexToBits(hex, bits) == nullptr || std::strlen(bits) != 8) {
+            if (HexToBits(hex, bits) == nullptr || std::strlen(bits) != 8) {
                 return false;
             }
         }
@@ -397,7 +422,7 @@ void UpdatePassThrough(const Row& row, const ReplyText& reply, std::int32_t mode
 
 // Stores one reply whose first letter is `letter`. Values go in before the entry's
 // `received` cell, so that a thread that sees `received` set finds them.
-void StoreReply(char letter, const ReplyText& reply, LinkcoreShared& shared, char* (*hexToBits)(char*, char*))
+void StoreReply(char letter, const ReplyText& reply, LinkcoreShared& shared)
 {
     RadioState& state = shared.radioState;
     const std::int32_t model = state.model();
@@ -412,7 +437,7 @@ void StoreReply(char letter, const ReplyText& reply, LinkcoreShared& shared, cha
         }
         return;
     }
-    if (!StoreFields(*row, reply, state, entry, hexToBits)) {
+    if (!StoreFields(*row, reply, state, entry)) {
         return;
     }
     if (row->index != nullptr) {
@@ -429,10 +454,9 @@ namespace {
 
 using Notifier = long (*)(const unsigned char*, LinkcoreShared*);
 
-void StoreAndNotify(char letter, const unsigned char* reply, LinkcoreShared* shared, Notifier notify,
-                    char* (*hexToBits)(char*, char*))
+void StoreAndNotify(char letter, const unsigned char* reply, LinkcoreShared* shared, Notifier notify)
 {
-    linkcore::StoreReply(letter, linkcore::ReplyText(reply), *shared, hexToBits);
+    linkcore::StoreReply(letter, linkcore::ReplyText(reply), *shared);
     if (shared->notifyWindow.load() != nullptr) {
         notify(reply, shared);
     }
@@ -443,7 +467,7 @@ void StoreAndNotify(char letter, const unsigned char* reply, LinkcoreShared* sha
 #define LINKCORE_LETTER_HANDLER(letter)                                                            \
     void CLinkcore::ConstituteData##letter(const unsigned char* reply, LinkcoreShared* shared)     \
     {                                                                                              \
-        StoreAndNotify(#letter[0], reply, shared, &WinMsgSendEx##letter, &Hex2BinayChar);          \
+        StoreAndNotify(#letter[0], reply, shared, &WinMsgSendEx##letter);                          \
     }
 
 LINKCORE_LETTER_HANDLER(A)
@@ -499,24 +523,5 @@ void CLinkcore::ConstituteData(const unsigned char* text, LinkcoreShared* shared
 
 char* CLinkcore::Hex2BinayChar(char* hex, char* bits)
 {
-    for (char* c = hex; *c != '\0'; ++c) {
-        if (*c >= 'a' && *c <= 'z') {
-            *c = static_cast<char>(*c - 'a' + 'A');
-        }
-    }
-    char* out = bits;
-    for (const char* c = hex; *c != '\0'; ++c) {
-        int value = 0;
-        if (*c >= '0' && *c <= '9') {
-            value = *c - '0';
-        } else if (*c >= 'A' && *c <= 'F') {
-            value = *c - 'A' + 10;
-        } else {
-            return nullptr;
-        }
-        for (int bit = 3; bit >= 0; --bit) {
-            *out++ = ((value >> bit) & 1) != 0 ? '1' : '0';
-        }
-    }
-    return bits;
+    return linkcore::HexToBits(hex, bits);
 }
