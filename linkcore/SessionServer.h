@@ -37,7 +37,7 @@ std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2))
 } // namespace linkcore
 
 // The session thread's state machine. The session record and the endpoint give the
-// state; every pass of runPass moves it at most one step along:
+// state; the passes of runPass move it along these transitions:
 //
 //   Waiting  --client accepted: greeting, OPEN logged-------------------> Greeted
 //   Greeted  --"UID:" and right "PWD:" (enabled user)-------------------> LoggedIn
