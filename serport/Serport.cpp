@@ -27,6 +27,7 @@ constexpr const char* kReaderName = "serport-reader";
 constexpr auto kSettleTime = std::chrono::milliseconds(100);
 // Slack a write gets on top of the time its bytes need on the line.
 constexpr auto kWriteGrace = std::chrono::seconds(2);
+constexpr auto kDrainPoll = std::chrono::milliseconds(2);
 // The longest a single write may wait, however slow the line and long the text.
 constexpr auto kWriteLimit = std::chrono::hours(1);
 // While the line is down the reader looks again after these pauses, doubling.
@@ -132,6 +133,28 @@ std::chrono::nanoseconds WriteBudget(std::int64_t characterTimeNs, unsigned long
     return kWriteGrace + std::chrono::nanoseconds(characterTimeNs * static_cast<std::int64_t>(count));
 }
 
+// Waits, within the time the queued bytes need on the line plus a grace, until the
+// device has sent its output queue; false when a stuck line still holds bytes.
+bool DrainOutput(int device, std::int64_t characterTimeNs)
+{
+    int queued = 0;
+    if (::ioctl(device, TIOCOUTQ, &queued) != 0) {
+        return true;
+    }
+    const auto deadline = std::chrono::steady_clock::now() +
+                          WriteBudget(characterTimeNs, static_cast<unsigned long>(std::max(queued, 0)));
+    while (queued > 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(kDrainPoll);
+        if (::ioctl(device, TIOCOUTQ, &queued) != 0) {
+            return true;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 CSerport::CSerport() = default;
@@ -231,7 +254,12 @@ void CSerport::CloseComPort()
     reader_.join();
 
     std::lock_guard lock(writeMutex_);
-    ::tcflush(device_, TCOFLUSH);
+    // Output that Write accepted is sent before the device is given back (the
+    // host's last commands to the radio come just before the close); only a
+    // stuck line has its queue discarded.
+    if (!DrainOutput(device_, characterTimeNs_.load())) {
+        ::tcflush(device_, TCOFLUSH);
+    }
     ::tcflush(device_, TCIFLUSH);
     ReleaseDevice(device_, savedSettings_);
     CloseDescriptor(wake_);

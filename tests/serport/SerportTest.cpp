@@ -457,6 +457,16 @@ TEST_F(SerportTest, WritesGoOutWhole)
     EXPECT_EQ(port.Write(nullptr, 0), 0);
 }
 
+TEST_F(SerportTest, TheLastWritesBeforeACloseStillReachTheOtherEnd)
+{
+    // The host's stop sequence writes its final commands and closes at once.
+    CSerport port;
+    ASSERT_EQ(Open(port), 1);
+    EXPECT_EQ(Write(port, "KY ;AI0;"), 1);
+    port.CloseComPort();
+    EXPECT_EQ(pty_.receive(8), "KY ;AI0;");
+}
+
 TEST_F(SerportTest, AStuckLineEndsAWriteInsteadOfBlockingForever)
 {
     // Nobody reads the other end: once the terminal's queues are full the line is stuck.
