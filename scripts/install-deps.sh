@@ -3,8 +3,9 @@
 # As root it runs apt-get; otherwise it prints the command to run and fails.
 set -euo pipefail
 
-packages=(build-essential cmake make pkg-config googletest libgtest-dev libgmock-dev
-          libbenchmark-dev clang libclang-rt-dev socat)
+# netcat-openbsd gives the demo's `nc`; clang and its runtime build the fuzzers.
+packages=(build-essential cmake make googletest libgtest-dev libgmock-dev
+          clang libclang-rt-dev netcat-openbsd util-linux)
 
 missing=()
 for package in "${packages[@]}"; do
