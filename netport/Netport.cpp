@@ -69,6 +69,9 @@ struct NetportEndpoint {
     std::shared_mutex socketMutex;
     int clientSocket = -1;
     int listenSocket = -1;
+    // The peer of the current or last connection, kept so that its address can be
+    // told even after a client that sent its text and closed at once has gone.
+    sockaddr_in peerAddress{};
 
     std::mutex receiveMutex;
     std::condition_variable receiveArrived;
@@ -183,7 +186,10 @@ void TurnAway(int fd, int wakeFd)
 // Accepts one pending connection; false when the listening socket failed.
 bool AcceptPending(NetportEndpoint& endpoint)
 {
-    const int fd = ::accept4(endpoint.listenSocket, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    sockaddr_in peer{};
+    socklen_t peerLength = sizeof peer;
+    const int fd = ::accept4(endpoint.listenSocket, reinterpret_cast<sockaddr*>(&peer), &peerLength,
+                             SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) {
         return AcceptErrorIsTransient(errno);
     }
@@ -194,6 +200,7 @@ bool AcceptPending(NetportEndpoint& endpoint)
     {
         std::unique_lock socketLock(endpoint.socketMutex);
         endpoint.clientSocket = fd;
+        endpoint.peerAddress = peer;
     }
     endpoint.clientExists = 1;
     endpoint.acceptedFlag = 1;
@@ -412,6 +419,10 @@ int CNetport::Listen(unsigned port)
         return 0;
     }
     endpoint.StopAndJoin();
+    {
+        std::unique_lock socketLock(endpoint.socketMutex);
+        endpoint.peerAddress = sockaddr_in{};
+    }
     if (port > kHighestPort || CreateLSocket() == 0) {
         platform::ShowMessageBox("Network connection error.");
         return 0;
@@ -517,9 +528,11 @@ int CNetport::GetClientIP(char* dst)
     std::shared_lock socketLock(endpoint.socketMutex);
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
-    if (dst == nullptr || endpoint.clientSocket < 0 ||
-        ::getpeername(endpoint.clientSocket, reinterpret_cast<sockaddr*>(&peer), &length) != 0 ||
-        peer.sin_family != AF_INET) {
+    if (endpoint.clientSocket < 0 ||
+        ::getpeername(endpoint.clientSocket, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
+        peer = endpoint.peerAddress;
+    }
+    if (dst == nullptr || peer.sin_family != AF_INET) {
         return 0;
     }
     WriteDottedQuad(peer.sin_addr, dst);
@@ -644,6 +657,7 @@ int CNetport::CreateCSocket()
     }
     std::unique_lock socketLock(endpoint.socketMutex);
     endpoint.clientSocket = fd;
+    endpoint.peerAddress = endpoint.address;
     return 1;
 }
 

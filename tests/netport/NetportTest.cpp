@@ -231,6 +231,23 @@ TEST_F(NetportTest, ServesOneClientAndReportsItsAddress)
     EXPECT_EQ(NextMessages(1), std::vector{NetportEvent(kNetportEventAccepted, 0)});
 }
 
+TEST_F(NetportTest, TheAddressOfAClientThatSentAndLeftAtOnceIsStillKnown)
+{
+    ASSERT_EQ(1, netport_.Listen(port_));
+    {
+        LoopbackClient client(port_);
+        ASSERT_TRUE(client.connected());
+        client.send("UID:demo;");
+    }
+    ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketClosed() == 1; }));
+    char address[CNetport::kAddressTextSize] = {};
+    EXPECT_EQ(1, netport_.GetClientIP(address));
+    EXPECT_STREQ("127.0.0.1", address);
+
+    ASSERT_EQ(1, netport_.Listen(port_));
+    EXPECT_EQ(0, netport_.GetClientIP(address)) << "a new listen forgets the last peer";
+}
+
 TEST_F(NetportTest, SecondClientGetsBusyAndIsClosedWhileTheFirstGoesOn)
 {
     std::unique_ptr<LoopbackClient> first;
