@@ -36,7 +36,7 @@ constexpr bool FormatsFollowModels()
             if (!present && !format.empty()) {
                 return false;
             }
-            if (present && FormatWidth(format) < 0) {
+            if (present && Width(format) < 0) {
                 return false;
             }
         }
@@ -44,18 +44,22 @@ constexpr bool FormatsFollowModels()
     return true;
 }
 
-// Replies of one mnemonic have one length whichever model answers.
-constexpr bool WidthsAgreeAcrossModels()
+// Addresses, answered-only fields and text belong to stored values only; the
+// procedures of the other kinds read their formats as plain digit fields.
+constexpr bool PlainFormat(std::string_view format)
 {
-    for (const CommandRow& row : kCommands) {
-        if (row.models == BothModels && FormatWidth(row.format19) != FormatWidth(row.format20)) {
+    FieldReader reader(format);
+    Field field;
+    while (reader.next(field)) {
+        if (field.role != Carried || !field.digits()) {
             return false;
         }
     }
-    return true;
+    return reader.valid();
 }
 
-// The start value of every stored row is one its own set command could store.
+// The start value of every stored row is one the front panel could store; rows
+// that keep nothing have none.
 constexpr bool InitialValuesFitFormats()
 {
     for (const CommandRow& row : kCommands) {
@@ -66,27 +70,40 @@ constexpr bool InitialValuesFitFormats()
             const std::string_view format = FormatFor(row, model);
             switch (row.kind) {
             case Kind::Value:
-            case Kind::Power:
-            case Kind::Keying:
-            case Kind::Terminal:
-                if (!Matches(format, row.initial)) {
+                if (!row.initial.empty() && (static_cast<int>(row.initial.size()) != Width(format, kStoredFields) ||
+                                             !Matches(format, row.initial, kStoredFields))) {
+                    return false;
+                }
+                if (Width(format, kStoredFields) == 0) {
                     return false;
                 }
                 break;
-            case Kind::Indexed:
-                if (FirstField(format).empty() || !Matches(WithoutFirstField(format), row.initial)) {
+            case Kind::Power:
+            case Kind::Keying:
+            case Kind::Terminal:
+                if (!PlainFormat(format) || !Matches(format, row.initial)) {
                     return false;
                 }
                 break;
             case Kind::Menu:
-                if (FormatWidth(format) != 7 || row.initial.empty()) {
+                if (!PlainFormat(format) || Width(format) != 7 || row.initial.empty()) {
                     return false;
                 }
                 break;
-            case Kind::Identity:
-            case Kind::Status:
             case Kind::Transmit:
+            case Kind::Identity:
+                if (!PlainFormat(format)) {
+                    return false;
+                }
+                break;
+            case Kind::Status:
+            case Kind::SubStatus:
+            case Kind::TransmitInfo:
+            case Kind::MemoryWrite:
             case Kind::Receive:
+                if (!format.empty() || !row.initial.empty()) {
+                    return false;
+                }
                 break;
             }
         }
@@ -94,13 +111,45 @@ constexpr bool InitialValuesFitFormats()
     return true;
 }
 
+// The composed replies and MW take their parts from these rows.
+constexpr bool ComposedRepliesFindTheirParts()
+{
+    const CommandRow* memory = FindCommand("MR");
+    const CommandRow* write = FindCommand("MW");
+    if (memory == nullptr || write == nullptr || memory->models != write->models ||
+        memory->access != Access::ReadOnly) {
+        return false;
+    }
+    for (int model : {19, 20}) {
+        if (Width(FormatFor(*memory, model), kAddressFields) == 0 ||
+            Width(FormatFor(*memory, model), AnsweredOnly) != 0) {
+            return false;
+        }
+    }
+    for (std::string_view part : {"FA", "FB", "FC", "FR", "FT", "MC", "MD", "SC"}) {
+        const CommandRow* row = FindCommand(part);
+        if (row == nullptr || row->kind != Kind::Value || Width(row->format19, kAddressFields) != 0 ||
+            Width(row->format20, kAddressFields) != 0) {
+            return false;
+        }
+    }
+    return FindCommand("FC")->models == FindCommand("OI")->models;
+}
+
 static_assert(SortedAndUnique(), "command rows must be sorted by mnemonic, each once");
 static_assert(FormatsFollowModels(), "formats must be present exactly for the row's models");
-static_assert(WidthsAgreeAcrossModels(), "both models must answer a mnemonic with one width");
 static_assert(InitialValuesFitFormats(), "start values must fit the row's formats");
+static_assert(ComposedRepliesFindTheirParts(), "composed replies and memory writes need their rows");
 static_assert(FindCommand("FA")->mnemonic == "FA" && FindCommand("ZZ") == nullptr);
 static_assert(Matches("1:1-7,9", "9") && !Matches("1:1-7,9", "8") && !Matches("1:1-7,9", "0"));
 static_assert(Matches("2x 1", "3F1") && !Matches("2x 1", "3G1") && !Matches("11", "123"));
+static_assert(Matches("1c:_- 4", " 0100") && Matches("1c:_- 4", "-0100") && !Matches("1c:_- 4", "+0100"));
+static_assert(Matches("@1 2 +1", "123", kSetFields) && Matches("@1 2 +1", "231", kStoredFields) &&
+              !Matches("@1 2 +1", "1234", kSetFields) && Width("@1 2 +1", kAddressFields) == 1);
+static_assert(Matches("1 8t", "1ABC") && Matches("1 8t", "1ABCDEFGH") && !Matches("1 8t", "1ABCDEFGHI") &&
+              !Matches("1 8t", "1A\x01"));
+static_assert(Width("1 +1 2") < 0 && Width("8t 1") < 0 && Width("2:0-100") < 0 && Width("1t:1") < 0,
+              "answered-only fields come last, text last of all; lists fit their fields");
 
 } // namespace
 } // namespace radiosim

@@ -4,24 +4,28 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <string_view>
 
 namespace radiosim {
 
 // How a command is handled; the shared procedures in Transceiver.cpp act on this.
 enum class Kind : std::uint8_t {
-    Value,    // read "XX;" answers "XX<value>;", set "XX<value>;" stores the value
-    Indexed,  // the first field addresses one of several values: read "XX<i>;", set "XX<i><value>;"
-    Power,    // PS: a value that also switches the radio off, on or to standby
-    Status,   // IF: read-only, composed from frequency, mode, VFO and transmit state
-    Identity, // ID: read-only model number
-    Transmit, // TX: "TX;" or "TX<d>;" keys the transmitter, answered "TX<d>;"
-    Receive,  // RX: back to receive, answered "RX0;"
-    Keying,   // KY: "KY <text>;" sends CW text; read "KY;" answers the buffer state
-    Menu,     // EX: a seven-digit menu address followed by a free text value
-    Terminal, // TC: "TC 0;" enters pass-through, "TC 1;" confirms command mode
+    Value,        // read "XX<address>;" answers "XX<address><value>;", set "XX<address><value>;" stores it
+    Power,        // PS: a value that also switches the radio off, on or to standby
+    Status,       // IF: read-only, composed from frequency, mode, VFO and transmit state
+    SubStatus,    // OI: read-only, the sub receiver's status in the layout of IF
+    TransmitInfo, // XI: read-only, the transmitting VFO's frequency and the mode
+    MemoryWrite,  // MW: writes a memory channel in the layout in which MR reads it
+    Identity,     // ID: read-only model number
+    Transmit,     // TX: "TX;" or "TX<d>;" keys the transmitter, answered "TX<d>;"
+    Receive,      // RX: back to receive, answered "RX0;"
+    Keying,       // KY: "KY <text>;" sends CW text; read "KY;" answers the buffer state
+    Menu,         // EX: a seven-digit menu address followed by a free text value
+    Terminal,     // TC: "TC 0;" enters pass-through, "TC 1;" confirms command mode
 };
 
+// ReadOnly: sets from the line are refused; the front panel may still change the value.
 enum class Access : std::uint8_t { ReadWrite, ReadOnly };
 
 enum ModelMask : std::uint8_t { Model19 = 1, Model20 = 2, BothModels = Model19 | Model20 };
@@ -31,10 +35,20 @@ constexpr std::uint8_t ModelBit(int model)
     return model == 19 ? Model19 : model == 20 ? Model20 : 0;
 }
 
-// Parameter formats: fields separated by one blank. A field is its width in
-// characters, an optional "x" for hexadecimal digits (otherwise decimal), and an
-// optional ":" followed by the accepted values, a comma-separated list of numbers
-// and ranges ("1-7,9"). Without a list any value of the width is accepted.
+// Parameter formats: fields separated by one blank, in the order in which they
+// appear in the command. A field is an optional role, its width in characters, an
+// optional type and an optional ":" followed by the accepted values.
+//   role  "@"  an address: part of the read request; selects which value is meant
+//         "+"  answered only: the radio reports it, a set from the line leaves it
+//              as it is (the front panel sets it along with the others)
+//         none a value that the set command carries
+//   type  none decimal digits, "x" hexadecimal digits; the accepted values are a
+//              comma-separated list of numbers and ranges ("1-7,9"), without one
+//              any value of the width is accepted
+//         "t"  text: printable characters but ";"; as the last field of a command
+//              it may be shorter and is kept padded with blanks
+//         "c"  characters from the accepted list, in which "_" stands for a blank
+// Addresses come first, answered-only fields after the values, a text field last.
 struct CommandRow {
     std::string_view mnemonic;
     std::uint8_t models;
@@ -42,13 +56,31 @@ struct CommandRow {
     Access access;
     std::string_view format19; // parameter format on model 19
     std::string_view format20; // parameter format on model 20
-    std::string_view initial;  // value after start; for Indexed rows, the value of every index
+    // Value after start, of every address, without the address; empty: the lowest
+    // accepted value of every field (blanks for text).
+    std::string_view initial;
+};
+
+enum class FieldType : std::uint8_t { Decimal, Hex, Text, Character };
+
+enum FieldRole : std::uint8_t { Address = 1, Carried = 2, AnsweredOnly = 4 };
+
+// The fields a procedure looks at, as a mask of roles.
+enum FieldSelection : std::uint8_t {
+    kAddressFields = Address,
+    kSetFields = Address | Carried,         // a set command from the line
+    kStoredFields = Carried | AnsweredOnly, // what is kept per address
+    kReplyFields = Address | Carried | AnsweredOnly,
 };
 
 struct Field {
     int width = 0;
-    bool hex = false;
+    FieldType type = FieldType::Decimal;
+    FieldRole role = Carried;
     std::string_view accepted;
+
+    constexpr bool digits() const { return type == FieldType::Decimal || type == FieldType::Hex; }
+    constexpr int base() const { return type == FieldType::Hex ? 16 : 10; }
 };
 
 // Walks the fields of a format; `valid()` turns false at the first malformed field.
@@ -65,13 +97,17 @@ public:
         std::string_view text = rest_.substr(0, end);
         rest_ = end == std::string_view::npos ? std::string_view{} : rest_.substr(end + 1);
         field = Field{};
+        if (!text.empty() && (text.front() == '@' || text.front() == '+')) {
+            field.role = text.front() == '@' ? Address : AnsweredOnly;
+            text.remove_prefix(1);
+        }
         std::size_t i = 0;
         while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
             field.width = field.width * 10 + (text[i] - '0');
             ++i;
         }
-        if (i < text.size() && text[i] == 'x') {
-            field.hex = true;
+        if (i < text.size() && (text[i] == 'x' || text[i] == 't' || text[i] == 'c')) {
+            field.type = text[i] == 'x' ? FieldType::Hex : text[i] == 't' ? FieldType::Text : FieldType::Character;
             ++i;
         }
         if (i < text.size()) {
@@ -81,7 +117,10 @@ public:
             }
             field.accepted = text.substr(i + 1);
         }
-        if (field.width < 1 || field.width > 11) {
+        const bool listFits = field.type == FieldType::Text ? field.accepted.empty()
+                              : field.type == FieldType::Character ? !field.accepted.empty()
+                                                                   : true;
+        if (field.width < 1 || field.width > 11 || !listFits) {
             valid_ = false;
             return false;
         }
@@ -139,9 +178,31 @@ constexpr bool Accepts(std::string_view list, std::int64_t value)
     return false;
 }
 
-// True when the accepted-values list is well formed (numbers and ascending ranges).
-constexpr bool ListIsWellFormed(std::string_view list)
+// The lowest value of an accepted-values list (0 for an empty one).
+constexpr std::int64_t LowestAccepted(std::string_view list)
 {
+    std::int64_t lowest = 0;
+    bool first = true;
+    while (!list.empty()) {
+        std::int64_t value = 0;
+        if (!TakeNumber(list, value)) {
+            list.remove_prefix(1);
+            continue;
+        }
+        lowest = first || value < lowest ? value : lowest;
+        first = false;
+    }
+    return lowest;
+}
+
+// True when the accepted-values list is well formed (numbers and ascending ranges)
+// and every number in it can be written in `width` digits of `base`.
+constexpr bool ListIsWellFormed(std::string_view list, int width, int base)
+{
+    std::int64_t limit = 1;
+    for (int i = 0; i < width; ++i) {
+        limit *= base;
+    }
     while (!list.empty()) {
         std::int64_t low = 0;
         std::int64_t high = 0;
@@ -154,6 +215,9 @@ constexpr bool ListIsWellFormed(std::string_view list)
             if (!TakeNumber(list, high) || high < low) {
                 return false;
             }
+        }
+        if (high >= limit) {
+            return false;
         }
         if (!list.empty()) {
             if (list.front() != ',' || list.size() == 1) {
@@ -179,73 +243,118 @@ constexpr int DigitValue(char c, bool hex)
     return -1;
 }
 
-// Sum of the field widths, or -1 when the format is malformed.
-constexpr int FormatWidth(std::string_view format)
+constexpr bool IsTextCharacter(char c)
+{
+    return c >= 0x20 && c <= 0x7e && c != ';';
+}
+
+// A character of a "c" field's list; "_" stands for a blank.
+constexpr bool InCharacterList(std::string_view list, char c)
+{
+    for (char listed : list) {
+        if ((listed == '_' ? ' ' : listed) == c) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Sum of the widths of the selected fields, or -1 when the format is malformed:
+// a bad field or list, roles out of order, a field after a text field.
+constexpr int Width(std::string_view format, unsigned selection = kReplyFields)
 {
     FieldReader reader(format);
     Field field;
     int width = 0;
+    unsigned lastRole = Address;
+    bool textSeen = false;
     while (reader.next(field)) {
-        if (!ListIsWellFormed(field.accepted)) {
+        if (field.digits() && !ListIsWellFormed(field.accepted, field.width, field.base())) {
             return -1;
         }
-        width += field.width;
+        if (field.role < lastRole || textSeen) {
+            return -1;
+        }
+        lastRole = field.role;
+        textSeen = field.type == FieldType::Text;
+        if ((field.role & selection) != 0) {
+            width += field.width;
+        }
     }
     return reader.valid() ? width : -1;
 }
 
-// True when `params` fills the format exactly: right digits, every value accepted.
-constexpr bool Matches(std::string_view format, std::string_view params)
+// True when `params` fills the selected fields of the format exactly: right
+// characters, every value accepted. A text field (always the last) may be shorter
+// than its width.
+constexpr bool Matches(std::string_view format, std::string_view params, unsigned selection = kReplyFields)
 {
     FieldReader reader(format);
     Field field;
     while (reader.next(field)) {
-        if (params.size() < static_cast<std::size_t>(field.width)) {
+        if ((field.role & selection) == 0) {
+            continue;
+        }
+        const std::size_t width = static_cast<std::size_t>(field.width);
+        if (field.type == FieldType::Text) {
+            const std::size_t length = params.size() < width ? params.size() : width;
+            for (std::size_t i = 0; i < length; ++i) {
+                if (!IsTextCharacter(params[i])) {
+                    return false;
+                }
+            }
+            params.remove_prefix(length);
+            continue;
+        }
+        if (params.size() < width) {
             return false;
         }
         std::int64_t value = 0;
-        for (int i = 0; i < field.width; ++i) {
-            const int digit = DigitValue(params[static_cast<std::size_t>(i)], field.hex);
+        for (std::size_t i = 0; i < width; ++i) {
+            if (field.type == FieldType::Character) {
+                if (!InCharacterList(field.accepted, params[i])) {
+                    return false;
+                }
+                continue;
+            }
+            const int digit = DigitValue(params[i], field.type == FieldType::Hex);
             if (digit < 0) {
                 return false;
             }
-            value = value * (field.hex ? 16 : 10) + digit;
+            value = value * field.base() + digit;
         }
-        if (!Accepts(field.accepted, value)) {
+        if (field.digits() && !Accepts(field.accepted, value)) {
             return false;
         }
-        params.remove_prefix(static_cast<std::size_t>(field.width));
+        params.remove_prefix(width);
     }
     return reader.valid() && params.empty();
 }
 
-// The format without its first field (the address of an Indexed row).
-constexpr std::string_view WithoutFirstField(std::string_view format)
-{
-    const auto blank = format.find(' ');
-    return blank == std::string_view::npos ? std::string_view{} : format.substr(blank + 1);
-}
-
-// The first field of a format (the address of an Indexed row).
-constexpr std::string_view FirstField(std::string_view format)
-{
-    return format.substr(0, format.find(' '));
-}
+// A memory channel as MW writes it and MR reads it: which of the channel's two
+// frequencies (receive, transmit) and the channel number, then the frequency, the
+// channel's settings and its name.
+inline constexpr std::string_view kMemory19 =
+    "@1:0-1 @1:0-2 @2:0-99 11 1:0-9 1:0-1 1:0-3 2:0-39 2:0-38 3:0-103 1 1:0-9 9 2 1:0-9 8t";
+inline constexpr std::string_view kMemory20 = "@1:0-1 @1:0 @2:0-99 11 1:0-9 1:0-1 1:0-2 2 2 3:0 1 1:0 9:0 2 1:0-9 8t";
 
 inline constexpr CommandRow kCommands[] = {
     {"AC", BothModels, Kind::Value, Access::ReadWrite, "1:0-1 1:0-1 1:0-2", "1:0-1 1:0-2 1:0-1", "000"},
-    {"AG", BothModels, Kind::Indexed, Access::ReadWrite, "1:0-1 3:0-999", "1:0 3:0-999", "100"},
+    {"AG", BothModels, Kind::Value, Access::ReadWrite, "@1:0-1 3:0-999", "@1:0 3:0-999", "100"},
     {"AI", BothModels, Kind::Value, Access::ReadWrite, "1:0,2", "1:0-3", "0"},
     {"AL", Model19, Kind::Value, Access::ReadWrite, "3:0-4", "", "000"},
     {"AM", Model19, Kind::Value, Access::ReadWrite, "1:0-1", "", "0"},
     {"AN", BothModels, Kind::Value, Access::ReadWrite, "1:1-2", "1:1-2", "1"},
+    {"AR", Model19, Kind::Value, Access::ReadWrite, "@1:0-1 1:0-1 1", "", "00"},
+    {"AS", BothModels, Kind::Value, Access::ReadWrite, "@1:0-3 @2:0-99 11 1:0-9", "@1:0 @2:0-99 11 1:0-9", ""},
     {"BC", BothModels, Kind::Value, Access::ReadWrite, "1:0-2", "1:0-2", "0"},
     {"BP", Model19, Kind::Value, Access::ReadWrite, "3:0-63", "", "000"},
+    {"BY", BothModels, Kind::Value, Access::ReadOnly, "1:0-1 1:0-1", "1:0-1 1:0-1", "00"},
     {"CA", BothModels, Kind::Value, Access::ReadWrite, "1:0-1", "1:0-1", "0"},
     {"CG", Model19, Kind::Value, Access::ReadWrite, "3:0-100", "", "050"},
     {"CM", Model19, Kind::Value, Access::ReadWrite, "1:0-1", "", "0"},
     {"CN", BothModels, Kind::Value, Access::ReadWrite, "2:1-99", "2:0-99", "01"},
-    {"CR", Model20, Kind::Value, Access::ReadWrite, "", "1:0-1 1:0-2", "00"},
+    {"CR", Model20, Kind::Value, Access::ReadWrite, "", "1:0-1 1:0-2 +1", "000"},
     {"CT", BothModels, Kind::Value, Access::ReadWrite, "1:0-1", "1:0-1", "0"},
     {"DC", Model19, Kind::Value, Access::ReadWrite, "1:0-1 1:0-1", "", "00"},
     {"DL", Model20, Kind::Value, Access::ReadWrite, "", "1:0-1 2:0-99", "000"},
@@ -254,6 +363,7 @@ inline constexpr CommandRow kCommands[] = {
     {"FA", BothModels, Kind::Value, Access::ReadWrite, "11", "11", "00014195000"},
     {"FB", BothModels, Kind::Value, Access::ReadWrite, "11", "11", "00007050000"},
     {"FC", Model19, Kind::Value, Access::ReadWrite, "11", "", "00021200000"},
+    {"FD", Model19, Kind::Value, Access::ReadOnly, "8x", "", "00000000"},
     {"FR", BothModels, Kind::Value, Access::ReadWrite, "1:0-3", "1:0-2", "0"},
     {"FS", BothModels, Kind::Value, Access::ReadWrite, "1:0-1", "1:0-1", "0"},
     {"FT", BothModels, Kind::Value, Access::ReadWrite, "1:0-3", "1:0-1", "0"},
@@ -261,24 +371,33 @@ inline constexpr CommandRow kCommands[] = {
     {"GT", BothModels, Kind::Value, Access::ReadWrite, "3:0-999", "3:0-999", "002"},
     {"ID", BothModels, Kind::Identity, Access::ReadOnly, "3", "3", ""},
     {"IF", BothModels, Kind::Status, Access::ReadOnly, "", "", ""},
+    {"IS", BothModels, Kind::Value, Access::ReadWrite, "1c:_ 4:0-9999", "1c:_- 4:0-9999", " 0000"},
     {"KS", BothModels, Kind::Value, Access::ReadWrite, "3:0-999", "3:0-999", "020"},
     {"KY", BothModels, Kind::Keying, Access::ReadWrite, "1:0-1", "1:0-1", "0"},
     {"LK", BothModels, Kind::Value, Access::ReadWrite, "1:0-2 1:0-2", "1:0-1 1:0-1", "00"},
+    {"LM", BothModels, Kind::Value, Access::ReadWrite, "1:0-3", "1:0-3 1:0-2 +3", ""},
     {"LT", Model19, Kind::Value, Access::ReadWrite, "1:0-1", "", "0"},
     {"MC", BothModels, Kind::Value, Access::ReadWrite, "1:0-2 2:0-99", "1:0 2:0-99", "000"},
     {"MD", BothModels, Kind::Value, Access::ReadWrite, "1:1-7,9", "1:1-7,9", "2"},
+    {"ME", Model20, Kind::Value, Access::ReadOnly, "", "1 1 1", "000"},
     {"MF", BothModels, Kind::Value, Access::ReadWrite, "1:0-1", "1:0-1", "0"},
     {"MG", BothModels, Kind::Value, Access::ReadWrite, "3:0-999", "3:0-999", "050"},
     {"ML", BothModels, Kind::Value, Access::ReadWrite, "3:0-9", "3:0-9", "000"},
     {"MO", Model19, Kind::Value, Access::ReadWrite, "1:0-1", "", "0"},
+    {"MR", BothModels, Kind::Value, Access::ReadOnly, kMemory19, kMemory20, ""},
     {"MU", Model19, Kind::Value, Access::ReadWrite,
      "1:0-1 1:0-1 1:0-1 1:0-1 1:0-1 1:0-1 1:0-1 1:0-1 1:0-1 1:0-1", "", "0000000000"},
+    {"MW", BothModels, Kind::MemoryWrite, Access::ReadWrite, "", "", ""},
     {"NB", BothModels, Kind::Value, Access::ReadWrite, "1:0-1", "1:0-1", "0"},
     {"NL", BothModels, Kind::Value, Access::ReadWrite, "3:0-999", "3:0-999", "005"},
     {"NR", BothModels, Kind::Value, Access::ReadWrite, "1:0-2", "1:0-2", "0"},
     {"NT", Model19, Kind::Value, Access::ReadWrite, "1:0-1", "", "0"},
     {"OF", Model19, Kind::Value, Access::ReadWrite, "9:0-59950000", "", "000000000"},
+    {"OI", Model19, Kind::SubStatus, Access::ReadOnly, "", "", ""},
+    {"OP", Model20, Kind::Value, Access::ReadOnly, "", "1 1 1", "000"},
     {"OS", Model19, Kind::Value, Access::ReadWrite, "1:0-3", "", "0"},
+    {"PA", BothModels, Kind::Value, Access::ReadWrite, "1:0-1 +1:0-1", "1:0-1 +1:0", "00"},
+    {"PB", BothModels, Kind::Value, Access::ReadWrite, "1:0-3", "1:0-3 +1 +1", ""},
     {"PC", BothModels, Kind::Value, Access::ReadWrite, "3:1-999", "3:1-999", "100"},
     {"PL", BothModels, Kind::Value, Access::ReadWrite, "3:0-999 3:0-999", "3:0-999 3:0-999", "000000"},
     {"PM", Model19, Kind::Value, Access::ReadWrite, "1:0-5", "", "0"},
@@ -286,17 +405,29 @@ inline constexpr CommandRow kCommands[] = {
     {"PS", BothModels, Kind::Power, Access::ReadWrite, "1:0-3", "1:0,1,9", "1"},
     {"QC", Model19, Kind::Value, Access::ReadWrite, "3:0-103", "", "000"},
     {"QR", BothModels, Kind::Value, Access::ReadWrite, "1:0-1 1:0-9", "1:0-1 1:0-9", "00"},
+    {"RA", BothModels, Kind::Value, Access::ReadWrite, "2:0-99 +2", "2:0-99 +2", "0000"},
+    {"RD", BothModels, Kind::Value, Access::ReadWrite, "5:0-99999", "5:0-99999", "00000"},
     {"RG", BothModels, Kind::Value, Access::ReadWrite, "3:0-999", "3:0-999", "255"},
     {"RL", BothModels, Kind::Value, Access::ReadWrite, "2:0-9", "2:0-9", "00"},
+    {"RM", BothModels, Kind::Value, Access::ReadWrite, "1:0-4 +4", "1:0-4 +4", "00000"},
+    {"RS", Model20, Kind::Value, Access::ReadOnly, "", "1", "0"},
     {"RT", BothModels, Kind::Value, Access::ReadWrite, "1:0-1", "1:0-1", "0"},
+    {"RU", BothModels, Kind::Value, Access::ReadWrite, "5:0-99999", "5:0-99999", "00000"},
     {"RX", BothModels, Kind::Receive, Access::ReadWrite, "", "", ""},
+    {"SA", Model19, Kind::Value, Access::ReadWrite, "1:0-1 1:0-9 1:0-1 1:0-1 1:0-1 1:0-1 1:0-1 +8t", "", ""},
+    {"SB", Model19, Kind::Value, Access::ReadWrite, "1:0-1", "", "0"},
+    {"SC", BothModels, Kind::Value, Access::ReadWrite, "1:0-6", "1:0-1,4-5 +1", ""},
     {"SD", BothModels, Kind::Value, Access::ReadWrite, "4:0-9999", "4:0-9999", "0050"},
     {"SH", BothModels, Kind::Value, Access::ReadWrite, "2:0-11", "2:0-13", "00"},
     {"SL", BothModels, Kind::Value, Access::ReadWrite, "2:0-11", "2:0-11", "00"},
-    {"SM", BothModels, Kind::Indexed, Access::ReadOnly, "1:0-3 4", "1:0 4", "0000"},
-    {"SQ", BothModels, Kind::Indexed, Access::ReadWrite, "1:0-1 3:0-999", "1:0 3:0-999", "000"},
-    {"SS", Model19, Kind::Value, Access::ReadWrite, "1:0-2", "", "0"},
+    {"SM", BothModels, Kind::Value, Access::ReadOnly, "@1:0-3 4", "@1:0 4", "0000"},
+    {"SQ", BothModels, Kind::Value, Access::ReadWrite, "@1:0-1 3:0-999", "@1:0 3:0-999", "000"},
+    // Model 20 keeps a table of slow-scan frequencies, addressed by two digits.
+    {"SS", BothModels, Kind::Value, Access::ReadWrite, "1:0-2", "@1:0-9 @1:0-4 11", ""},
     {"ST", BothModels, Kind::Value, Access::ReadWrite, "2:0-9", "2:0-9", "00"},
+    {"SU", BothModels, Kind::Value, Access::ReadWrite,
+     "@1:0-1 1:0-9 1:0-9 1:0-9 1:0-9 1:0-9 1:0-9 1:0-9 1:0-9 1:0-9 1:0-9",
+     "@1:0-1 1:0-9 1:0-9 1:0-9 1:0-9 1:0-9 1:0-9 1:0-9 1:0-9 1:0-9 1:0-9", ""},
     {"TC", Model19, Kind::Terminal, Access::ReadWrite, "1:0-1", "", "1"},
     {"TN", BothModels, Kind::Value, Access::ReadWrite, "2:1-99", "2:0-99", "01"},
     {"TO", BothModels, Kind::Value, Access::ReadWrite, "1:0-3", "1:0-1", "0"},
@@ -306,6 +437,8 @@ inline constexpr CommandRow kCommands[] = {
     {"VD", BothModels, Kind::Value, Access::ReadWrite, "4:0-9999", "4:0-9999", "0100"},
     {"VG", BothModels, Kind::Value, Access::ReadWrite, "3:0-999", "3:0-999", "050"},
     {"VX", BothModels, Kind::Value, Access::ReadWrite, "1:0-1", "1:0-1", "0"},
+    {"XI", Model20, Kind::TransmitInfo, Access::ReadOnly, "", "", ""},
+    {"XO", Model20, Kind::Value, Access::ReadWrite, "", "1:0-1 11", "000000000000"},
     {"XT", BothModels, Kind::Value, Access::ReadWrite, "1:0-1", "1:0-1", "0"},
 };
 

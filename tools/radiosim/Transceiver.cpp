@@ -1,5 +1,7 @@
 #include "tools/radiosim/Transceiver.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace radiosim {
@@ -15,17 +17,53 @@ constexpr std::string_view kPassThroughMenuKey = "EX0550000";
 
 bool IsPrintable(std::string_view text)
 {
-    for (char c : text) {
-        if (c < 0x20 || c > 0x7e || c == ';') {
-            return false;
-        }
-    }
-    return true;
+    return std::all_of(text.begin(), text.end(), IsTextCharacter);
 }
 
-std::size_t AddressWidth(std::string_view format)
+std::size_t WidthOf(std::string_view format, unsigned selection)
 {
-    return static_cast<std::size_t>(FormatWidth(FirstField(format)));
+    return static_cast<std::size_t>(Width(format, selection));
+}
+
+// The selected fields of `params`, with a short text at the end padded to its width.
+std::string Padded(std::string_view format, std::string_view params, unsigned selection)
+{
+    std::string text(params);
+    text.resize(std::max(text.size(), WidthOf(format, selection)), ' ');
+    return text;
+}
+
+// The lowest accepted value of every selected field (blanks for text): the start
+// value of a row that names none.
+std::string LowestValue(std::string_view format, unsigned selection)
+{
+    std::string value;
+    FieldReader reader(format);
+    Field field;
+    while (reader.next(field)) {
+        if ((field.role & selection) == 0) {
+            continue;
+        }
+        std::string text;
+        switch (field.type) {
+        case FieldType::Decimal:
+        case FieldType::Hex:
+            for (std::int64_t number = LowestAccepted(field.accepted); number > 0; number /= field.base()) {
+                text.insert(text.begin(), "0123456789ABCDEF"[number % field.base()]);
+            }
+            text.insert(0, static_cast<std::size_t>(field.width) - text.size(), '0');
+            break;
+        case FieldType::Text:
+            text.assign(static_cast<std::size_t>(field.width), ' ');
+            break;
+        case FieldType::Character:
+            text.assign(static_cast<std::size_t>(field.width),
+                        field.accepted.front() == '_' ? ' ' : field.accepted.front());
+            break;
+        }
+        value += text;
+    }
+    return value;
 }
 
 void Send(std::vector<Event>& events, std::string text)
@@ -182,16 +220,18 @@ bool Transceiver::isRead(const CommandRow& row, std::string_view params) const
 {
     switch (row.kind) {
     case Kind::Value:
+        return params.size() == WidthOf(FormatFor(row, model_), kAddressFields);
     case Kind::Power:
     case Kind::Status:
+    case Kind::SubStatus:
+    case Kind::TransmitInfo:
     case Kind::Identity:
     case Kind::Keying:
     case Kind::Terminal:
         return params.empty();
-    case Kind::Indexed:
-        return params.size() == AddressWidth(FormatFor(row, model_));
     case Kind::Menu:
         return params.size() == kMenuAddressWidth;
+    case Kind::MemoryWrite:
     case Kind::Transmit:
     case Kind::Receive:
         return false;
@@ -205,6 +245,12 @@ std::string Transceiver::readReply(const CommandRow& row, std::string_view param
     const std::string_view format = FormatFor(row, model_);
     switch (row.kind) {
     case Kind::Value:
+        if (!Matches(format, params, kAddressFields)) {
+            return {};
+        }
+        reply += params;
+        reply += stored(reply, row);
+        break;
     case Kind::Keying:
         reply += stored(row.mnemonic, row);
         break;
@@ -216,20 +262,17 @@ std::string Transceiver::readReply(const CommandRow& row, std::string_view param
         reply += stored(row.mnemonic, row);
         break;
     case Kind::Status:
-        return statusText();
+        return statusText(row.mnemonic, receivedFrequency(), transmitting_);
+    case Kind::SubStatus:
+        return statusText(row.mnemonic, stored("FC"), false);
+    case Kind::TransmitInfo:
+        return transmitInfo();
     case Kind::Identity: {
         const std::string number = std::to_string(model_);
         reply.append(number.size() < 3 ? 3 - number.size() : 0, '0');
         reply += number;
         break;
     }
-    case Kind::Indexed:
-        if (!Matches(FirstField(format), params)) {
-            return {};
-        }
-        reply += params;
-        reply += stored(reply, row);
-        break;
     case Kind::Menu:
         if (!Matches(format, params)) {
             return {};
@@ -237,6 +280,7 @@ std::string Transceiver::readReply(const CommandRow& row, std::string_view param
         reply += params;
         reply += stored(reply, row);
         break;
+    case Kind::MemoryWrite:
     case Kind::Transmit:
     case Kind::Receive:
         return {};
@@ -252,16 +296,9 @@ bool Transceiver::applySet(const CommandRow& row, std::string_view params, Origi
     const CommandRow& status = *FindCommand("IF");
     switch (row.kind) {
     case Kind::Value:
-    case Kind::Indexed: {
-        if ((row.access == Access::ReadOnly && origin == Origin::Line) || !Matches(format, params)) {
-            return false;
-        }
-        const std::size_t addressWidth = row.kind == Kind::Indexed ? AddressWidth(format) : 0;
-        const std::string_view address = params.substr(0, addressWidth);
-        values_[std::string(row.mnemonic) + std::string(address)] = std::string(params.substr(addressWidth));
-        report(row, address, events);
-        return true;
-    }
+        return storeValue(row, params, origin, events);
+    case Kind::MemoryWrite:
+        return writeMemory(params);
     case Kind::Power:
         if (!Matches(format, params)) {
             return false;
@@ -328,10 +365,49 @@ bool Transceiver::applySet(const CommandRow& row, std::string_view params, Origi
         report(status, {}, events);
         return true;
     case Kind::Status:
+    case Kind::SubStatus:
+    case Kind::TransmitInfo:
     case Kind::Identity:
         return false;
     }
     return false;
+}
+
+// A set from the line carries the address and the values; the fields the radio
+// only answers keep what they were. The front panel may give every field.
+bool Transceiver::storeValue(const CommandRow& row, std::string_view params, Origin origin,
+                             std::vector<Event>& events)
+{
+    const std::string_view format = FormatFor(row, model_);
+    const std::size_t addressWidth = WidthOf(format, kAddressFields);
+    const std::string_view address = params.substr(0, std::min(addressWidth, params.size()));
+    const std::string key = std::string(row.mnemonic) + std::string(address);
+    std::string value;
+    if ((row.access == Access::ReadWrite || origin == Origin::Panel) && Matches(format, params, kSetFields)) {
+        const std::string carried = Padded(format, params, kSetFields).substr(addressWidth);
+        value = carried + stored(key, row).substr(carried.size());
+    } else if (origin == Origin::Panel && Matches(format, params, kReplyFields)) {
+        value = Padded(format, params, kReplyFields).substr(addressWidth);
+    } else {
+        return false;
+    }
+    values_[key] = std::move(value);
+    report(row, address, events);
+    return true;
+}
+
+// MW gives a memory channel's address and every field in the layout of MR.
+bool Transceiver::writeMemory(std::string_view params)
+{
+    const CommandRow& memory = *FindCommand("MR");
+    const std::string_view format = FormatFor(memory, model_);
+    if (!Matches(format, params, kReplyFields)) {
+        return false;
+    }
+    const std::string channel = Padded(format, params, kReplyFields);
+    const std::size_t addressWidth = WidthOf(format, kAddressFields);
+    values_[std::string(memory.mnemonic) + channel.substr(0, addressWidth)] = channel.substr(addressWidth);
+    return true;
 }
 
 void Transceiver::report(const CommandRow& row, std::string_view address, std::vector<Event>& events) const
@@ -362,37 +438,61 @@ std::string Transceiver::query(std::string_view command) const
     return readReply(*row, text.substr(2));
 }
 
-std::string_view Transceiver::stored(std::string_view key, const CommandRow& row) const
+std::string Transceiver::stored(std::string_view key, const CommandRow& row) const
 {
     const auto found = values_.find(key);
-    return found == values_.end() ? row.initial : std::string_view(found->second);
+    if (found != values_.end()) {
+        return found->second;
+    }
+    if (!row.initial.empty()) {
+        return std::string(row.initial);
+    }
+    return LowestValue(FormatFor(row, model_), kStoredFields);
 }
 
-std::string_view Transceiver::stored(std::string_view mnemonic) const
+std::string Transceiver::stored(std::string_view mnemonic) const
 {
     return stored(mnemonic, *FindCommand(mnemonic));
 }
 
-// The status reply: 37 characters before the ";", the transmit flag at 28.
-std::string Transceiver::statusText() const
+// The frequency of the VFO the radio receives on.
+std::string Transceiver::receivedFrequency() const
 {
     const char receiveVfo = stored("FR").front();
-    const std::string_view frequency = receiveVfo == '1'                      ? stored("FB")
-                                       : receiveVfo == '2' && model_ == 19 ? stored("FC")
-                                                                              : stored("FA");
-    const std::string_view memory = stored("MC");
-    std::string text = "IF";
+    return receiveVfo == '1'                      ? stored("FB")
+           : receiveVfo == '2' && model_ == 19 ? stored("FC")
+                                                  : stored("FA");
+}
+
+// The status reply (IF, and OI for the sub receiver): 37 characters before the ";",
+// the transmit flag at 28.
+std::string Transceiver::statusText(std::string_view mnemonic, std::string_view frequency, bool transmitting) const
+{
+    const char receiveVfo = stored("FR").front();
+    const std::string memory = stored("MC");
+    std::string text(mnemonic);
     text += frequency;            // 2..12
     text += "0000";               // 13..16 step
     text += "+00000";             // 17..22 RIT/XIT offset
     text += "000";                // 23..25 RIT, XIT, spare
     text += memory.substr(memory.size() - 2); // 26..27 memory channel
-    text += transmitting_ ? '1' : '0';        // 28
+    text += transmitting ? '1' : '0';         // 28
     text += stored("MD");                     // 29 mode
     text += receiveVfo;                       // 30
-    text += '0';                              // 31 scan
+    text += stored("SC").front();             // 31 scan
     text += receiveVfo != stored("FT").front() ? '1' : '0'; // 32 split
     text += "0000";                           // 33 tone, 34..35 tone number, 36 spare
+    text += ';';
+    return text;
+}
+
+// XI: the frequency of the VFO the radio transmits on, the mode and two spare digits.
+std::string Transceiver::transmitInfo() const
+{
+    std::string text = "XI";
+    text += stored("FT").front() == '1' ? stored("FB") : stored("FA");
+    text += stored("MD");
+    text += "00";
     text += ';';
     return text;
 }

@@ -35,13 +35,15 @@ public:
     std::size_t consume(std::string_view bytes, std::vector<Event>& events);
 
     // Applies a set command ("FA00007000000;") as an operator at the front panel
-    // would: read-only values such as the S-meter ("SM00015;") may be set too.
-    // Reports the change in auto-information mode 2. False when the radio would
-    // not take it (unknown, malformed, other model, switched off).
+    // would: read-only values such as the S-meter ("SM00015;") may be set too, and
+    // a value may be given with the fields that the radio only answers ("PA11;",
+    // where a set from the line carries "PA1;"). Reports the change in
+    // auto-information mode 2. False when the radio would not take it (unknown,
+    // malformed, other model, switched off).
     bool operate(std::string_view command, std::vector<Event>& events);
 
-    // The answer to a read request ("FA;", "AG0;", "EX0550000;", "IF;") from the
-    // radio's state, as if it were switched on; empty when `command` is not a read
+    // The answer to a read request ("FA;", "AG0;", "EX0550000;", "IF;", "MR0012;")
+    // from the radio's state, as if it were switched on; empty when `command` is not a read
     // request this model answers.
     std::string query(std::string_view command) const;
 
@@ -64,11 +66,15 @@ private:
     bool isRead(const CommandRow& row, std::string_view params) const;
     std::string readReply(const CommandRow& row, std::string_view params) const;
     bool applySet(const CommandRow& row, std::string_view params, Origin origin, std::vector<Event>& events);
+    bool storeValue(const CommandRow& row, std::string_view params, Origin origin, std::vector<Event>& events);
+    bool writeMemory(std::string_view params);
     void report(const CommandRow& row, std::string_view address, std::vector<Event>& events) const;
     const CommandRow* rowFor(std::string_view text) const;
-    std::string_view stored(std::string_view key, const CommandRow& row) const;
-    std::string_view stored(std::string_view mnemonic) const;
-    std::string statusText() const;
+    std::string stored(std::string_view key, const CommandRow& row) const;
+    std::string stored(std::string_view mnemonic) const;
+    std::string receivedFrequency() const;
+    std::string statusText(std::string_view mnemonic, std::string_view frequency, bool transmitting) const;
+    std::string transmitInfo() const;
 
     int model_;
     std::map<std::string, std::string, std::less<>> values_; // key: mnemonic plus address
