@@ -102,7 +102,12 @@ TEST_F(RadioReportTest, ModelReportsNameTheModel)
 
 // ---- Session events ----
 
-using SessionEventTest = HostFixture;
+// The session thread reads the clock until the controller is gone in TearDown, so
+// the clock belongs to the fixture and outlives it.
+class SessionEventTest : public HostFixture {
+protected:
+    testsupport::ManualClock clock;
+};
 
 TEST_F(SessionEventTest, ClientConnectsLogsInAndLeaves)
 {
@@ -137,7 +142,6 @@ TEST_F(SessionEventTest, ClientConnectsLogsInAndLeaves)
 
 TEST_F(SessionEventTest, SessionTimeCountsAgainstTheLimit)
 {
-    testsupport::ManualClock clock;
     startRadio(20);
     writeProfile(radio->devicePath(), 1); // a limit of one minute
     makeController();
