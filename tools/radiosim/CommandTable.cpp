@@ -111,29 +111,40 @@ constexpr bool InitialValuesFitFormats()
     return true;
 }
 
+// The row of a mnemonic by position, kCommandCount when there is none: unlike
+// addresses of rows, positions stay constant expressions under the sanitizers.
+constexpr std::size_t IndexOf(std::string_view mnemonic)
+{
+    std::size_t i = 0;
+    while (i < kCommandCount && kCommands[i].mnemonic != mnemonic) {
+        ++i;
+    }
+    return i;
+}
+
 // The composed replies and MW take their parts from these rows.
 constexpr bool ComposedRepliesFindTheirParts()
 {
-    const CommandRow* memory = FindCommand("MR");
-    const CommandRow* write = FindCommand("MW");
-    if (memory == nullptr || write == nullptr || memory->models != write->models ||
-        memory->access != Access::ReadOnly) {
+    const std::size_t memory = IndexOf("MR");
+    const std::size_t write = IndexOf("MW");
+    if (memory == kCommandCount || write == kCommandCount || kCommands[memory].models != kCommands[write].models ||
+        kCommands[memory].access != Access::ReadOnly) {
         return false;
     }
     for (int model : {19, 20}) {
-        if (Width(FormatFor(*memory, model), kAddressFields) == 0 ||
-            Width(FormatFor(*memory, model), AnsweredOnly) != 0) {
+        const std::string_view format = FormatFor(kCommands[memory], model);
+        if (Width(format, kAddressFields) == 0 || Width(format, AnsweredOnly) != 0) {
             return false;
         }
     }
     for (std::string_view part : {"FA", "FB", "FC", "FR", "FT", "MC", "MD", "SC"}) {
-        const CommandRow* row = FindCommand(part);
-        if (row == nullptr || row->kind != Kind::Value || Width(row->format19, kAddressFields) != 0 ||
-            Width(row->format20, kAddressFields) != 0) {
+        const std::size_t row = IndexOf(part);
+        if (row == kCommandCount || kCommands[row].kind != Kind::Value ||
+            Width(kCommands[row].format19, kAddressFields) != 0 || Width(kCommands[row].format20, kAddressFields) != 0) {
             return false;
         }
     }
-    return FindCommand("FC")->models == FindCommand("OI")->models;
+    return IndexOf("OI") != kCommandCount && kCommands[IndexOf("FC")].models == kCommands[IndexOf("OI")].models;
 }
 
 static_assert(SortedAndUnique(), "command rows must be sorted by mnemonic, each once");

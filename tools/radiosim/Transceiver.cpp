@@ -92,7 +92,7 @@ bool Transceiver::poweredOn() const
     if (ModelBit(model_) == 0) {
         return true;
     }
-    const std::string_view power = stored("PS");
+    const std::string power = stored("PS");
     return power != "0" && power != "9";
 }
 
@@ -255,7 +255,7 @@ std::string Transceiver::readReply(const CommandRow& row, std::string_view param
         reply += stored(row.mnemonic, row);
         break;
     case Kind::Power:
-        reply += poweredOn() ? stored(row.mnemonic, row) : std::string_view("0");
+        reply += poweredOn() ? stored(row.mnemonic, row) : std::string("0");
         break;
     case Kind::Terminal:
         reply += ' ';
