@@ -10,6 +10,7 @@
 #include "platform/Profile.h"
 #include "platform/WindowMessage.h"
 #include "tests/support/LoopbackClient.h"
+#include "tests/support/MessageBoxCapture.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Wait.h"
 #include "tools/radiosim/RadioSimulator.h"
@@ -105,29 +106,7 @@ public:
     }
 };
 
-// Texts of message boxes raised while the object lives.
-class MessageBoxCapture {
-public:
-    MessageBoxCapture()
-    {
-        previous_ = platform::SetMessageBoxHandler([this](std::string_view text) {
-            std::lock_guard lock(mutex_);
-            texts_.emplace_back(text);
-        });
-    }
-    ~MessageBoxCapture() { platform::SetMessageBoxHandler(std::move(previous_)); }
-
-    std::vector<std::string> texts() const
-    {
-        std::lock_guard lock(mutex_);
-        return texts_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> texts_;
-    platform::MessageBoxHandler previous_;
-};
+using testsupport::MessageBoxCapture;
 
 struct User {
     std::string id;

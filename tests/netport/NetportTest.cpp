@@ -3,6 +3,7 @@
 #include "platform/MessageBox.h"
 #include "platform/WindowMessage.h"
 #include "tests/support/LoopbackClient.h"
+#include "tests/support/MessageBoxCapture.h"
 #include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -39,29 +40,7 @@ platform::Message NetportEvent(platform::WParam event, platform::LParam value)
     return platform::Message{WM_NETPORT_EVENT, event, value};
 }
 
-// Collects the texts of the message boxes raised while it lives.
-class MessageBoxCapture {
-public:
-    MessageBoxCapture()
-    {
-        previous_ = platform::SetMessageBoxHandler([this](std::string_view text) {
-            std::lock_guard lock(mutex_);
-            texts_.emplace_back(text);
-        });
-    }
-    ~MessageBoxCapture() { platform::SetMessageBoxHandler(previous_); }
-
-    std::vector<std::string> texts() const
-    {
-        std::lock_guard lock(mutex_);
-        return texts_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> texts_;
-    platform::MessageBoxHandler previous_;
-};
+using testsupport::MessageBoxCapture;
 
 // A plain listening socket on 127.0.0.1 for the endpoint's client mode, or to hold a port.
 class TestListener {

@@ -3,6 +3,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 #include "platform/WindowMessage.h"
+#include "tests/support/MessageBoxCapture.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Wait.h"
@@ -180,12 +181,7 @@ protected:
         std::ofstream(dir_ / "plain-file") << "not a terminal";
         profile.WriteProfileString("COM Devices", "COM" + std::to_string(kPlainFilePort),
                                    (dir_ / "plain-file").string());
-        previousHandler_ = platform::SetMessageBoxHandler([this](std::string_view text) {
-            std::lock_guard lock(boxesMutex_);
-            boxes_.emplace_back(text);
-        });
     }
-    ~SerportTest() override { platform::SetMessageBoxHandler(previousHandler_); }
 
     int Open(CSerport& port, unsigned baud = 9600, unsigned parity = 0, unsigned dataBits = 8, unsigned stopBits = 1,
              int clearBuffer = 0)
@@ -193,19 +189,13 @@ protected:
         return port.OpenComPort(kPort, baud, parity, dataBits, stopBits, clearBuffer);
     }
 
-    std::vector<std::string> boxes()
-    {
-        std::lock_guard lock(boxesMutex_);
-        return boxes_;
-    }
+    std::vector<std::string> boxes() const { return boxes_.texts(); }
 
     testsupport::TempDir dir_;
     testsupport::PtyPair pty_;
 
 private:
-    std::mutex boxesMutex_;
-    std::vector<std::string> boxes_;
-    platform::MessageBoxHandler previousHandler_;
+    testsupport::MessageBoxCapture boxes_;
 };
 
 TEST_F(SerportTest, PortsThatCannotBeOpenedAreRefusedWithAMessage)
