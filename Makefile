@@ -7,6 +7,9 @@
 SANITIZER ?=
 BUILD ?= build$(if $(SANITIZER),-$(SANITIZER))
 JOBS ?= $(shell nproc)
+# ccache, where installed, lets several build folders share compiled objects.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+LAUNCHER := $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 
 .PHONY: all deps configure build test run fuzz bench clean
 
@@ -16,7 +19,7 @@ deps:
 	@scripts/install-deps.sh
 
 configure: deps
-	cmake -S . -B $(BUILD) -DONDREL_SANITIZER=$(SANITIZER)
+	cmake -S . -B $(BUILD) -DONDREL_SANITIZER=$(SANITIZER) $(LAUNCHER)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)

@@ -3,9 +3,12 @@
 # As root it runs apt-get; otherwise it prints the command to run and fails.
 set -euo pipefail
 
-# netcat-openbsd gives the demo's `nc`; clang and its runtime build the fuzzers.
+# netcat-openbsd gives the demo's `nc`; clang and its runtime build the fuzzers;
+# Qt 6 Widgets with the Liberation fonts builds the desktop window and its controls;
+# libedit gives the remote client its line editing.
 packages=(build-essential cmake make googletest libgtest-dev libgmock-dev
-          clang libclang-rt-dev netcat-openbsd util-linux)
+          clang libclang-rt-dev netcat-openbsd util-linux
+          qt6-base-dev libgl-dev fonts-liberation libedit-dev)
 
 missing=()
 for package in "${packages[@]}"; do
