@@ -151,6 +151,7 @@ TEST_F(GrabTest, SunkenPanelFrameIsDrawnAroundTheText)
     field.setText(QStringLiteral("HIM"));
     field.SetForeColor(RGB(255, 0, 0));
     field.SetTextBold(1);
+    field.setIndent(0);
     const int plainLeft = ColorBounds(grab(field, QStringLiteral("plain")), kRed, 30).left();
     field.setIndent(12);
     const int indentedLeft = ColorBounds(grab(field, QStringLiteral("indented")), kRed, 30).left();
