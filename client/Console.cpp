@@ -2,13 +2,18 @@
 // plain lines otherwise. Each line is one command; replies are printed one per line
 // as they arrive, above the line being typed. When the host ends the session the
 // next command logs in again.
+//
+// On a terminal, libedit's key reader is the event loop: while it waits for a key
+// it also waits for the host and for signals, prints what arrives above the prompt
+// and has libedit redraw the line being typed.
 
 #include "client/Modes.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
-#include <editline/readline.h>
+#include <histedit.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -19,10 +24,22 @@ using namespace std::chrono_literals;
 
 // Radio text held back this long without more is shown as it stands.
 constexpr auto kPartialReplyDelay = 150ms;
+constexpr const char* kPrompt = "ondrel> ";
+constexpr int kHistorySize = 500;
 
 class Console {
 public:
     explicit Console(ModeContext& context) : context_(context) {}
+
+    ~Console()
+    {
+        if (editLine_ != nullptr) {
+            ::el_end(editLine_);
+        }
+        if (history_ != nullptr) {
+            ::history_end(history_);
+        }
+    }
 
     int run()
     {
@@ -30,75 +47,138 @@ public:
             return status;
         }
         show(stream_.feed(session_.takeFirstBytes()));
-        editing_ = ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1;
-        if (editing_) {
-            active_ = this;
-            ::rl_callback_handler_install("ondrel> ", &Console::OnLine);
+        if (::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1) {
+            return runEditing();
         }
-        int status = loop();
-        if (editing_) {
-            ::rl_callback_handler_remove();
-            active_ = nullptr;
-            std::fputs("\n", stdout);
-        }
-        finishLine();
-        return status;
+        return runPlain();
     }
 
 private:
-    int loop()
+    enum class Wait { Key, Quiet };
+
+    int runEditing()
     {
-        while (status_ < 0) {
-            pollfd entries[3] = {{inputDone_ ? -1 : STDIN_FILENO, POLLIN, 0},
-                                 {session_.connected() ? session_.fd() : -1, POLLIN, 0},
-                                 {context_.signalFd, POLLIN, 0}};
-            const bool waiting = stream_.holding() || !line_.empty();
-            // Piped input that has ended waits only for the last replies.
-            int timeout = waiting ? static_cast<int>(kPartialReplyDelay.count()) : -1;
-            if (inputDone_) {
-                timeout = static_cast<int>(context_.options.quiet.count());
-            }
-            const int ready = ::poll(entries, 3, timeout);
-            if (ready == 0) {
-                show(stream_.flush());
-                finishLine();
-                if (inputDone_) {
-                    return kExitOk;
-                }
-                continue;
-            }
-            if (ready < 0) {
-                continue;
-            }
-            if (entries[2].revents != 0) {
-                return kExitOk;
-            }
-            if (entries[1].revents != 0) {
-                receive();
-            }
-            if (entries[0].revents != 0) {
-                if (editing_) {
-                    ::rl_callback_read_char();
-                } else {
-                    readPlainInput();
-                }
-            }
+        editLine_ = ::el_init("ondrel-client", stdin, stdout, stderr);
+        history_ = ::history_init();
+        if (editLine_ == nullptr || history_ == nullptr) {
+            return runPlain();
         }
+        HistEvent event{};
+        ::history(history_, &event, H_SETSIZE, kHistorySize);
+        ::el_set(editLine_, EL_EDITOR, "emacs");
+        ::el_set(editLine_, EL_HIST, ::history, history_);
+        ::el_set(editLine_, EL_PROMPT, &Console::Prompt);
+        ::el_set(editLine_, EL_CLIENTDATA, this);
+        ::el_set(editLine_, EL_GETCFN, &Console::ReadKey);
+        ::el_source(editLine_, nullptr); // the user's ~/.editrc, when there is one
+        while (status_ < 0) {
+            int count = 0;
+            reading_ = true;
+            const char* line = ::el_gets(editLine_, &count);
+            reading_ = false;
+            if (line == nullptr || count <= 0) {
+                if (status_ < 0) {
+                    status_ = kExitOk; // Ctrl-D
+                    std::fputs("\n", stdout);
+                }
+                break;
+            }
+            std::string text(line, static_cast<std::size_t>(count));
+            if (CommandFromLine(text).empty()) {
+                continue;
+            }
+            while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+                text.pop_back();
+            }
+            ::history(history_, &event, H_ENTER, text.c_str());
+            command(text);
+        }
+        finishLine();
         return status_;
     }
 
-    static void OnLine(char* line)
+    static const char* Prompt(EditLine*) { return kPrompt; }
+
+    // libedit's key reader: one key, or 0 (end) when the console is to end.
+    static int ReadKey(EditLine* editLine, wchar_t* key)
     {
-        Console* console = active_;
-        if (line == nullptr) {
-            console->status_ = kExitOk; // Ctrl-D
-            return;
+        Console* console = nullptr;
+        ::el_get(editLine, EL_CLIENTDATA, &console);
+        while (console->status_ < 0) {
+            if (!console->waitFor(Wait::Key)) {
+                continue;
+            }
+            unsigned char byte = 0;
+            const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                return 0;
+            }
+            *key = static_cast<wchar_t>(byte);
+            return 1;
         }
-        if (*line != '\0') {
-            ::add_history(line);
+        return 0;
+    }
+
+    int runPlain()
+    {
+        while (status_ < 0) {
+            if (inputDone_) {
+                // Piped input has ended: the last replies, then the end.
+                while (status_ < 0 && waitFor(Wait::Quiet)) {
+                }
+                finishLine();
+                return status_ < 0 ? kExitOk : status_;
+            }
+            if (waitFor(Wait::Key)) {
+                readPlainInput();
+            }
         }
-        console->command(line);
-        std::free(line);
+        finishLine();
+        return status_;
+    }
+
+    // Handles the host and signals until standard input has a key (true) or, for
+    // Wait::Quiet, until the host has been quiet for the waiting time (false).
+    // Returns false early when the console is to end.
+    bool waitFor(Wait wait)
+    {
+        for (;;) {
+            pollfd entries[3] = {{wait == Wait::Key ? STDIN_FILENO : -1, POLLIN, 0},
+                                 {session_.connected() ? session_.fd() : -1, POLLIN, 0},
+                                 {context_.signalFd, POLLIN, 0}};
+            int timeout = stream_.holding() || !line_.empty() ? static_cast<int>(kPartialReplyDelay.count()) : -1;
+            if (wait == Wait::Quiet) {
+                timeout = static_cast<int>(context_.options.quiet.count());
+            }
+            const int ready = ::poll(entries, 3, timeout);
+            if (ready < 0) {
+                continue;
+            }
+            if (ready == 0) {
+                show(stream_.flush());
+                finishLine();
+                if (wait == Wait::Quiet) {
+                    return false;
+                }
+                continue;
+            }
+            if (entries[2].revents != 0) {
+                status_ = kExitOk;
+                return false;
+            }
+            if (entries[1].revents != 0) {
+                receive();
+                if (status_ >= 0 || wait == Wait::Quiet) {
+                    return status_ < 0;
+                }
+            }
+            if (entries[0].revents != 0) {
+                return true;
+            }
+        }
     }
 
     void readPlainInput()
@@ -203,30 +283,28 @@ private:
         }
     }
 
-    // One line above the prompt, leaving what is being typed as it was.
+    // One line; while a line is being edited, above it, which is then redrawn.
     void print(const std::string& text)
     {
-        if (editing_ && active_ != nullptr) {
+        if (reading_) {
             std::fputs("\r\033[K", stdout);
-            std::fputs(text.c_str(), stdout);
-            std::fputs("\n", stdout);
-            std::fflush(stdout);
-            ::rl_forced_update_display();
-        } else {
-            std::fputs(text.c_str(), stdout);
-            std::fputs("\n", stdout);
         }
+        std::fputs(text.c_str(), stdout);
+        std::fputs("\n", stdout);
         std::fflush(stdout);
+        if (reading_) {
+            ::el_set(editLine_, EL_REFRESH);
+        }
     }
-
-    static inline Console* active_ = nullptr;
 
     ModeContext& context_;
     HostSession session_;
     SessionStream stream_;
+    EditLine* editLine_ = nullptr;
+    History* history_ = nullptr;
     std::string line_;  // radio text of a reply not yet ended by ";"
     std::string typed_; // piped input not yet ended by a line break
-    bool editing_ = false;
+    bool reading_ = false;
     bool inputDone_ = false;
     int status_ = -1;
 };

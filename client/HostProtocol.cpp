@@ -43,7 +43,8 @@ LoginDialogue::LoginDialogue(std::string userId, std::string password)
 
 void LoginDialogue::receive(std::string_view bytes)
 {
-    if (stage_ == Stage::Done) {
+    // Once logged in, what follows belongs to the session.
+    if (stage_ == Stage::Done && result_ != LoginResult::LoggedIn) {
         return;
     }
     pending_.append(bytes);
@@ -186,7 +187,7 @@ std::vector<SessionItem> SessionStream::feed(std::string_view bytes)
                 const std::size_t end = pending_.find(';');
                 if (end != std::string::npos && end < kLongestAccountReply) {
                     std::string text = pending_.substr(0, end + 1);
-                    const bool voice = text.size() == 7 && text.starts_with("@@VE") && text[4] >= '0' && text[4] <= '9';
+                    const bool voice = text.size() == 6 && text.starts_with("@@VE") && text[4] >= '0' && text[4] <= '9';
                     items.push_back({voice ? Kind::Voice : Kind::AccountReply, std::move(text)});
                     pending_.erase(0, end + 1);
                     continue;
