@@ -294,4 +294,15 @@ void WriteText(int fd, std::string_view text)
     }
 }
 
+unsigned NumberAfter(const std::string& text, std::string_view marker)
+{
+    const std::size_t at = text.find(marker);
+    unsigned number = 0;
+    for (std::size_t position = at == std::string::npos ? text.size() : at + marker.size();
+         position < text.size() && text[position] >= '0' && text[position] <= '9'; ++position) {
+        number = number * 10 + static_cast<unsigned>(text[position] - '0');
+    }
+    return number;
+}
+
 } // namespace clienttest

@@ -64,5 +64,7 @@ std::string ReadCount(int fd, std::size_t count, std::chrono::milliseconds limit
 // Reads whatever arrives within `limit`.
 std::string ReadFor(int fd, std::chrono::milliseconds limit);
 void WriteText(int fd, std::string_view text);
+// The decimal number that follows `marker` in `text`; 0 when there is none.
+unsigned NumberAfter(const std::string& text, std::string_view marker);
 
 } // namespace clienttest

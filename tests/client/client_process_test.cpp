@@ -18,7 +18,6 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <regex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -292,10 +291,8 @@ TEST_F(ClientProcessTest, AStationProgramUsesTheRadioThroughALocalPort)
 {
     auto relay = client({"-u", kUser, "--listen", "0"});
     ASSERT_TRUE(relay->waitForErrors("the radio is on 127.0.0.1 port ")) << relay->errors();
-    std::smatch found;
-    const std::string said = relay->errors();
-    ASSERT_TRUE(std::regex_search(said, found, std::regex("port ([0-9]+)\n")));
-    const unsigned localPort = static_cast<unsigned>(std::stoul(found[1]));
+    const unsigned localPort = NumberAfter(relay->errors(), "the radio is on 127.0.0.1 port ");
+    ASSERT_NE(localPort, 0U);
 
     auto program = std::make_unique<testsupport::LoopbackClient>(localPort);
     ASSERT_TRUE(program->connected());

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <regex>
 
 namespace clienttest {
 namespace {
@@ -38,10 +37,9 @@ TEST_F(ClientTimeoutTest, AfterTheIdleTimeoutTheProgramsNextCommandLogsInAgain)
     startService(20);
     auto relay = client({"--listen", "0"}, true);
     ASSERT_TRUE(relay->waitForErrors("the radio is on 127.0.0.1 port ")) << relay->errors();
-    std::smatch found;
-    const std::string said = relay->errors();
-    ASSERT_TRUE(std::regex_search(said, found, std::regex("port ([0-9]+)\n")));
-    testsupport::LoopbackClient program(static_cast<unsigned>(std::stoul(found[1])));
+    const unsigned localPort = NumberAfter(relay->errors(), "the radio is on 127.0.0.1 port ");
+    ASSERT_NE(localPort, 0U);
+    testsupport::LoopbackClient program(localPort);
     program.send("FA;");
     EXPECT_EQ(program.receiveUntil(";"), radio_->query("FA;"));
 
