@@ -77,10 +77,9 @@ private:
             const char* line = ::el_gets(editLine_, &count);
             reading_ = false;
             if (line == nullptr || count <= 0) {
-                if (status_ < 0) {
-                    status_ = kExitOk; // Ctrl-D
-                    std::fputs("\n", stdout);
-                }
+                // Ctrl-D, or a signal: the shell's prompt goes on a line of its own.
+                status_ = status_ < 0 ? kExitOk : status_;
+                std::fputs("\n", stdout);
                 break;
             }
             std::string text(line, static_cast<std::size_t>(count));
