@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -29,6 +30,12 @@ void SetNonBlocking(int fd)
 {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
 }
+
+constexpr std::chrono::milliseconds kRefusedRetry{2000};
+constexpr std::chrono::milliseconds kRefusedPause{50};
+
+Descriptor ConnectOnce(const std::string& host, const std::string& port, std::chrono::milliseconds limit,
+                       std::string& error);
 
 } // namespace
 
@@ -105,6 +112,25 @@ bool WaitReadable(int fd, std::chrono::milliseconds limit)
 Descriptor ConnectTcp(const std::string& host, const std::string& port, std::chrono::milliseconds limit,
                       std::string& error)
 {
+    // The host listens again only once a session's close has run, so a connection
+    // right after a session (its own last one, or another operator's) may be
+    // refused for a moment: refusals are retried for a short while.
+    const auto retryUntil = Clock::now() + std::min(limit, kRefusedRetry);
+    for (;;) {
+        Descriptor connected = ConnectOnce(host, port, limit, error);
+        if (connected.valid() || error.find(std::strerror(ECONNREFUSED)) == std::string::npos ||
+            Clock::now() >= retryUntil) {
+            return connected;
+        }
+        std::this_thread::sleep_for(kRefusedPause);
+    }
+}
+
+namespace {
+
+Descriptor ConnectOnce(const std::string& host, const std::string& port, std::chrono::milliseconds limit,
+                       std::string& error)
+{
     const auto deadline = Clock::now() + limit;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -149,6 +175,8 @@ Descriptor ConnectTcp(const std::string& host, const std::string& port, std::chr
     }
     return connected;
 }
+
+} // namespace
 
 Descriptor ListenTcp(const std::string& address, unsigned port, std::string& error)
 {
