@@ -11,6 +11,9 @@
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace clienttest {
 namespace {
 
@@ -35,27 +38,43 @@ protected:
 TEST_F(ClientTimeoutTest, AfterTheIdleTimeoutTheProgramsNextCommandLogsInAgain)
 {
     startService(20);
-    auto relay = client({"--listen", "0"}, true);
-    ASSERT_TRUE(relay->waitForErrors("the radio is on 127.0.0.1 port ")) << relay->errors();
-    const unsigned localPort = NumberAfter(relay->errors(), "the radio is on 127.0.0.1 port ");
-    ASSERT_NE(localPort, 0U);
-    testsupport::LoopbackClient program(localPort);
-    program.send("FA;");
-    EXPECT_EQ(program.receiveUntil(";"), radio_->query("FA;"));
+    const std::string link = (dir_ / "radio").string();
+    for (const bool onPty : {false, true}) {
+        SCOPED_TRACE(onPty ? "--pty" : "--listen");
+        auto relay = client(onPty ? std::vector<std::string>{"--pty", link} : std::vector<std::string>{"--listen", "0"},
+                            true);
+        ASSERT_TRUE(relay->waitForErrors("the radio is on ")) << relay->errors();
+        std::unique_ptr<testsupport::LoopbackClient> local;
+        int program = -1;
+        if (onPty) {
+            program = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            ASSERT_GE(program, 0);
+        } else {
+            local = std::make_unique<testsupport::LoopbackClient>(
+                NumberAfter(relay->errors(), "the radio is on 127.0.0.1 port "));
+            program = local->fd();
+        }
+        WriteText(program, "FA;");
+        EXPECT_EQ(ReadUntil(program, ";"), radio_->query("FA;"));
 
-    clock_->advance(30);
-    ASSERT_TRUE(relay->waitForErrors("the host ended the session after 30 seconds without commands "
-                                     "(\"Connection time out.\"); the program's next command logs in again"))
-        << relay->errors();
-    ASSERT_TRUE(waitUntilListening());
-    program.send("MD;");
-    // The program hears the radio, never the host's farewell.
-    EXPECT_EQ(program.receiveUntil(";"), radio_->query("MD;"));
-    EXPECT_THAT(relay->errors(), HasSubstr("logging in again for the program's command"));
-    EXPECT_TRUE(waitForLogRecord("127.0.0.1 CONN alice timeout."));
+        clock_->advance(30);
+        ASSERT_TRUE(relay->waitForErrors("the host ended the session after 30 seconds without commands "
+                                         "(\"Connection time out.\"); the program's next command logs in again"))
+            << relay->errors();
+        ASSERT_TRUE(waitUntilListening());
+        WriteText(program, "MD;");
+        // The program hears the radio, never the host's farewell.
+        EXPECT_EQ(ReadUntil(program, ";"), radio_->query("MD;"));
+        EXPECT_THAT(relay->errors(), HasSubstr("logging in again for the program's command"));
+        EXPECT_TRUE(waitForLogRecord("127.0.0.1 CONN alice timeout."));
 
-    relay->signal(SIGTERM);
-    EXPECT_EQ(relay->waitForExit(), 0);
+        relay->signal(SIGTERM);
+        EXPECT_EQ(relay->waitForExit(), 0);
+        if (onPty) {
+            ::close(program);
+        }
+        ASSERT_TRUE(waitUntilListening());
+    }
 }
 
 TEST_F(ClientTimeoutTest, TheConsoleLogsInAgainAfterTheIdleTimeout)
