@@ -2,10 +2,15 @@
 
 #include "client/Session.h"
 
+#include <thread>
+
 namespace client {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr std::chrono::milliseconds kBusyRetry{3000};
+constexpr std::chrono::milliseconds kBusyPause{100};
 
 std::string Printable(std::string_view text)
 {
@@ -27,6 +32,21 @@ std::string Printable(std::string_view text)
 } // namespace
 
 LoginOutcome HostSession::open(LoginSettings& settings, const PasswordRetry& retry)
+{
+    // The host serves one connection at a time and notices a closed one only after a
+    // moment; a session of this user's that has just ended (the last command of a
+    // script, a relay's program closing the port) makes it answer "BUSY;" meanwhile.
+    const auto busyUntil = Clock::now() + kBusyRetry;
+    for (;;) {
+        LoginOutcome outcome = attempt(settings, retry);
+        if (outcome.result != LoginResult::Busy || Clock::now() >= busyUntil) {
+            return outcome;
+        }
+        std::this_thread::sleep_for(kBusyPause);
+    }
+}
+
+LoginOutcome HostSession::attempt(LoginSettings& settings, const PasswordRetry& retry)
 {
     LoginOutcome outcome;
     socket_ = ConnectTcp(settings.host, settings.port, settings.timeout, outcome.detail);

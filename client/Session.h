@@ -36,7 +36,7 @@ struct LoginOutcome {
 
 class HostSession {
 public:
-    // Connects and logs in. On success the connection is open and firstBytes() holds
+    // Connects and logs in; a busy host is asked again for a few seconds. On success the connection is open and firstBytes() holds
     // what the host sent right after the login reply. `settings.password` is updated
     // when a retry gave a better one.
     LoginOutcome open(LoginSettings& settings, const PasswordRetry& retry = {});
@@ -49,6 +49,8 @@ public:
     void close() { socket_.reset(); }
 
 private:
+    LoginOutcome attempt(LoginSettings& settings, const PasswordRetry& retry);
+
     Descriptor socket_;
     std::string firstBytes_;
 };
