@@ -5,10 +5,10 @@ set -euo pipefail
 
 # netcat-openbsd gives the demo's `nc`; clang and its runtime build the fuzzers;
 # Qt 6 Widgets with the Liberation fonts builds the desktop window and its controls;
-# libedit gives the remote client its line editing.
+# libedit (found through pkg-config) gives the remote client its line editing.
 packages=(build-essential cmake make googletest libgtest-dev libgmock-dev
           clang libclang-rt-dev netcat-openbsd util-linux
-          qt6-base-dev libgl-dev fonts-liberation libedit-dev)
+          qt6-base-dev libgl-dev fonts-liberation libedit-dev pkg-config)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -87,7 +87,9 @@ cat <<EOF
 
 Ondrel demo: simulated radio (model 20) on $device, host on TCP port $port.
 Profile: $profile   Activity log: $demo/log/
-Connect from another terminal:
+Connect from another terminal with the client (password: demo):
+    $build/client/ondrel-client -u demo -p $port localhost
+or by hand:
     nc localhost $port
 then send, one after the other:
     UID:demo;

@@ -1,0 +1,31 @@
+// The three ways ondrel-client works once it has its settings: the console, the
+// one-shot commands and the relay of a pseudo-terminal or local TCP port.
+#pragma once
+
+#include "client/Options.h"
+#include "client/Session.h"
+
+namespace client {
+
+// What every mode shares: the options, the login settings, the way to ask for a
+// password again (empty when it came from a file or the environment), and a
+// descriptor that becomes readable when SIGINT, SIGTERM or SIGHUP arrives.
+struct ModeContext {
+    const Options& options;
+    LoginSettings& login;
+    PasswordRetry retry;
+    int signalFd = -1;
+};
+
+// Each returns the exit status.
+int RunConsole(ModeContext& context);
+int RunOneShot(ModeContext& context);
+int RunRelay(ModeContext& context);
+
+// Writes "ondrel-client: <text>" to standard error.
+void Say(const std::string& text);
+
+// Logs in and reports a failure; the exit status, kExitOk when logged in.
+int LogInAndReport(ModeContext& context, HostSession& session, bool quietSuccess);
+
+} // namespace client

@@ -1,0 +1,109 @@
+// The host's login and idle deadlines as the client meets them, on the session
+// server run in this process on the manual clock: the test moves the clock, the
+// client (a separate process) hears the host's texts and acts on them.
+
+#include "tests/client/ClientProcess.h"
+#include "tests/linkcore/SessionFixture.h"
+#include "tests/support/LoopbackClient.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace clienttest {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class ClientTimeoutTest : public sessiontest::SessionFixture {
+protected:
+    std::unique_ptr<ClientProcess> client(std::vector<std::string> arguments, bool withPassword,
+                                          ClientProcess::Input input = ClientProcess::Input::Pipe)
+    {
+        arguments.insert(arguments.begin(),
+                         {CLIENT_PROGRAM, "127.0.0.1", "-p", std::to_string(port_), "-u", std::string(sessiontest::kUser)});
+        std::vector<std::string> environment;
+        if (withPassword) {
+            environment.push_back("ONDREL_PASSWORD=" + std::string(sessiontest::kPassword));
+        }
+        return std::make_unique<ClientProcess>(arguments, environment, input);
+    }
+};
+
+TEST_F(ClientTimeoutTest, AfterTheIdleTimeoutTheProgramsNextCommandLogsInAgain)
+{
+    startService(20);
+    const std::string link = (dir_ / "radio").string();
+    for (const bool onPty : {false, true}) {
+        SCOPED_TRACE(onPty ? "--pty" : "--listen");
+        auto relay = client(onPty ? std::vector<std::string>{"--pty", link} : std::vector<std::string>{"--listen", "0"},
+                            true);
+        ASSERT_TRUE(relay->waitForErrors("the radio is on ")) << relay->errors();
+        std::unique_ptr<testsupport::LoopbackClient> local;
+        int program = -1;
+        if (onPty) {
+            program = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            ASSERT_GE(program, 0);
+        } else {
+            local = std::make_unique<testsupport::LoopbackClient>(
+                NumberAfter(relay->errors(), "the radio is on 127.0.0.1 port "));
+            program = local->fd();
+        }
+        WriteText(program, "FA;");
+        EXPECT_EQ(ReadUntil(program, ";"), radio_->query("FA;"));
+
+        clock_->advance(30);
+        ASSERT_TRUE(relay->waitForErrors("the host ended the session after 30 seconds without commands "
+                                         "(\"Connection time out.\"); the program's next command logs in again"))
+            << relay->errors();
+        ASSERT_TRUE(waitUntilListening());
+        WriteText(program, "MD;");
+        // The program hears the radio, never the host's farewell.
+        EXPECT_EQ(ReadUntil(program, ";"), radio_->query("MD;"));
+        EXPECT_THAT(relay->errors(), HasSubstr("logging in again for the program's command"));
+        EXPECT_TRUE(waitForLogRecord("127.0.0.1 CONN alice timeout."));
+
+        relay->signal(SIGTERM);
+        EXPECT_EQ(relay->waitForExit(), 0);
+        if (onPty) {
+            ::close(program);
+        }
+        ASSERT_TRUE(waitUntilListening());
+    }
+}
+
+TEST_F(ClientTimeoutTest, TheConsoleLogsInAgainAfterTheIdleTimeout)
+{
+    startService(20);
+    auto console = client({}, true);
+    ASSERT_TRUE(console->waitForErrors("logged in")) << console->errors();
+    clock_->advance(30);
+    ASSERT_TRUE(console->waitForOutput("without commands (\"Connection time out.\"); the next command logs in again"))
+        << console->output();
+    ASSERT_TRUE(waitUntilListening());
+    console->type("FA\n");
+    EXPECT_TRUE(console->waitForOutput(radio_->query("FA;") + "\n")) << console->output();
+    EXPECT_THAT(console->output(), HasSubstr("logged in to 127.0.0.1"));
+    console->closeInput();
+    EXPECT_EQ(console->waitForExit(), 0);
+}
+
+TEST_F(ClientTimeoutTest, ALoginLeftAtThePromptEndsWithTheHostsLoginTimeout)
+{
+    startService(20);
+    auto console = client({}, false, ClientProcess::Input::Terminal);
+    ASSERT_TRUE(console->waitForTerminal("Password for alice"));
+    console->type("wrong\r");
+    ASSERT_TRUE(console->waitForTerminal("Password: ")) << console->terminal();
+    clock_->advance(30);
+    EXPECT_EQ(console->waitForExit(), 7) << console->terminal();
+    EXPECT_THAT(console->terminal(), HasSubstr("not completed within 30 seconds (\"Login timeout.\")"));
+}
+
+} // namespace
+} // namespace clienttest
