@@ -77,6 +77,7 @@ ServiceController::ServiceController(ServiceHost& host, platform::WindowHandle w
 
 ServiceController::~ServiceController()
 {
+    stopVoice();
     if (state_.serviceRunning) {
         stopSequence(StopCause::Command);
     }
@@ -208,6 +209,7 @@ void ServiceController::stopSequence(StopCause cause)
             link_->ConnKY("W", Bytes(""));
         }
         link_->ConnAI("W", 0);
+        stopVoice();
         link_->SocketServerClose();
         link_->RadioConnectionClose();
         host_.pumpMessages();
@@ -225,6 +227,13 @@ void ServiceController::stopSequence(StopCause cause)
         lastStop_ = cause;
     }
     leaveWait(entered);
+}
+
+void ServiceController::stopVoice()
+{
+    if (voice_ != nullptr && voice_->active()) {
+        voice_->stop();
+    }
 }
 
 bool ServiceController::enterWait()
@@ -356,11 +365,16 @@ void ServiceController::sessionEvent(platform::LParam event)
     switch (event) {
     case kSessionConnected: CLinkcore::GetClientIP(address.data()); break;
     case kSessionClosing:
+        stopVoice();
         state_.userLoggedOn = false;
         host_.setTimer(kWatchdogTimer, kWatchdogPeriod);
         break;
     case kSessionLoggedIn:
         host_.killTimer(kWatchdogTimer);
+        if (voice_ != nullptr && voice_->startForLogin()) {
+            // Tells the client that it can also be reached by telephone.
+            link_->SonnMIREL_VE(1);
+        }
         CLinkcore::GetClientIP(address.data());
         link_->GetLoginUserID(user.data());
         link_->GetUserDescription(user.data(), description.data());

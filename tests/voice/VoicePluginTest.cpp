@@ -1,0 +1,122 @@
+// Loading the telephony plug-in through the real dlopen path: a stand-in plug-in
+// built beside the tests rings one call, which the handler answers through it.
+#include "host/voice/VoiceCalls.h"
+#include "host/voice/VoicePlugin.h"
+#include "platform/Profile.h"
+#include "tests/support/TempDir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <filesystem>
+
+namespace voicetest {
+namespace {
+
+using namespace host::voice;
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+
+class VoicePluginTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::SetApplicationProfilePath(dir / "Ondrel.ini");
+        platform::ApplicationProfile().WriteProfileInt("Setting", "MIREL Voice", 1);
+        // A copy of its own is a library no other test has loaded yet.
+        std::filesystem::copy_file(FAKE_VOXLINE, copy);
+    }
+
+    // True when `file` is loaded in this process.
+    static bool loaded(const std::string& file)
+    {
+        void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        if (handle != nullptr) {
+            dlclose(handle);
+        }
+        return handle != nullptr;
+    }
+
+    // The stand-in's journal since the last call.
+    std::string journal() const
+    {
+        void* handle = dlopen(copy.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        EXPECT_NE(handle, nullptr);
+        using Take = void (*)(char*, std::size_t);
+        const auto take = reinterpret_cast<Take>(dlsym(handle, "VoxlineFakeJournal"));
+        EXPECT_NE(take, nullptr);
+        char text[1024] = {};
+        take(text, sizeof text);
+        dlclose(handle);
+        return text;
+    }
+
+    testsupport::TempDir dir;
+    std::string copy = (dir / "libVoxline.so").string();
+};
+
+TEST_F(VoicePluginTest, TheStandInRingsAndItsCallIsAnsweredAndDropped)
+{
+    std::string error;
+    EXPECT_FALSE(LoadVoicePlugin(0, copy, &error).has_value());
+    EXPECT_FALSE(loaded(copy)) << "loaded although the system does not allow voice";
+    EXPECT_EQ(error, "");
+
+    const std::optional<VoicePlugin> plugin = LoadVoicePlugin(1, copy, &error);
+    ASSERT_TRUE(plugin.has_value()) << error;
+    EXPECT_TRUE(loaded(copy));
+
+    platform::MessageQueue window;
+    {
+        VoiceCalls calls(&window, plugin->factory(), [] { return 1; });
+        ASSERT_TRUE(calls.startForLogin());
+        for (int handled = 0; handled < 2; ++handled) {
+            const std::optional<platform::Message> message = window.take(5s);
+            ASSERT_TRUE(message.has_value());
+            ASSERT_EQ(message->message, WM_TAPI_EVENT);
+            calls.onTapiEvent(message->wParam, message->lParam);
+        }
+        EXPECT_EQ(calls.callCount(), 1);
+        calls.stop();
+        EXPECT_EQ(journal(), "new;InitializeTapi;SetCurrentCall ringing;released notification;AnswerTheCall;"
+                             "released offer;DisconnectTheCall;ShutdownTapi;delete;");
+    }
+    // The plug-in stays for the rest of the run.
+    EXPECT_TRUE(loaded(copy));
+    EXPECT_EQ(window.size(), 0u);
+}
+
+TEST_F(VoicePluginTest, AnotherInterfaceVersionGetsNoObject)
+{
+    ASSERT_TRUE(VoicePlugin::Load(copy).has_value());
+    void* handle = dlopen(copy.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(handle, nullptr);
+    const auto create = reinterpret_cast<IncomingTapiFactoryFunction>(dlsym(handle, kIncomingTapiFactory));
+    ASSERT_NE(create, nullptr);
+    platform::MessageQueue window;
+    EXPECT_EQ(create(kIncomingTapiVersion + 1, &window), nullptr);
+    dlclose(handle);
+    EXPECT_EQ(journal(), "");
+}
+
+TEST_F(VoicePluginTest, AMissingOrForeignLibraryIsNotAPlugIn)
+{
+    const struct {
+        std::string file;
+        const char* reason;
+    } rows[] = {
+        {(dir / "absent" / "libVoxline.so").string(), "absent/libVoxline.so"},
+        {NOT_VOXLINE, "VoxlineCreateIncomingTapi"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        std::string error;
+        EXPECT_FALSE(LoadVoicePlugin(1, row.file, &error).has_value());
+        EXPECT_THAT(error, HasSubstr(row.reason));
+    }
+}
+
+} // namespace
+} // namespace voicetest
