@@ -180,4 +180,16 @@ void VoiceCalls::placeVideoWindow(CallMediaEvent& media)
     window->SetVisible(true);
 }
 
+std::unique_ptr<VoiceCalls> MakeVoiceCalls(platform::WindowHandle mainWindow, std::function<int()> voiceEnableOS,
+                                           const std::string& file)
+{
+    IncomingTapiFactory factory;
+    if (voiceEnableOS) {
+        if (const std::optional<VoicePlugin> plugin = LoadVoicePlugin(voiceEnableOS(), file)) {
+            factory = plugin->factory();
+        }
+    }
+    return std::make_unique<VoiceCalls>(mainWindow, std::move(factory), std::move(voiceEnableOS));
+}
+
 } // namespace host::voice

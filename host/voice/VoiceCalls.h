@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace host::voice {
@@ -68,5 +69,11 @@ private:
     bool voiceActive_ = false;
     int callCount_ = 0;
 };
+
+// The main window's start-up step: loads the plug-in `file` when `voiceEnableOS`
+// answers non-zero, and makes the handler for `mainWindow`, which never starts
+// handling when the plug-in was not loaded.
+std::unique_ptr<VoiceCalls> MakeVoiceCalls(platform::WindowHandle mainWindow, std::function<int()> voiceEnableOS,
+                                           const std::string& file = kVoxlineLibrary);
 
 } // namespace host::voice

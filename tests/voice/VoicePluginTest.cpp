@@ -59,27 +59,23 @@ protected:
 
 TEST_F(VoicePluginTest, TheStandInRingsAndItsCallIsAnsweredAndDropped)
 {
-    std::string error;
-    EXPECT_FALSE(LoadVoicePlugin(0, copy, &error).has_value());
-    EXPECT_FALSE(loaded(copy)) << "loaded although the system does not allow voice";
-    EXPECT_EQ(error, "");
-
-    const std::optional<VoicePlugin> plugin = LoadVoicePlugin(1, copy, &error);
-    ASSERT_TRUE(plugin.has_value()) << error;
-    EXPECT_TRUE(loaded(copy));
-
     platform::MessageQueue window;
+    // The system does not allow voice: the plug-in is not even loaded.
+    EXPECT_FALSE(MakeVoiceCalls(&window, [] { return 0; }, copy)->startForLogin());
+    EXPECT_FALSE(loaded(copy));
+
     {
-        VoiceCalls calls(&window, plugin->factory(), [] { return 1; });
-        ASSERT_TRUE(calls.startForLogin());
+        const std::unique_ptr<VoiceCalls> calls = MakeVoiceCalls(&window, [] { return 1; }, copy);
+        EXPECT_TRUE(loaded(copy));
+        ASSERT_TRUE(calls->startForLogin());
         for (int handled = 0; handled < 2; ++handled) {
             const std::optional<platform::Message> message = window.take(5s);
             ASSERT_TRUE(message.has_value());
             ASSERT_EQ(message->message, WM_TAPI_EVENT);
-            calls.onTapiEvent(message->wParam, message->lParam);
+            calls->onTapiEvent(message->wParam, message->lParam);
         }
-        EXPECT_EQ(calls.callCount(), 1);
-        calls.stop();
+        EXPECT_EQ(calls->callCount(), 1);
+        calls->stop();
         EXPECT_EQ(journal(), "new;InitializeTapi;SetCurrentCall ringing;released notification;AnswerTheCall;"
                              "released offer;DisconnectTheCall;ShutdownTapi;delete;");
     }
@@ -115,6 +111,9 @@ TEST_F(VoicePluginTest, AMissingOrForeignLibraryIsNotAPlugIn)
         std::string error;
         EXPECT_FALSE(LoadVoicePlugin(1, row.file, &error).has_value());
         EXPECT_THAT(error, HasSubstr(row.reason));
+        // Voice handling then never starts.
+        platform::MessageQueue window;
+        EXPECT_FALSE(MakeVoiceCalls(&window, [] { return 1; }, row.file)->startForLogin());
     }
 }
 
