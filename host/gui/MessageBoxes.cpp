@@ -1,65 +1,66 @@
 #include "host/gui/MessageBoxes.h"
 
-#include "platform/MessageBox.h"
-
 #include <QApplication>
 #include <QMetaObject>
 #include <QThread>
 #include <QWidget>
 
-#include <array>
-
 namespace host::gui {
 namespace {
 
-struct StyledText {
-    std::string_view prefix;
-    const char* title; // nullptr: the application's title
-    QMessageBox::Icon icon;
-};
-
-constexpr std::array<StyledText, 3> kStyles = {{
-    {" An unknown device is connected to COM", "Error!", QMessageBox::Warning},
-    {"The transceiver connected to COM", "Error!", QMessageBox::Warning},
-    {"MIREL Log:File Open Error!!", nullptr, QMessageBox::Critical},
-}};
-
-void Show(const QString& text)
+void Show(const QString& text, const QString& title, QMessageBox::Icon icon)
 {
-    const MessageBoxStyle style = MessageBoxStyleFor(text.toStdString());
-    QMessageBox box(style.icon, style.title, text, QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(icon, title.isEmpty() ? QCoreApplication::applicationName() : title, text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.setObjectName("messageBox");
     box.exec();
+}
+
+// Shows the box now on the GUI thread, or hands it to the GUI thread from any other.
+void Raise(std::string_view text, std::string_view title, QMessageBox::Icon icon)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr) {
+        return;
+    }
+    const QString textCopy = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QString titleCopy = QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+    if (QThread::currentThread() == app->thread()) {
+        Show(textCopy, titleCopy, icon);
+    } else {
+        QMetaObject::invokeMethod(app, [textCopy, titleCopy, icon] { Show(textCopy, titleCopy, icon); },
+                                  Qt::QueuedConnection);
+    }
 }
 
 } // namespace
 
-MessageBoxStyle MessageBoxStyleFor(std::string_view text)
+QMessageBox::Icon QtIcon(std::optional<platform::MessageBoxIcon> icon)
 {
-    for (const StyledText& styled : kStyles) {
-        if (text.substr(0, styled.prefix.size()) == styled.prefix) {
-            return {styled.title != nullptr ? QString(styled.title) : QCoreApplication::applicationName(),
-                    styled.icon};
-        }
+    if (!icon) {
+        return QMessageBox::NoIcon;
     }
-    return {QCoreApplication::applicationName(), QMessageBox::NoIcon};
+    switch (*icon) {
+    case platform::MessageBoxIcon::Error: return QMessageBox::Critical;
+    case platform::MessageBoxIcon::Exclamation: return QMessageBox::Warning;
+    case platform::MessageBoxIcon::Information: return QMessageBox::Information;
+    }
+    return QMessageBox::NoIcon;
 }
 
 MessageBoxHandlerGuard::MessageBoxHandlerGuard()
 {
-    platform::SetMessageBoxHandler([](std::string_view text) {
-        const QString copy = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-        QCoreApplication* app = QCoreApplication::instance();
-        if (app == nullptr) {
-            return;
-        }
-        if (QThread::currentThread() == app->thread()) {
-            Show(copy);
-        } else {
-            QMetaObject::invokeMethod(app, [copy] { Show(copy); }, Qt::QueuedConnection);
-        }
-    });
+    previous_ = platform::SetMessageBoxHandler([](std::string_view text) { Raise(text, {}, QtIcon(std::nullopt)); });
+    previousTitled_ = platform::SetTitledMessageBoxHandler(
+        [](std::string_view text, std::string_view title, platform::MessageBoxIcon icon) {
+            Raise(text, title, QtIcon(icon));
+        });
 }
 
-MessageBoxHandlerGuard::~MessageBoxHandlerGuard() { platform::SetMessageBoxHandler({}); }
+MessageBoxHandlerGuard::~MessageBoxHandlerGuard()
+{
+    platform::SetTitledMessageBoxHandler(std::move(previousTitled_));
+    platform::SetMessageBoxHandler(std::move(previous_));
+}
 
 } // namespace host::gui
