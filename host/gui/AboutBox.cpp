@@ -1,5 +1,7 @@
 #include "host/gui/AboutBox.h"
 
+#include "host/gui/Resources.h"
+
 #include <algorithm>
 
 #include <QGuiApplication>
@@ -37,6 +39,7 @@ QImage ComposeAboutPicture(const QImage& picture)
 AboutBox::AboutBox(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), picture_(new QLabel(this))
 {
+    InitResources();
     setObjectName("aboutBox");
     setWindowTitle("About Ondrel");
     picture_->setObjectName("aboutPicture");

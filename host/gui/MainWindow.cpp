@@ -3,6 +3,7 @@
 #include "host/ServiceController.h"
 #include "host/gui/AboutBox.h"
 #include "host/gui/Help.h"
+#include "host/gui/Resources.h"
 #include "host/gui/WindowPosition.h"
 #include "platform/Profile.h"
 
@@ -108,6 +109,7 @@ SetupOpener SetSetupOpener(SetupOpener opener)
 MainWindow::MainWindow(const HostOptions& options, bool splash)
     : host_([this](DisplayField field, const HostDisplay& display) { onDisplay(field, display); })
 {
+    InitResources();
     setObjectName("mainWindow");
     setWindowIcon(QIcon(":/ondrel/icon128.png"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

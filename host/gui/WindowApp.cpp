@@ -5,6 +5,7 @@
 #include "host/SignalWatcher.h"
 #include "host/gui/MainWindow.h"
 #include "host/gui/MessageBoxes.h"
+#include "host/gui/Resources.h"
 #include "platform/Profile.h"
 
 #include <QApplication>
@@ -31,6 +32,7 @@ int RunWindow(const HostOptions& options, int argc, char** argv)
     platform::SetApplicationProfilePath(options.profile ? *options.profile : platform::Profile::defaultPath());
 
     QApplication app(argc, argv);
+    InitResources();
     QApplication::setWindowIcon(QIcon(":/ondrel/ondrel.png"));
     QApplication::setDesktopFileName("ondrel");
     const MessageBoxHandlerGuard boxes;

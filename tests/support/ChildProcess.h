@@ -85,6 +85,7 @@ public:
     }
 
     void signal(int number) { ::kill(pid_, number); }
+    pid_t pid() const { return pid_; }
 
     // Standard output and error read so far.
     const std::string& output()
