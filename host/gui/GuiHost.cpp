@@ -58,6 +58,14 @@ std::size_t GuiMessageTarget::waiting() const
     return messages_.size();
 }
 
+std::vector<platform::Message> GuiMessageTarget::drain()
+{
+    std::lock_guard lock(mutex_);
+    std::vector<platform::Message> all(messages_.begin(), messages_.end());
+    messages_.clear();
+    return all;
+}
+
 bool GuiMessageTarget::event(QEvent* event)
 {
     if (event->type() != kWakeEvent) {

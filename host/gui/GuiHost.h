@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class QTimer;
 
@@ -42,6 +43,8 @@ public:
     // Handles up to `limit` waiting messages; true when more were left waiting.
     bool pump(int limit);
     std::size_t waiting() const;
+    // Takes every waiting message without handling it: for the window's tear-down.
+    std::vector<platform::Message> drain();
 
 protected:
     bool event(QEvent* event) override;

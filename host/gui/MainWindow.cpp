@@ -5,7 +5,9 @@
 #include "host/gui/Help.h"
 #include "host/gui/Resources.h"
 #include "host/gui/WindowPosition.h"
+#include "host/voice/VoiceCalls.h"
 #include "platform/Profile.h"
+#include "skinwork/VoiceEnable.h"
 
 #include <QAction>
 #include <QApplication>
@@ -106,7 +108,9 @@ SetupOpener SetSetupOpener(SetupOpener opener)
     return previous;
 }
 
-MainWindow::MainWindow(const HostOptions& options, bool splash)
+VoiceBinding DefaultVoiceBinding() { return {[] { return GetVoiceEnableOS(); }, voice::kVoxlineLibrary}; }
+
+MainWindow::MainWindow(const HostOptions& options, bool splash, VoiceBinding voiceBinding)
     : host_([this](DisplayField field, const HostDisplay& display) { onDisplay(field, display); })
 {
     InitResources();
@@ -129,12 +133,23 @@ MainWindow::MainWindow(const HostOptions& options, bool splash)
     host_.setOtherMessages([this](const platform::Message& message) {
         if (message.message == kCloseMessage) {
             close();
+        } else if (message.message == voice::WM_TAPI_EVENT) {
+            if (voice_ != nullptr) {
+                voice_->onTapiEvent(message.wParam, message.lParam);
+            } else {
+                voice::AdoptTapiEvent(message.lParam);
+            }
         }
     });
 
     buildMenu();
     buildControls();
     setWindowTitle(QString::fromStdString(WindowTitle(options)));
+    // The telephony plug-in is loaded now when the system allows voice, and kept.
+    std::unique_ptr<voice::VoiceCalls> calls =
+        voice::MakeVoiceCalls(&host_.target(), std::move(voiceBinding.voiceEnableOS), voiceBinding.pluginFile);
+    voice_ = calls.get();
+    controller_->setVoiceHook(std::move(calls));
     placeWindow();
 
     if (splashBox) {
@@ -365,9 +380,13 @@ void MainWindow::tearDown()
     const QPoint corner = pos();
     platform::ApplicationProfile().WriteProfileString(kWindowPosSection, kWindowPosKey,
                                                        WindowCornerText({corner.y(), corner.x()}));
-    // Stops a running service, unregisters the window and deletes the library object.
+    // Stops voice-call handling and a running service, unregisters the window and
+    // deletes the library object.
     host_.attach(nullptr);
     controller_.reset();
+    voice_ = nullptr;
+    // Telephony events still waiting go with the window.
+    voice::ReleaseTapiEvents(host_.target().drain());
     if (waitCursor_) {
         QApplication::restoreOverrideCursor();
         waitCursor_ = false;

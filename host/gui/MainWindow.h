@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class QAction;
 class QGroupBox;
@@ -22,6 +23,9 @@ class QPushButton;
 
 namespace host {
 class ServiceController;
+}
+namespace host::voice {
+class VoiceCalls;
 }
 
 namespace host::gui {
@@ -35,14 +39,25 @@ inline constexpr int kClientHeight = 166;
 using SetupOpener = std::function<void(QWidget* parent)>;
 SetupOpener SetSetupOpener(SetupOpener opener);
 
+// How the window reaches voice-call handling: whether the operating system allows
+// voice, and the telephony plug-in's file. By default Skinwork's GetVoiceEnableOS
+// (0 on Linux, so no plug-in is loaded) and the dynamic linker's search for it.
+struct VoiceBinding {
+    std::function<int()> voiceEnableOS;
+    std::string pluginFile;
+};
+VoiceBinding DefaultVoiceBinding();
+
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
     // `splash`: show the About box for about a second while the window is made.
-    explicit MainWindow(const HostOptions& options, bool splash = true);
+    explicit MainWindow(const HostOptions& options, bool splash = true, VoiceBinding voice = DefaultVoiceBinding());
     ~MainWindow() override;
 
     ServiceController& controller() { return *controller_; }
+    // Voice-call handling, which the controller owns; null after the tear-down.
+    voice::VoiceCalls* voiceCalls() { return voice_; }
     GuiHost& host() { return host_; }
     // The help context F1 opens now: 8 stopped, 2 running with the radio on, 26 off.
     int helpContext() const;
@@ -63,6 +78,7 @@ private:
 
     GuiHost host_;
     std::unique_ptr<ServiceController> controller_;
+    voice::VoiceCalls* voice_ = nullptr;
     bool tornDown_ = false;
     bool waitCursor_ = false;
 

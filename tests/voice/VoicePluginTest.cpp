@@ -1,5 +1,7 @@
 // Loading the telephony plug-in through the real dlopen path: a stand-in plug-in
 // built beside the tests rings one call, which the handler answers through it.
+#include "PluginProbe.h"
+
 #include "host/voice/VoiceCalls.h"
 #include "host/voice/VoicePlugin.h"
 #include "platform/Profile.h"
@@ -29,29 +31,8 @@ protected:
         std::filesystem::copy_file(FAKE_VOXLINE, copy);
     }
 
-    // True when `file` is loaded in this process.
-    static bool loaded(const std::string& file)
-    {
-        void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
-        if (handle != nullptr) {
-            dlclose(handle);
-        }
-        return handle != nullptr;
-    }
-
-    // The stand-in's journal since the last call.
-    std::string journal() const
-    {
-        void* handle = dlopen(copy.c_str(), RTLD_NOW | RTLD_NOLOAD);
-        EXPECT_NE(handle, nullptr);
-        using Take = void (*)(char*, std::size_t);
-        const auto take = reinterpret_cast<Take>(dlsym(handle, "VoxlineFakeJournal"));
-        EXPECT_NE(take, nullptr);
-        char text[1024] = {};
-        take(text, sizeof text);
-        dlclose(handle);
-        return text;
-    }
+    static bool loaded(const std::string& file) { return IsLoaded(file); }
+    std::string journal() const { return TakeJournal(copy); }
 
     testsupport::TempDir dir;
     std::string copy = (dir / "libVoxline.so").string();
