@@ -1,0 +1,73 @@
+#include "skinwork/CStaticEx.h"
+
+#include "skinwork/Application.h"
+#include "skinwork/StaticPaint.h"
+
+#include <QPainter>
+
+using skinwork::StylePolicy;
+
+namespace {
+
+constexpr StylePolicy kStaticPolicy{
+    .bold = StylePolicy::Bold::AnyNonZero,
+    .rebuild = StylePolicy::Rebuild::Deferred,
+    .boldRebuild = StylePolicy::Rebuild::Deferred,
+    .sizeUsesFactor = true,
+    .position = StylePolicy::Position::Parent,
+    .backgroundColor = skinwork::COLOR_BTNFACE,
+};
+
+} // namespace
+
+CStaticEx::CStaticEx(QWidget* parent) : CStaticEx(kStaticPolicy, QString(), parent) {}
+
+CStaticEx::CStaticEx(const QString& text, QWidget* parent) : CStaticEx(kStaticPolicy, text, parent) {}
+
+CStaticEx::CStaticEx(const StylePolicy& policy, const QString& text, QWidget* parent)
+    : QLabel(text, parent)
+    , StyledControl(*this, policy)
+{
+}
+
+CStaticEx::~CStaticEx() = default;
+
+void CStaticEx::LoadIconA(unsigned int resourceId)
+{
+    const QIcon icon = skinwork::LoadResourceIcon(resourceId);
+    if (icon.isNull()) {
+        return;
+    }
+    const QList<QSize> sizes = icon.availableSizes();
+    const QSize size = sizes.isEmpty() ? QSize(32, 32) : sizes.first();
+    setPixmap(icon.pixmap(size));
+}
+
+void CStaticEx::setGroupFrame(bool groupFrame)
+{
+    if (groupFrame_ == groupFrame) {
+        return;
+    }
+    groupFrame_ = groupFrame;
+    updateGeometry();
+    update();
+}
+
+QSize CStaticEx::sizeHint() const
+{
+    return skinwork::StaticSizeHint(*this, fontDescription().toQFont(), groupFrame_);
+}
+
+QSize CStaticEx::minimumSizeHint() const
+{
+    return sizeHint();
+}
+
+void CStaticEx::paintEvent(QPaintEvent*)
+{
+    prepareFont();
+    recordPosition();
+    QPainter painter(this);
+    skinwork::PaintStatic(*this, painter,
+                          {styledFont(), skinwork::ToQColor(foreColor()), skinwork::ToQColor(backColor()), groupFrame_});
+}

@@ -1,0 +1,36 @@
+// CStaticEx: a static text whose font, text colour and background colour its
+// owner changes at run time. The font is rebuilt lazily, at the next paint after
+// any number of font setters. As a group frame (setGroupFrame) it draws a titled
+// frame whose title takes the same font and colours. It records its rectangle
+// in its parent's coordinates at its first paint. GUI thread only.
+#pragma once
+
+#include "skinwork/StyledControl.h"
+
+#include <QLabel>
+
+class SKINWORK_EXPORT CStaticEx : public QLabel, public skinwork::StyledControl {
+    Q_OBJECT
+public:
+    explicit CStaticEx(QWidget* parent = nullptr);
+    explicit CStaticEx(const QString& text, QWidget* parent = nullptr);
+    ~CStaticEx() override;
+
+    // Shows the icon of resource `resourceId` (see skinwork::LoadResourceIcon)
+    // in place of the text; an unknown number changes nothing.
+    void LoadIconA(unsigned int resourceId);
+
+    // Draws a titled group frame around the control's area, the text as its title.
+    void setGroupFrame(bool groupFrame);
+    bool isGroupFrame() const { return groupFrame_; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    CStaticEx(const skinwork::StylePolicy& policy, const QString& text, QWidget* parent);
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool groupFrame_ = false;
+};
