@@ -4,12 +4,12 @@
 #include <QLabel>
 #include <QPainter>
 #include <QStyle>
-#include <QStyleOptionFrame>
+#include <QStyleOptionComplex>
 
 namespace skinwork {
 namespace {
 
-// Horizontal inset of a group frame's title and the gap around it.
+// Horizontal inset of a group frame's title (for the size hint) and the gap around it.
 constexpr int kTitleInset = 8;
 constexpr int kTitleGap = 2;
 
@@ -22,23 +22,36 @@ int textFlags(const QLabel& label)
     return flags;
 }
 
+// The frame comes from the style, so it looks like the theme's group boxes; the
+// title is drawn here, in the control's own font and colours, where the style
+// puts the title of a group box.
+QStyleOptionGroupBox groupOption(const QLabel& label, const QFont& font)
+{
+    QStyleOptionGroupBox option;
+    option.initFrom(&label);
+    option.rect = label.rect();
+    option.text = label.text();
+    option.fontMetrics = QFontMetrics(font);
+    option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    option.subControls = QStyle::SC_GroupBoxFrame;
+    option.lineWidth = 1;
+    option.midLineWidth = 0;
+    option.features = QStyleOptionFrame::None;
+    return option;
+}
+
 void paintGroupFrame(QLabel& label, QPainter& painter, const StaticLook& look)
 {
-    const QFontMetrics metrics(look.font);
-    const int titleHeight = metrics.height();
-    QStyleOptionFrame frame;
-    frame.initFrom(&label);
-    frame.rect = label.rect().adjusted(0, titleHeight / 2, 0, 0);
-    frame.lineWidth = 1;
-    frame.midLineWidth = 0;
-    label.style()->drawPrimitive(QStyle::PE_FrameGroupBox, &frame, &painter, &label);
-
+    const QStyleOptionGroupBox option = groupOption(label, look.font);
+    label.style()->drawComplexControl(QStyle::CC_GroupBox, &option, &painter, &label);
     const QString title = label.text();
     if (title.isEmpty()) {
         return;
     }
-    const int titleWidth = metrics.horizontalAdvance(title) + 2 * kTitleGap;
-    const QRect titleArea(kTitleInset, 0, std::min(titleWidth, label.width() - 2 * kTitleInset), titleHeight);
+    const QFontMetrics metrics(look.font);
+    QRect titleArea = label.style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, &label);
+    titleArea.setWidth(std::min(metrics.horizontalAdvance(title) + 2 * kTitleGap, label.width() - titleArea.left()));
+    titleArea.setHeight(std::max(titleArea.height(), metrics.height()));
     painter.fillRect(titleArea, look.background);
     painter.setFont(look.font);
     painter.setPen(look.text);
