@@ -5,13 +5,14 @@
 #include "linkcore/Linkcore.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
+#include "skinwork/CStaticEx.h"
+#include "skinwork/VoiceEnable.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
 #include <QEvent>
 #include <QFileDialog>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,14 +46,14 @@ QLabel* AddLabel(QWidget* parent, const char* text, const QRect& where)
     return label;
 }
 
-// A group frame whose title sits in its top line, the line half a text height below the top.
-QGroupBox* AddFrame(QWidget* parent, const char* text, const QRect& where)
+// A group frame whose title is in the dialog's font.
+CStaticEx* AddFrame(QWidget* parent, const char* text, const QRect& where)
 {
-    auto* frame = new QGroupBox(QString::fromLatin1(text), parent);
-    frame->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
-                                        " margin-top: 6px; }"
-                                        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-                                        " left: 7px; padding: 0 2px; }"));
+    auto* frame = new CStaticEx(QString::fromLatin1(text), parent);
+    frame->setGroupFrame(true);
+    const QFont font = DialogFont();
+    frame->SetCharType(font.family().toLatin1().constData());
+    frame->SetTextSize(static_cast<unsigned>(font.pixelSize()));
     frame->setGeometry(where);
     return frame;
 }
@@ -95,11 +96,6 @@ QString LocalAddress()
     linkcore.GetLocalIP(address);
     address[sizeof address - 1] = '\0';
     return QString::fromLatin1(address);
-}
-
-int VoiceAllowedByOs()
-{
-    return 0; // replaced by the control library's operating-system check
 }
 
 } // namespace
@@ -181,7 +177,7 @@ CSetupDlg::CSetupDlg(QWidget* parent, HelpHandler help, platform::Profile* profi
     cancel_ = AddButton(this, "cancelButton", "Cancel", {299, 343, 75, 23});
 
     ipAddress_->setText(LocalAddress());
-    voice_->setEnabled(VoiceAllowedByOs() != 0);
+    voice_->setEnabled(GetVoiceEnableOS() != 0);
     loadSettings();
 
     connect(tcpPort_, &QLineEdit::textChanged, this, &CSetupDlg::checkTcpPort);

@@ -1,5 +1,7 @@
 #include "host/dialogs/UserIcons.h"
 
+#include "skinwork/Application.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -38,6 +40,10 @@ QPixmap DrawUser(bool disabled)
 
 QIcon UserStateIcon(bool disabled)
 {
+    const QIcon resource = skinwork::LoadResourceIcon(disabled ? kUserDisabledIcon : kUserEnabledIcon);
+    if (!resource.isNull()) {
+        return resource;
+    }
     static const QIcon enabledIcon(DrawUser(false));
     static const QIcon disabledIcon(DrawUser(true));
     return disabled ? disabledIcon : enabledIcon;

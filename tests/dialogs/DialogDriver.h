@@ -56,6 +56,11 @@ public:
             }
             timer_.stop();
             ran_ = true;
+            if (qobject_cast<QDialog*>(window) != nullptr) {
+                // Keys go where a user's would: to the dialog once it is the active window.
+                window->activateWindow();
+                EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+            }
             action_(*window);
         });
         timer_.start();

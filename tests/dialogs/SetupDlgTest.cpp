@@ -69,6 +69,7 @@ protected:
         dialog_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
         dialog_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog_.get()));
         users_ = Child<QTreeWidget>(dialog_.get(), "userList");
         ok_ = Child<QPushButton>(dialog_.get(), "okButton");
         port_ = Child<QLineEdit>(dialog_.get(), "tcpPortEdit");

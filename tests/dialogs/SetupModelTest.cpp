@@ -258,12 +258,17 @@ TEST_F(SetupProfileTest, PasswordsNotTypedInTheDialogAreTakenFromTheStoreWhenSav
     EXPECT_EQ(value("MIREL 005 Password"), "second-new");
 }
 
-TEST_F(SetupProfileTest, AFailedWriteIsReported)
+TEST_F(SetupProfileTest, ASaveThatCannotBeStoredWritesNothing)
 {
+    addUser(0, "alice", "pa");
     SetupSettings settings = LoadSetupSettings(profile_);
+    settings.users.remove(0);
+    settings.baudIndex = 5;
+    // A folder name may hold a line break; a profile line cannot.
     settings.logFolder = "two\nlines";
     EXPECT_FALSE(SaveSetupSettings(settings, profile_));
-    EXPECT_EQ(value("COM Baud"), "9600") << "the writes after the failed one still happen";
+    EXPECT_EQ(value("COM Baud"), "<missing>");
+    EXPECT_EQ(value("MIREL 000 User ID"), "alice");
 }
 
 } // namespace

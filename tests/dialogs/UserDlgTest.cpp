@@ -36,6 +36,7 @@ protected:
         dialog_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
         dialog_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog_.get()));
         userId_ = Child<QLineEdit>(dialog_.get(), "userIdEdit");
         password_ = Child<QLineEdit>(dialog_.get(), "passwordEdit");
         retype_ = Child<QLineEdit>(dialog_.get(), "retypeEdit");
