@@ -21,6 +21,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 
 #include <thread>
@@ -83,19 +85,22 @@ CStaticEx* Label(QWidget* parent, const char* name, const QString& text, const P
     return label;
 }
 
-CStaticEx* GroupFrame(QWidget* parent, const char* name, const QString& title, const Placement& at)
+// The classic group frame: a thin line through the middle of the title and a plain
+// interior, so that the fields inside sit below the line on the window's own ground.
+CStaticEx* GroupFrame(QWidget* parent, const char* name, const QString& title, const Placement& at, QStyle* style)
 {
     CStaticEx* frame = Label(parent, name, title, at);
+    if (style != nullptr) {
+        frame->setStyle(style);
+    }
     frame->setGroupFrame(true);
     return frame;
 }
 
-// A status value: sunken so that an empty field still shows where it is.
+// A status value.
 CStaticEx* Field(QWidget* parent, const char* name, const Placement& at)
 {
     CStaticEx* field = Label(parent, name, QString(), at);
-    field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    field->setIndent(3);
     return field;
 }
 
@@ -204,8 +209,12 @@ void MainWindow::buildControls()
     setCentralWidget(client);
 
     // Frames first, so that the controls inside lie above them.
-    GroupFrame(client, "radioStatus", "Radio Status", kRadioFrame);
-    GroupFrame(client, "connectionStatus", "Connection Status", kConnectionFrame);
+    QStyle* frameStyle = QStyleFactory::create("Windows");
+    if (frameStyle != nullptr) {
+        frameStyle->setParent(this);
+    }
+    GroupFrame(client, "radioStatus", "Radio Status", kRadioFrame, frameStyle);
+    GroupFrame(client, "connectionStatus", "Connection Status", kConnectionFrame, frameStyle);
 
     powerButton_ = PictureButton(client, "powerSwitch", "Power Switch", kPowerSwitch, kPowerPicture);
     powerButton_->setIcon(Picture(131));
