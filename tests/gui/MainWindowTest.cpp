@@ -103,8 +103,10 @@ TEST_F(WindowServiceTest, ControlRunsTheServiceAndTheDisplayFollows)
     EXPECT_EQ(text("sessionTime"), "");
     EXPECT_EQ(window->host().timerDelay(host::kWatchdogTimer), std::optional(std::chrono::milliseconds(1000)));
 
-    // The radio switched off: its picture goes off, F1 opens the topic for that.
-    ASSERT_TRUE(radio->operate("PS0;"));
+    // The power switch: the radio goes to standby (model 20: PS9), its report turns
+    // the picture off, and F1 opens the topic for a radio that is off.
+    QTest::mouseClick(child<QPushButton>("powerSwitch"), Qt::LeftButton);
+    EXPECT_TRUE(radio->waitForCommand("PS9;", 5s));
     ASSERT_TRUE(runUntil([&] { return ButtonImage(child<QPushButton>("powerSwitch")) == PictureImage(131, {77, 23}); }));
     QTest::keyClick(window.get(), Qt::Key_F1);
 
