@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <mutex>
+#include <vector>
 
 namespace skinwork {
 namespace {
@@ -26,7 +27,7 @@ QEvent::Type wakeEventType()
 // The FIFO of one GUI thread's targets. Posters append under the mutex; the
 // owner thread takes messages out one at a time and calls the handler without
 // holding the lock, so a handler may post, pump or destroy targets.
-class ThreadPump {
+class ThreadPump : public std::enable_shared_from_this<ThreadPump> {
 public:
     ThreadPump() : waker_(*this) {}
 
@@ -65,10 +66,18 @@ public:
         return count;
     }
 
-    void dropFor(const WindowMessageTarget* target)
+    // Takes the target's messages out of the FIFO, in posting order.
+    std::vector<platform::Message> takeFor(const WindowMessageTarget* target)
     {
         std::lock_guard lock(mutex_);
+        std::vector<platform::Message> taken;
+        for (const Entry& entry : queue_) {
+            if (entry.target == target) {
+                taken.push_back(entry.message);
+            }
+        }
         std::erase_if(queue_, [target](const Entry& entry) { return entry.target == target; });
+        return taken;
     }
 
     bool empty() const
@@ -92,16 +101,20 @@ public:
                 queue_.pop_front();
             }
             ++delivered;
-            if (next.target->handler_) {
-                next.target->handler_(next.message);
+            const std::shared_ptr<const WindowMessageTarget::Handler> handler = next.target->handler_;
+            if (*handler) {
+                (*handler)(next.message);
             }
         }
         return delivered;
     }
 
-    // The owner thread's event loop woke up for us.
+    // The owner thread's event loop woke up for us. A handler may destroy the
+    // thread's last window, and with it this pump: it stays alive until the
+    // wake-up is done.
     void onWake()
     {
+        const std::shared_ptr<ThreadPump> keepAlive = shared_from_this();
         {
             std::lock_guard lock(mutex_);
             wakePosted_ = false;
@@ -179,14 +192,14 @@ private:
 };
 
 WindowMessageTarget::WindowMessageTarget(Handler handler)
-    : handler_(std::move(handler))
+    : handler_(std::make_shared<const Handler>(std::move(handler)))
     , pump_(ThreadPump::current(true))
 {
 }
 
 WindowMessageTarget::~WindowMessageTarget()
 {
-    pump_->dropFor(this);
+    pump_->takeFor(this);
 }
 
 void WindowMessageTarget::post(std::uint32_t message, platform::WParam wParam, platform::LParam lParam) noexcept
@@ -201,6 +214,11 @@ void WindowMessageTarget::post(std::uint32_t message, platform::WParam wParam, p
 std::size_t WindowMessageTarget::pending() const
 {
     return pump_->pendingFor(this);
+}
+
+std::vector<platform::Message> WindowMessageTarget::takePending()
+{
+    return pump_->takeFor(this);
 }
 
 } // namespace skinwork

@@ -25,6 +25,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace skinwork {
 
@@ -44,10 +45,14 @@ public:
 
     // Messages waiting for this target.
     std::size_t pending() const;
+    // Takes the messages waiting for this target without handling them, for an
+    // owner that must release what they carry before the target goes.
+    std::vector<platform::Message> takePending();
 
 private:
     friend class ThreadPump;
-    Handler handler_;
+    // Shared so that a handler that destroys its own window runs to its end.
+    std::shared_ptr<const Handler> handler_;
     std::shared_ptr<ThreadPump> pump_;
 };
 

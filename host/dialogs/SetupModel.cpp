@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <cstdio>
 
 namespace dialogs {
 namespace {
@@ -295,18 +294,23 @@ bool SaveSetupSettings(const SetupSettings& settings, platform::Profile& profile
         return record.entry.password;
     };
 
-    bool ok = true;
-    const auto check = [&ok](int written) { ok = (written == 1) && ok; };
+    std::vector<platform::ProfileEntry> entries;
+    const auto text = [&entries](std::string_view section, std::string key, std::string value) {
+        entries.push_back({std::string(section), std::move(key), std::move(value)});
+    };
+    const auto number = [&text](std::string_view section, std::string key, int value) {
+        text(section, std::move(key), std::to_string(value));
+    };
 
-    check(profile.WriteProfileInt(kSettingSection, kLogKey, settings.log ? 1 : 0));
-    check(profile.WriteProfileString(kFilePathSection, kLogFolderKey, settings.logFolder));
-    check(profile.WriteProfileInt(kSettingSection, kComPortKey, ComPortOfIndex(settings.comPortIndex)));
-    check(profile.WriteProfileInt(kSettingSection, kComBaudKey, BaudOfIndex(settings.baudIndex)));
-    check(profile.WriteProfileInt(kSettingSection, kTcpPortKey,
-                                  TcpPortOrDefault(static_cast<int>(std::clamp<long long>(
-                                      ParseLeadingInteger(settings.tcpPortText), INT_MIN, INT_MAX)))));
-    check(profile.WriteProfileInt(kSettingSection, kVoiceKey, settings.voice ? 1 : 0));
-    check(profile.WriteProfileInt(kSettingSection, kSessionTimeKey, SessionTimeOfIndex(settings.sessionTimeIndex)));
+    number(kSettingSection, std::string(kLogKey), settings.log ? 1 : 0);
+    text(kFilePathSection, std::string(kLogFolderKey), settings.logFolder);
+    number(kSettingSection, std::string(kComPortKey), ComPortOfIndex(settings.comPortIndex));
+    number(kSettingSection, std::string(kComBaudKey), BaudOfIndex(settings.baudIndex));
+    const long long port = ParseLeadingInteger(settings.tcpPortText);
+    number(kSettingSection, std::string(kTcpPortKey),
+           (port >= kMinTcpPort && port <= kMaxTcpPort) ? static_cast<int>(port) : kDefaultTcpPort);
+    number(kSettingSection, std::string(kVoiceKey), settings.voice ? 1 : 0);
+    number(kSettingSection, std::string(kSessionTimeKey), SessionTimeOfIndex(settings.sessionTimeIndex));
 
     const std::vector<UserRecord>& users = settings.users.records();
     for (int slot = 0; slot < kUserSlots; ++slot) {
@@ -316,12 +320,12 @@ bool SaveSetupSettings(const SetupSettings& settings, platform::Profile& profile
             entry = users[s].entry;
             entry.password = currentPassword(users[s]);
         }
-        check(profile.WriteProfileString(kSettingSection, UserKey(slot, kUserIdField), entry.userId));
-        check(profile.WriteProfileString(kSettingSection, UserKey(slot, kPasswordField), entry.password));
-        check(profile.WriteProfileString(kSettingSection, UserKey(slot, kDescriptionField), entry.description));
-        check(profile.WriteProfileInt(kSettingSection, UserKey(slot, kUserDisabledField), entry.disabled != 0 ? 1 : 0));
+        text(kSettingSection, UserKey(slot, kUserIdField), entry.userId);
+        text(kSettingSection, UserKey(slot, kPasswordField), entry.password);
+        text(kSettingSection, UserKey(slot, kDescriptionField), entry.description);
+        number(kSettingSection, UserKey(slot, kUserDisabledField), entry.disabled != 0 ? 1 : 0);
     }
-    return ok;
+    return profile.WriteProfileEntries(entries) == 1;
 }
 
 } // namespace dialogs

@@ -124,13 +124,13 @@ bool UserEntryAcceptable(std::string_view userId, std::string_view password, std
 // out-of-range rules applied.
 SetupSettings LoadSetupSettings(const platform::Profile& profile);
 
-// Writes `settings` to `profile`: the log switch and folder, the serial port and
-// speed, the TCP port, voice, the session limit, then the ten user slots in list
-// order, unused slots emptied. A user whose password was not typed in the dialog
-// keeps the password `profile` holds for that ID now (a client may have changed it
-// over the network meanwhile); only when the profile no longer holds the user is
-// the loaded one written. Returns false when a write failed; the writes after it
-// are still attempted, so as much as possible is kept.
+// Writes `settings` to `profile` in one replacement of the file, so that no reader
+// ever sees half of it: the log switch and folder, the serial port and speed, the
+// TCP port, voice, the session limit, then the ten user slots in list order,
+// unused slots emptied. A user whose password was not typed in the dialog keeps the
+// password `profile` holds for that ID at this moment (a client may have changed
+// it over the network meanwhile); only when the profile no longer holds the user
+// is the loaded one written. False when nothing could be written.
 bool SaveSetupSettings(const SetupSettings& settings, platform::Profile& profile);
 
 } // namespace dialogs

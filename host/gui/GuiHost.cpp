@@ -3,92 +3,11 @@
 #include "host/ServiceController.h"
 #include "linkcore/Linkcore.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QTimer>
 
 #include <thread>
 
 namespace host::gui {
-namespace {
-
-const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-// How many messages one pump handles at most.
-constexpr int kPumpLimit = 100;
-
-} // namespace
-
-GuiMessageTarget::GuiMessageTarget(Handler handler) : handler_(std::move(handler)) {}
-
-void GuiMessageTarget::post(std::uint32_t message, platform::WParam wParam, platform::LParam lParam) noexcept
-{
-    bool wake = false;
-    {
-        std::lock_guard lock(mutex_);
-        messages_.push_back({message, wParam, lParam});
-        wake = !wakePosted_;
-        wakePosted_ = true;
-    }
-    // One wake-up event stands for any number of queued messages.
-    if (wake) {
-        QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
-    }
-}
-
-bool GuiMessageTarget::pump(int limit)
-{
-    for (int handled = 0; handled < limit; ++handled) {
-        platform::Message message;
-        {
-            std::lock_guard lock(mutex_);
-            if (messages_.empty()) {
-                return false;
-            }
-            message = messages_.front();
-            messages_.pop_front();
-        }
-        handler_(message);
-    }
-    return waiting() > 0;
-}
-
-std::size_t GuiMessageTarget::waiting() const
-{
-    std::lock_guard lock(mutex_);
-    return messages_.size();
-}
-
-std::vector<platform::Message> GuiMessageTarget::drain()
-{
-    std::lock_guard lock(mutex_);
-    std::vector<platform::Message> all(messages_.begin(), messages_.end());
-    messages_.clear();
-    return all;
-}
-
-bool GuiMessageTarget::event(QEvent* event)
-{
-    if (event->type() != kWakeEvent) {
-        return QObject::event(event);
-    }
-    {
-        std::lock_guard lock(mutex_);
-        wakePosted_ = false;
-    }
-    // A bounded batch keeps the event loop responsive; the rest comes with a new wake-up.
-    if (pump(kPumpLimit)) {
-        bool wake = false;
-        {
-            std::lock_guard lock(mutex_);
-            wake = !wakePosted_;
-            wakePosted_ = true;
-        }
-        if (wake) {
-            QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
-        }
-    }
-    return true;
-}
 
 GuiHost::GuiHost(DisplayHandler onDisplay)
     : onDisplay_(std::move(onDisplay)), target_([this](const platform::Message& message) { dispatch(message); })
@@ -108,13 +27,7 @@ void GuiHost::dispatch(const platform::Message& message)
     }
 }
 
-bool GuiHost::pumpMessages()
-{
-    const bool more = target_.pump(kPumpLimit);
-    // Paint what changed meanwhile; input stays queued (the window is in its wait state).
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    return more;
-}
+bool GuiHost::pumpMessages() { return DoEvents() != 0; }
 
 void GuiHost::sleepFor(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
 

@@ -5,14 +5,16 @@
 #include "host/gui/Help.h"
 #include "host/gui/Resources.h"
 #include "host/gui/WindowPosition.h"
+#include "host/dialogs/SetupDlg.h"
 #include "host/voice/VoiceCalls.h"
 #include "platform/Profile.h"
+#include "skinwork/Application.h"
+#include "skinwork/CStaticEx.h"
 #include "skinwork/VoiceEnable.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
@@ -21,6 +23,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 
 #include <thread>
@@ -28,7 +32,15 @@
 namespace host::gui {
 namespace {
 
-SetupOpener setupOpener;
+// Setup runs modally over the window; its F1 opens help context 30, its user
+// editor's 32.
+void OpenSetup(QWidget* parent)
+{
+    dialogs::CSetupDlg setup(parent, [](int context) { ShowHelp(context); });
+    setup.exec();
+}
+
+SetupOpener setupOpener = OpenSetup;
 
 // The dialog font of the window's controls.
 QFont DialogFont()
@@ -66,22 +78,31 @@ const QSize kPowerPicture(77, 23);
 
 void Place(QWidget* widget, const Placement& at) { widget->setGeometry(at.left, at.top, at.width, at.height); }
 
-QLabel* Label(QWidget* parent, const char* name, const QString& text, const Placement& at)
+CStaticEx* Label(QWidget* parent, const char* name, const QString& text, const Placement& at)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = new CStaticEx(text, parent);
     label->setObjectName(name);
-    label->setFont(DialogFont());
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Place(label, at);
     return label;
 }
 
-// A status value: sunken so that an empty field still shows where it is.
-QLabel* Field(QWidget* parent, const char* name, const Placement& at)
+// The classic group frame: a thin line through the middle of the title and a plain
+// interior, so that the fields inside sit below the line on the window's own ground.
+CStaticEx* GroupFrame(QWidget* parent, const char* name, const QString& title, const Placement& at, QStyle* style)
 {
-    QLabel* field = Label(parent, name, QString(), at);
-    field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    field->setIndent(3);
+    CStaticEx* frame = Label(parent, name, title, at);
+    if (style != nullptr) {
+        frame->setStyle(style);
+    }
+    frame->setGroupFrame(true);
+    return frame;
+}
+
+// A status value.
+CStaticEx* Field(QWidget* parent, const char* name, const Placement& at)
+{
+    CStaticEx* field = Label(parent, name, QString(), at);
     return field;
 }
 
@@ -104,7 +125,7 @@ QIcon Picture(int id) { return QIcon(QString(":/ondrel/bitmap%1.png").arg(id)); 
 SetupOpener SetSetupOpener(SetupOpener opener)
 {
     SetupOpener previous = std::move(setupOpener);
-    setupOpener = std::move(opener);
+    setupOpener = opener ? std::move(opener) : SetupOpener(OpenSetup);
     return previous;
 }
 
@@ -115,6 +136,9 @@ MainWindow::MainWindow(const HostOptions& options, bool splash, VoiceBinding voi
 {
     InitResources();
     setObjectName("mainWindow");
+    // The controls take the window's font, the dialog font; the menu keeps the desktop's.
+    setFont(DialogFont());
+    skinwork::SetMainWindow(this);
     setWindowIcon(QIcon(":/ondrel/icon128.png"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -165,6 +189,7 @@ MainWindow::~MainWindow() { tearDown(); }
 
 void MainWindow::buildMenu()
 {
+    menuBar()->setFont(QApplication::font());
     QMenu* control = menuBar()->addMenu("Control (&C)");
     onAction_ = control->addAction("ON (&N)", [this] { controller_->start(); });
     onAction_->setObjectName("actionOn");
@@ -189,13 +214,6 @@ void MainWindow::buildMenu()
             AboutBox about(this);
             about.exec();
         })->setObjectName("actionAbout");
-
-    // F1 anywhere in the window: the topic that fits the service's state.
-    auto* contextHelp = new QAction(this);
-    contextHelp->setShortcut(QKeySequence(Qt::Key_F1));
-    contextHelp->setShortcutContext(Qt::WindowShortcut);
-    connect(contextHelp, &QAction::triggered, this, [this] { ShowHelp(helpContext()); });
-    addAction(contextHelp);
 }
 
 void MainWindow::buildControls()
@@ -206,14 +224,12 @@ void MainWindow::buildControls()
     setCentralWidget(client);
 
     // Frames first, so that the controls inside lie above them.
-    auto* radioFrame = new QGroupBox("Radio Status", client);
-    radioFrame->setObjectName("radioStatus");
-    radioFrame->setFont(DialogFont());
-    Place(radioFrame, kRadioFrame);
-    auto* connectionFrame = new QGroupBox("Connection Status", client);
-    connectionFrame->setObjectName("connectionStatus");
-    connectionFrame->setFont(DialogFont());
-    Place(connectionFrame, kConnectionFrame);
+    QStyle* frameStyle = QStyleFactory::create("Windows");
+    if (frameStyle != nullptr) {
+        frameStyle->setParent(this);
+    }
+    GroupFrame(client, "radioStatus", "Radio Status", kRadioFrame, frameStyle);
+    GroupFrame(client, "connectionStatus", "Connection Status", kConnectionFrame, frameStyle);
 
     powerButton_ = PictureButton(client, "powerSwitch", "Power Switch", kPowerSwitch, kPowerPicture);
     powerButton_->setIcon(Picture(131));
@@ -226,10 +242,7 @@ void MainWindow::buildControls()
     modelName_ = Field(client, "modelName", kModelName);
     onAirLabel_ = Label(client, "onAir", QString(), kOnAir);
     onAirLabel_->setAlignment(Qt::AlignCenter);
-    onAirLabel_->setAutoFillBackground(true);
-    QFont bold = onAirLabel_->font();
-    bold.setBold(true);
-    onAirLabel_->setFont(bold);
+    onAirLabel_->SetTextBold(1);
     setOnAirLook(false);
 
     Label(client, "userLabel", "User Name", kUserLabel);
@@ -246,7 +259,9 @@ void MainWindow::buildControls()
     description_->setFocusPolicy(Qt::NoFocus);
     description_->setTextInteractionFlags(Qt::NoTextInteraction);
     description_->setContextMenuPolicy(Qt::NoContextMenu);
-    description_->setFont(QApplication::font());
+    QFont guiFont("Liberation Sans");
+    guiFont.setPointSize(8);
+    description_->setFont(guiFont);
     description_->viewport()->setCursor(Qt::ArrowCursor);
     description_->viewport()->installEventFilter(this);
     Place(description_, kDescription);
@@ -281,17 +296,14 @@ int MainWindow::helpContext() const
 
 void MainWindow::setOnAirLook(bool on)
 {
-    QPalette palette = onAirLabel_->palette();
-    if (on) {
-        palette.setColor(QPalette::WindowText, QColor(255, 255, 255));
-        palette.setColor(QPalette::Window, QColor(255, 0, 0));
-    } else {
-        const QPalette system = QApplication::palette();
-        palette.setColor(QPalette::WindowText, system.color(QPalette::WindowText));
-        palette.setColor(QPalette::Window, system.color(QPalette::Button));
-    }
-    onAirLabel_->setPalette(palette);
     onAirLabel_->setText(on ? "ONAIR" : "");
+    if (on) {
+        onAirLabel_->SetForeColor(skinwork::RGB(255, 255, 255));
+        onAirLabel_->SetBackColor(skinwork::RGB(255, 0, 0));
+    } else {
+        onAirLabel_->SetForeColor(skinwork::GetSysColor(skinwork::COLOR_WINDOWTEXT));
+        onAirLabel_->SetBackColor(skinwork::GetSysColor(skinwork::COLOR_BTNFACE));
+    }
 }
 
 void MainWindow::onDisplay(DisplayField field, const HostDisplay& display)
@@ -335,8 +347,13 @@ void MainWindow::onDisplay(DisplayField field, const HostDisplay& display)
 
 void MainWindow::keyPressEvent(QKeyEvent* event)
 {
-    // Enter and Escape do nothing in this window.
+    // F1 opens the help topic that fits the service's state; Enter and Escape do
+    // nothing in this window.
     switch (event->key()) {
+    case Qt::Key_F1:
+        event->accept();
+        ShowHelp(helpContext());
+        return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Escape: event->accept(); return;
@@ -386,10 +403,13 @@ void MainWindow::tearDown()
     controller_.reset();
     voice_ = nullptr;
     // Telephony events still waiting go with the window.
-    voice::ReleaseTapiEvents(host_.target().drain());
+    voice::ReleaseTapiEvents(host_.target().takePending());
     if (waitCursor_) {
         QApplication::restoreOverrideCursor();
         waitCursor_ = false;
+    }
+    if (skinwork::MainWindow() == this) {
+        skinwork::SetMainWindow(nullptr);
     }
 }
 

@@ -16,8 +16,7 @@
 #include <string>
 
 class QAction;
-class QGroupBox;
-class QLabel;
+class CStaticEx;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -34,8 +33,8 @@ namespace host::gui {
 inline constexpr int kClientWidth = 384;
 inline constexpr int kClientHeight = 166;
 
-// Opens the Setup dialog modally over `parent` (menu "Setup (&S)..."). Until one is
-// installed the menu item does nothing. Returns the previous opener.
+// Opens the Setup dialog modally over `parent` (menu "Setup (&S)..."); by default
+// CSetupDlg. An empty opener restores the default. Returns the previous opener.
 using SetupOpener = std::function<void(QWidget* parent)>;
 SetupOpener SetSetupOpener(SetupOpener opener);
 
@@ -86,12 +85,12 @@ private:
     QAction* offAction_ = nullptr;
     QPushButton* powerButton_ = nullptr;
     QPushButton* controlButton_ = nullptr;
-    QLabel* modelName_ = nullptr;
-    QLabel* onAirLabel_ = nullptr;
-    QLabel* userName_ = nullptr;
-    QLabel* address_ = nullptr;
+    CStaticEx* modelName_ = nullptr;
+    CStaticEx* onAirLabel_ = nullptr;
+    CStaticEx* userName_ = nullptr;
+    CStaticEx* address_ = nullptr;
     QPlainTextEdit* description_ = nullptr;
-    QLabel* sessionTime_ = nullptr;
+    CStaticEx* sessionTime_ = nullptr;
 };
 
 } // namespace host::gui

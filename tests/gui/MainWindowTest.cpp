@@ -5,7 +5,10 @@
 
 #include "host/gui/AboutBox.h"
 #include "host/gui/MessageBoxes.h"
+#include "host/dialogs/SetupDlg.h"
+#include "skinwork/CStaticEx.h"
 
+#include <QComboBox>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -68,16 +71,17 @@ TEST_F(WindowServiceTest, ControlRunsTheServiceAndTheDisplayFollows)
     EXPECT_FALSE(watchdogArmed());
 
     // ONAIR follows the radio: white on red while it transmits.
-    auto* onAir = child<QLabel>("onAir");
+    auto* onAir = child<CStaticEx>("onAir");
     radio->inject("TX0;");
     ASSERT_TRUE(runUntil([&] { return onAir->text() == "ONAIR"; }));
-    EXPECT_EQ(onAir->palette().color(QPalette::Window), QColor(255, 0, 0));
-    EXPECT_EQ(onAir->palette().color(QPalette::WindowText), QColor(255, 255, 255));
-    EXPECT_TRUE(onAir->font().bold());
+    EXPECT_EQ(onAir->backColor(), skinwork::RGB(255, 0, 0));
+    EXPECT_EQ(onAir->foreColor(), skinwork::RGB(255, 255, 255));
+    EXPECT_TRUE(onAir->styledFont().bold());
     SaveScreenshotIfAsked(*window);
     radio->inject("RX0;");
     ASSERT_TRUE(runUntil([&] { return onAir->text().isEmpty(); }));
-    EXPECT_EQ(onAir->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));
+    EXPECT_EQ(onAir->backColor(), skinwork::GetSysColor(skinwork::COLOR_BTNFACE));
+    EXPECT_EQ(onAir->foreColor(), skinwork::GetSysColor(skinwork::COLOR_WINDOWTEXT));
     std::string status = radio->query("IF;");
     ASSERT_GT(status.size(), 28u);
     status[28] = '1';
@@ -99,8 +103,10 @@ TEST_F(WindowServiceTest, ControlRunsTheServiceAndTheDisplayFollows)
     EXPECT_EQ(text("sessionTime"), "");
     EXPECT_EQ(window->host().timerDelay(host::kWatchdogTimer), std::optional(std::chrono::milliseconds(1000)));
 
-    // The radio switched off: its picture goes off, F1 opens the topic for that.
-    ASSERT_TRUE(radio->operate("PS0;"));
+    // The power switch: the radio goes to standby (model 20: PS9), its report turns
+    // the picture off, and F1 opens the topic for a radio that is off.
+    QTest::mouseClick(child<QPushButton>("powerSwitch"), Qt::LeftButton);
+    EXPECT_TRUE(radio->waitForCommand("PS9;", 5s));
     ASSERT_TRUE(runUntil([&] { return ButtonImage(child<QPushButton>("powerSwitch")) == PictureImage(131, {77, 23}); }));
     QTest::keyClick(window.get(), Qt::Key_F1);
 
@@ -310,6 +316,28 @@ TEST_F(WindowInputTest, AboutBoxClosesOnReleaseEnterAndEscape)
         action("actionAbout")->trigger(); // returns once the box is closed
         EXPECT_EQ(size, QSize(594, 225)) << i;
     }
+}
+
+TEST_F(WindowInputTest, SetupOpensFromTheMenuWithItsHelp)
+{
+    openWindow();
+    QString title;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* setup = qobject_cast<dialogs::CSetupDlg*>(QApplication::activeModalWidget());
+        if (setup == nullptr || !setup->isActiveWindow()) {
+            return;
+        }
+        poll.stop();
+        title = setup->windowTitle();
+        QTest::keyClick(setup->findChild<QComboBox*>(), Qt::Key_F1);
+        setup->reject();
+    });
+    poll.start();
+    action("actionSetup")->trigger(); // returns once the dialog is closed
+    EXPECT_EQ(title, "Setup");
+    EXPECT_THAT(opened, ElementsAre(HelpUrl(helpDir(), 30)));
 }
 
 TEST(AboutPictureTest, PanelAndPictureCombineByBitwiseAnd)

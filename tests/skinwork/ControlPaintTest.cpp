@@ -29,6 +29,11 @@ struct PaintCase {
     int backgroundTolerance;
 };
 
+void PrintTo(const PaintCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 template <class T>
 std::pair<std::unique_ptr<QWidget>, StyledControl*> makeWithText(std::function<void(T&)> fill)
 {

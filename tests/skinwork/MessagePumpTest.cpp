@@ -143,6 +143,26 @@ TEST(WindowMessageTarget, DestroyedWindowDropsItsWaitingMessagesOnly)
     EXPECT_EQ(kept.received[0].wParam, 2u);
 }
 
+TEST(WindowMessageTarget, HandlerMayDestroyTheLastWindowOfItsThread)
+{
+    // Through the event loop and through DoEvents.
+    for (const bool pump : {false, true}) {
+        int handled = 0;
+        WindowMessageTarget* window = nullptr;
+        window = new WindowMessageTarget([&](const Message&) {
+            ++handled;
+            delete window;
+            window = nullptr;
+        });
+        postFromThread(*window, 3);
+        if (pump) {
+            EXPECT_EQ(DoEvents(), 0);
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window == nullptr; }, 5000));
+        EXPECT_EQ(handled, 1);
+    }
+}
+
 TEST(WindowMessageTarget, ModalLoopOpenedDuringDoEventsGetsItsMessages)
 {
     bool delivered = false;

@@ -38,6 +38,11 @@ struct ClassCase {
     bool fontInWidget;    // the control hands its font to the Qt widget
 };
 
+void PrintTo(const ClassCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 std::vector<ClassCase> classCases()
 {
     return {
