@@ -74,4 +74,7 @@ void CStaticEx::paintEvent(QPaintEvent*)
     QPainter painter(this);
     skinwork::PaintStatic(*this, painter,
                           {styledFont(), skinwork::ToQColor(foreColor()), skinwork::ToQColor(backColor()), groupFrame_});
+    if (!groupFrame_) {
+        drawFrame(&painter);
+    }
 }
