@@ -1,5 +1,7 @@
 #include "skinwork/StaticPaint.h"
 
+#include "skinwork/Application.h"
+
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPainter>
@@ -114,6 +116,16 @@ QSize StaticSizeHint(const QLabel& label, const QFont& font, bool groupFrame)
     const QRect room(0, 0, 1000, 1000);
     const QRect inside = indented(label, font, room);
     return content + QSize(frame + room.width() - inside.width(), frame + room.height() - inside.height());
+}
+
+QPixmap ResourcePixmap(unsigned int resourceId)
+{
+    const QIcon icon = LoadResourceIcon(resourceId);
+    if (icon.isNull()) {
+        return {};
+    }
+    const QList<QSize> sizes = icon.availableSizes();
+    return icon.pixmap(sizes.isEmpty() ? QSize(32, 32) : sizes.first());
 }
 
 } // namespace skinwork

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPixmap>
 #include <QSize>
 
 class QLabel;
@@ -21,5 +22,7 @@ struct StaticLook {
 
 void PaintStatic(QLabel& label, QPainter& painter, const StaticLook& look);
 QSize StaticSizeHint(const QLabel& label, const QFont& font, bool groupFrame);
+// The picture of resource `resourceId` at its first size; null when unknown.
+QPixmap ResourcePixmap(unsigned int resourceId);
 
 } // namespace skinwork
