@@ -1,6 +1,5 @@
 #include "skinwork/CStaticEx.h"
 
-#include "skinwork/Application.h"
 #include "skinwork/StaticPaint.h"
 
 #include <QLayout>
@@ -35,13 +34,10 @@ CStaticEx::~CStaticEx() = default;
 
 void CStaticEx::LoadIconA(unsigned int resourceId)
 {
-    const QIcon icon = skinwork::LoadResourceIcon(resourceId);
-    if (icon.isNull()) {
-        return;
+    const QPixmap picture = skinwork::ResourcePixmap(resourceId);
+    if (!picture.isNull()) {
+        setPixmap(picture);
     }
-    const QList<QSize> sizes = icon.availableSizes();
-    const QSize size = sizes.isEmpty() ? QSize(32, 32) : sizes.first();
-    setPixmap(icon.pixmap(size));
 }
 
 void CStaticEx::setGroupFrame(bool groupFrame)
@@ -74,4 +70,7 @@ void CStaticEx::paintEvent(QPaintEvent*)
     QPainter painter(this);
     skinwork::PaintStatic(*this, painter,
                           {styledFont(), skinwork::ToQColor(foreColor()), skinwork::ToQColor(backColor()), groupFrame_});
+    if (!groupFrame_) {
+        drawFrame(&painter);
+    }
 }

@@ -1,8 +1,11 @@
 // CStaticEx: a static text whose font, text colour and background colour its
 // owner changes at run time. The font is rebuilt lazily, at the next paint after
-// any number of font setters. As a group frame (setGroupFrame) it draws a titled
-// frame whose title takes the same font and colours. It records its rectangle
-// in its parent's coordinates at its first paint. GUI thread only.
+// any number of font setters. The text is shown as it stands ("&" included),
+// inside the QFrame frame and indent when the owner sets them. As a group frame
+// (setGroupFrame) it draws the classic etched frame with the text as the title on
+// its top line, in the same font and colours, and leaves its inside to the
+// controls placed over it. It records its rectangle in its parent's coordinates
+// at its first paint. GUI thread only.
 #pragma once
 
 #include "skinwork/StyledControl.h"

@@ -59,4 +59,7 @@ void CStaticFrameEx::paintEvent(QPaintEvent*)
     QPainter painter(this);
     skinwork::PaintStatic(*this, painter,
                           {styledFont(), skinwork::ToQColor(foreColor()), skinwork::ToQColor(backColor()), groupFrame_});
+    if (!groupFrame_) {
+        drawFrame(&painter);
+    }
 }

@@ -2,6 +2,9 @@
 
 #include <QTimerEvent>
 
+#include <algorithm>
+#include <cstdint>
+
 CStaticLEDEx::CStaticLEDEx(QWidget* parent) : CStaticLEDEx(QString(), parent) {}
 
 CStaticLEDEx::CStaticLEDEx(const QString& text, QWidget* parent) : CStaticEx(text, parent) {}

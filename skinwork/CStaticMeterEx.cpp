@@ -1,6 +1,6 @@
 #include "skinwork/CStaticMeterEx.h"
 
-#include "skinwork/Application.h"
+#include "skinwork/StaticPaint.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -101,12 +101,10 @@ int CStaticMeterEx::SetSMSColor(skinwork::COLORREF color)
 
 void CStaticMeterEx::LoadIconA(unsigned int resourceId)
 {
-    const QIcon icon = skinwork::LoadResourceIcon(resourceId);
-    if (icon.isNull()) {
-        return;
+    const QPixmap picture = skinwork::ResourcePixmap(resourceId);
+    if (!picture.isNull()) {
+        setPixmap(picture);
     }
-    const QList<QSize> sizes = icon.availableSizes();
-    setPixmap(icon.pixmap(sizes.isEmpty() ? QSize(32, 32) : sizes.first()));
 }
 
 void CStaticMeterEx::ViewMeterEx(unsigned int length)

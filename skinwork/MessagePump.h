@@ -11,8 +11,11 @@
 // the targets that thread owns to their handlers (in posting order), then lets Qt
 // process its pending events (input, paint, timers, posted events) without
 // waiting. It returns non-zero when it stopped at 100 with more messages waiting,
-// 0 when the FIFO ran empty. A thread that waits for a notification calls it in
-// its waiting loop; nothing polls otherwise.
+// 0 when the FIFO ran empty. While DoEvents lets Qt run, the wake-up leaves the
+// FIFO to the caller's next DoEvents (or to the event loop afterwards); a modal
+// loop opened meanwhile still gets its messages. A thread that waits for a
+// notification calls DoEvents in its waiting loop; nothing polls otherwise.
+// A handler may post, pump, and destroy windows, its own included.
 //
 // A target must be constructed and destroyed on its owner thread; messages still
 // waiting for it are dropped when it is destroyed. Posting to a destroyed target

@@ -1,9 +1,11 @@
 // Painting shared by the static controls: text or picture on a background fill,
-// or a titled group frame. Internal to the library.
+// or a titled group frame. The control draws its own QFrame frame, if it has one,
+// over the fill. Internal to the library.
 #pragma once
 
 #include <QColor>
 #include <QFont>
+#include <QPixmap>
 #include <QSize>
 
 class QLabel;
@@ -20,5 +22,7 @@ struct StaticLook {
 
 void PaintStatic(QLabel& label, QPainter& painter, const StaticLook& look);
 QSize StaticSizeHint(const QLabel& label, const QFont& font, bool groupFrame);
+// The picture of resource `resourceId` at its first size; null when unknown.
+QPixmap ResourcePixmap(unsigned int resourceId);
 
 } // namespace skinwork

@@ -128,6 +128,34 @@ TEST_F(GrabTest, GroupFrameDrawsTitleInItsColoursAndLeavesTheInsideToItsSiblings
     }
     EXPECT_EQ(leftRows, 50);
     EXPECT_EQ(bottomColumns, 170);
+    // The top line runs through the middle of the title, right of it.
+    const int lineY = 5 + QFontMetrics(frame.styledFont()).height() / 2;
+    EXPECT_TRUE(differs(200, lineY) || differs(200, lineY + 1));
+    EXPECT_FALSE(differs(200, lineY + 4));
+}
+
+TEST_F(GrabTest, SunkenPanelFrameIsDrawnAroundTheText)
+{
+    CStaticEx field;
+    field.resize(100, 24);
+    field.SetBackColor(RGB(255, 255, 0));
+    field.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    const QImage image = grab(field, QStringLiteral("sunken"));
+    const QColor shadow = field.palette().color(QPalette::Dark);
+    const QColor light = field.palette().color(QPalette::Light);
+    EXPECT_TRUE(Near(image.pixelColor(50, 0), shadow, 3));
+    EXPECT_TRUE(Near(image.pixelColor(50, 23), light, 3));
+    EXPECT_EQ(image.pixelColor(50, 12), kYellow);
+
+    // The indent keeps the text off the frame.
+    field.setText(QStringLiteral("HIM"));
+    field.SetForeColor(RGB(255, 0, 0));
+    field.SetTextBold(1);
+    field.setIndent(0);
+    const int plainLeft = ColorBounds(grab(field, QStringLiteral("plain")), kRed, 30).left();
+    field.setIndent(12);
+    const int indentedLeft = ColorBounds(grab(field, QStringLiteral("indented")), kRed, 30).left();
+    EXPECT_EQ(indentedLeft, plainLeft + 12);
 }
 
 TEST_F(GrabTest, IconFromResourceNumberReplacesTheText)

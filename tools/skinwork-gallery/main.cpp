@@ -57,6 +57,8 @@ QWidget* statusSection()
     grid->addWidget(label(QStringLiteral("Session Time")), 1, 0);
     auto* time = label(QStringLiteral("0:05:07 / 1:00:00"));
     time->SetForeColor(kNavy);
+    time->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    time->setIndent(3);
     grid->addWidget(time, 1, 1, 1, 2);
     return groupFrame(QStringLiteral("Radio Status"), grid);
 }
