@@ -74,7 +74,6 @@ QPushButton* AddButton(QWidget* parent, const char* name, const char* text, cons
 {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
     button->setGeometry(where);
     return button;
 }

@@ -94,7 +94,6 @@ CUserDlg::CUserDlg(int editMode, const UserEntry& entry, QWidget* parent, HelpHa
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
     cancel_->setGeometry(213, 184, 75, 21);
-    cancel_->setAutoDefault(false);
 
     if (editMode_ == kEditMode) {
         entry_ = entry;
