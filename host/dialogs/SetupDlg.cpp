@@ -18,7 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QTreeWidget>
 
 namespace dialogs {
@@ -193,13 +193,6 @@ CSetupDlg::CSetupDlg(QWidget* parent, HelpHandler help, platform::Profile* profi
     connect(userList_, &QTreeWidget::customContextMenuRequested, this, &CSetupDlg::showUserMenu);
     connect(ok_, &QPushButton::clicked, this, &CSetupDlg::accept);
     connect(cancel_, &QPushButton::clicked, this, &CSetupDlg::reject);
-
-    auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(helpKey, &QShortcut::activated, this, [this] {
-        if (help_) {
-            help_(kSetupHelp);
-        }
-    });
 }
 
 CSetupDlg::~CSetupDlg() = default;
@@ -381,6 +374,19 @@ void CSetupDlg::accept()
         return;
     }
     QDialog::accept();
+}
+
+// F1 anywhere in the dialog asks for its help: the controls leave the key to the dialog.
+void CSetupDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        if (help_) {
+            help_(kSetupHelp);
+        }
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 } // namespace dialogs

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -128,13 +127,6 @@ CUserDlg::CUserDlg(int editMode, const UserEntry& entry, QWidget* parent, HelpHa
     connect(ok_, &QPushButton::clicked, this, &CUserDlg::accept);
     connect(cancel_, &QPushButton::clicked, this, &CUserDlg::reject);
 
-    auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(helpKey, &QShortcut::activated, this, [this] {
-        if (help_) {
-            help_(kUserEditorHelp);
-        }
-    });
-
     (editMode_ == kEditMode ? password_ : userId_)->setFocus();
 }
 
@@ -227,6 +219,19 @@ void CUserDlg::accept()
     entry_.description = Utf8(description_->toPlainText());
     entry_.disabled = disabled_->isChecked() ? 1 : 0;
     QDialog::accept();
+}
+
+// F1 anywhere in the dialog asks for its help: the controls leave the key to the dialog.
+void CUserDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        if (help_) {
+            help_(kUserEditorHelp);
+        }
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 } // namespace dialogs
