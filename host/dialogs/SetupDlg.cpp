@@ -1,7 +1,8 @@
 #include "host/dialogs/SetupDlg.h"
 
-#include "host/dialogs/DialogFonts.h"
+#include "host/dialogs/DialogControls.h"
 #include "host/dialogs/UserIcons.h"
+#include "host/gui/Help.h"
 #include "linkcore/Linkcore.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
@@ -14,37 +15,18 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QKeyEvent>
 #include <QTreeWidget>
 
 namespace dialogs {
 namespace {
 
-constexpr int kSetupHelp = 30;
 constexpr int kUserNameColumnWidth = 100;
 constexpr int kDescriptionColumnWidth = 260;
-
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string Utf8(const QString& text)
-{
-    return text.toUtf8().toStdString();
-}
-
-QLabel* AddLabel(QWidget* parent, const char* text, const QRect& where)
-{
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(where);
-    return label;
-}
 
 // A group frame whose title is in the dialog's font.
 CStaticEx* AddFrame(QWidget* parent, const char* text, const QRect& where)
@@ -381,7 +363,7 @@ void CSetupDlg::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
         if (help_) {
-            help_(kSetupHelp);
+            help_(host::gui::kHelpSetup);
         }
         event->accept();
         return;

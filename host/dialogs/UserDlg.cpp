@@ -1,6 +1,7 @@
 #include "host/dialogs/UserDlg.h"
 
-#include "host/dialogs/DialogFonts.h"
+#include "host/dialogs/DialogControls.h"
+#include "host/gui/Help.h"
 #include "platform/MessageBox.h"
 
 #include <QCheckBox>
@@ -9,33 +10,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextBlock>
 #include <QTextCursor>
 
 #include <utility>
 
 namespace dialogs {
 namespace {
-
-constexpr int kUserEditorHelp = 32;
-
-std::string Utf8(const QString& text)
-{
-    return text.toUtf8().toStdString();
-}
-
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QLabel* AddLabel(QWidget* parent, const char* text, const QRect& where)
-{
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(where);
-    return label;
-}
 
 bool IsLineBreakOrTab(QChar c)
 {
@@ -226,7 +206,7 @@ void CUserDlg::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
         if (help_) {
-            help_(kUserEditorHelp);
+            help_(host::gui::kHelpUserEditor);
         }
         event->accept();
         return;
