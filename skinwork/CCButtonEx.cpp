@@ -1,6 +1,7 @@
 #include "skinwork/CCButtonEx.h"
 
 #include <QFontMetrics>
+#include <QRegion>
 #include <QStyleOptionButton>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
@@ -87,9 +88,15 @@ void CCButtonEx::paintEvent(QPaintEvent*)
     if (hasFocus()) {
         QStyleOptionFocusRect focus;
         focus.initFrom(this);
+        // Shown whenever the button has the focus, however it got it.
+        focus.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
         focus.rect = face.adjusted(kBorder, kBorder, -kBorder, -kBorder);
         focus.backgroundColor = background;
+        // Only the outline: some styles tint the inside, which would hide the face colour.
+        painter.save();
+        painter.setClipRegion(QRegion(focus.rect) - QRegion(focus.rect.adjusted(2, 2, -2, -2)));
         painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        painter.restore();
     }
 
     recordPosition();

@@ -3,6 +3,7 @@
 #include "skinwork/Application.h"
 #include "skinwork/StaticPaint.h"
 
+#include <QLayout>
 #include <QPainter>
 
 using skinwork::StylePolicy;
@@ -55,12 +56,15 @@ void CStaticEx::setGroupFrame(bool groupFrame)
 
 QSize CStaticEx::sizeHint() const
 {
-    return skinwork::StaticSizeHint(*this, fontDescription().toQFont(), groupFrame_);
+    const QSize own = skinwork::StaticSizeHint(*this, fontDescription().toQFont(), groupFrame_);
+    // A group frame that lays out controls inside needs room for them as well.
+    return layout() != nullptr ? own.expandedTo(layout()->totalSizeHint()) : own;
 }
 
 QSize CStaticEx::minimumSizeHint() const
 {
-    return sizeHint();
+    const QSize own = skinwork::StaticSizeHint(*this, fontDescription().toQFont(), groupFrame_);
+    return layout() != nullptr ? own.expandedTo(layout()->totalMinimumSize()) : own;
 }
 
 void CStaticEx::paintEvent(QPaintEvent*)
@@ -70,4 +74,7 @@ void CStaticEx::paintEvent(QPaintEvent*)
     QPainter painter(this);
     skinwork::PaintStatic(*this, painter,
                           {styledFont(), skinwork::ToQColor(foreColor()), skinwork::ToQColor(backColor()), groupFrame_});
+    if (!groupFrame_) {
+        drawFrame(&painter);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "skinwork/StaticPaint.h"
 
+#include <QLayout>
 #include <QPainter>
 
 using skinwork::StylePolicy;
@@ -41,12 +42,15 @@ void CStaticFrameEx::setGroupFrame(bool groupFrame)
 
 QSize CStaticFrameEx::sizeHint() const
 {
-    return skinwork::StaticSizeHint(*this, fontDescription().toQFont(), groupFrame_);
+    const QSize own = skinwork::StaticSizeHint(*this, fontDescription().toQFont(), groupFrame_);
+    // A group frame that lays out controls inside needs room for them as well.
+    return layout() != nullptr ? own.expandedTo(layout()->totalSizeHint()) : own;
 }
 
 QSize CStaticFrameEx::minimumSizeHint() const
 {
-    return sizeHint();
+    const QSize own = skinwork::StaticSizeHint(*this, fontDescription().toQFont(), groupFrame_);
+    return layout() != nullptr ? own.expandedTo(layout()->totalMinimumSize()) : own;
 }
 
 void CStaticFrameEx::paintEvent(QPaintEvent*)
@@ -55,4 +59,7 @@ void CStaticFrameEx::paintEvent(QPaintEvent*)
     QPainter painter(this);
     skinwork::PaintStatic(*this, painter,
                           {styledFont(), skinwork::ToQColor(foreColor()), skinwork::ToQColor(backColor()), groupFrame_});
+    if (!groupFrame_) {
+        drawFrame(&painter);
+    }
 }

@@ -26,7 +26,7 @@ QEvent::Type wakeEventType()
 // The FIFO of one GUI thread's targets. Posters append under the mutex; the
 // owner thread takes messages out one at a time and calls the handler without
 // holding the lock, so a handler may post, pump or destroy targets.
-class ThreadPump {
+class ThreadPump : public std::enable_shared_from_this<ThreadPump> {
 public:
     ThreadPump() : waker_(*this) {}
 
@@ -92,16 +92,20 @@ public:
                 queue_.pop_front();
             }
             ++delivered;
-            if (next.target->handler_) {
-                next.target->handler_(next.message);
+            const std::shared_ptr<const WindowMessageTarget::Handler> handler = next.target->handler_;
+            if (*handler) {
+                (*handler)(next.message);
             }
         }
         return delivered;
     }
 
-    // The owner thread's event loop woke up for us.
+    // The owner thread's event loop woke up for us. A handler may destroy the
+    // thread's last window, and with it this pump: it stays alive until the
+    // wake-up is done.
     void onWake()
     {
+        const std::shared_ptr<ThreadPump> keepAlive = shared_from_this();
         {
             std::lock_guard lock(mutex_);
             wakePosted_ = false;
@@ -179,7 +183,7 @@ private:
 };
 
 WindowMessageTarget::WindowMessageTarget(Handler handler)
-    : handler_(std::move(handler))
+    : handler_(std::make_shared<const Handler>(std::move(handler)))
     , pump_(ThreadPump::current(true))
 {
 }

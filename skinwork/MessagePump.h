@@ -47,7 +47,8 @@ public:
 
 private:
     friend class ThreadPump;
-    Handler handler_;
+    // Shared so that a handler that destroys its own window runs to its end.
+    std::shared_ptr<const Handler> handler_;
     std::shared_ptr<ThreadPump> pump_;
 };
 

@@ -1,5 +1,6 @@
 // Painting shared by the static controls: text or picture on a background fill,
-// or a titled group frame. Internal to the library.
+// or a titled group frame. The control draws its own QFrame frame, if it has one,
+// over the fill. Internal to the library.
 #pragma once
 
 #include <QColor>
