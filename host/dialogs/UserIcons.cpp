@@ -2,6 +2,7 @@
 
 #include "skinwork/Application.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -45,8 +46,8 @@ QIcon UserStateIcon(bool disabled)
         return registered;
     }
     // The program's own pictures, where the window compiles them in.
-    if (const QIcon compiled(QStringLiteral(":/ondrel/icon%1.png").arg(id)); !compiled.isNull()) {
-        return compiled;
+    if (const QString compiled = QStringLiteral(":/ondrel/icon%1.png").arg(id); QFile::exists(compiled)) {
+        return QIcon(compiled);
     }
     static const QIcon enabledIcon(DrawUser(false));
     static const QIcon disabledIcon(DrawUser(true));
