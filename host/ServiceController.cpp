@@ -17,6 +17,8 @@ constexpr int kDefaultBaud = 9600;
 constexpr int kDefaultTcpPort = 50000;
 constexpr int kLowestTcpPort = 1024;
 constexpr int kHighestTcpPort = 65535;
+// Title of the message boxes of a refused start.
+constexpr std::string_view kStartErrorTitle = "Error!";
 
 // The radio is given this model until it has told its own.
 constexpr unsigned kProvisionalModel = 20;
@@ -149,7 +151,8 @@ void ServiceController::startService(int comPort, int baud, int tcpPort)
         refuseStart("- START - Failed. Can not detect Radio Model ID.");
         platform::ShowMessageBox(Format(" An unknown device is connected to COM%d, or the Baud rate in this software "
                                         "does not mutch in the Transceiver.\n Check the status of COM%d.\n",
-                                        comPort, comPort));
+                                        comPort, comPort),
+                                 kStartErrorTitle, platform::MessageBoxIcon::Exclamation);
         clearDisplay();
         return;
     }
@@ -160,7 +163,8 @@ void ServiceController::startService(int comPort, int baud, int tcpPort)
         link_->GetRadioName(state_.modelId, reinterpret_cast<unsigned char*>(name.data()));
         platform::ShowMessageBox(Format("The transceiver connected to COM%d is %s.\n Be sure to connect the Radio "
                                         "to the COM%d.\n",
-                                        comPort, TextOf(name).c_str(), comPort));
+                                        comPort, TextOf(name).c_str(), comPort),
+                                 kStartErrorTitle, platform::MessageBoxIcon::Exclamation);
         clearDisplay();
         return;
     }
