@@ -1,7 +1,8 @@
 #include "host/dialogs/SetupDlg.h"
 
-#include "host/dialogs/DialogFonts.h"
+#include "host/dialogs/DialogControls.h"
 #include "host/dialogs/UserIcons.h"
+#include "host/gui/Help.h"
 #include "linkcore/Linkcore.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
@@ -14,37 +15,18 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTreeWidget>
 
 namespace dialogs {
 namespace {
 
-constexpr int kSetupHelp = 30;
 constexpr int kUserNameColumnWidth = 100;
 constexpr int kDescriptionColumnWidth = 260;
-
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string Utf8(const QString& text)
-{
-    return text.toUtf8().toStdString();
-}
-
-QLabel* AddLabel(QWidget* parent, const char* text, const QRect& where)
-{
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(where);
-    return label;
-}
 
 // A group frame whose title is in the dialog's font.
 CStaticEx* AddFrame(QWidget* parent, const char* text, const QRect& where)
@@ -74,7 +56,6 @@ QPushButton* AddButton(QWidget* parent, const char* name, const char* text, cons
 {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
     button->setGeometry(where);
     return button;
 }
@@ -194,13 +175,6 @@ CSetupDlg::CSetupDlg(QWidget* parent, HelpHandler help, platform::Profile* profi
     connect(userList_, &QTreeWidget::customContextMenuRequested, this, &CSetupDlg::showUserMenu);
     connect(ok_, &QPushButton::clicked, this, &CSetupDlg::accept);
     connect(cancel_, &QPushButton::clicked, this, &CSetupDlg::reject);
-
-    auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(helpKey, &QShortcut::activated, this, [this] {
-        if (help_) {
-            help_(kSetupHelp);
-        }
-    });
 }
 
 CSetupDlg::~CSetupDlg() = default;
@@ -382,6 +356,19 @@ void CSetupDlg::accept()
         return;
     }
     QDialog::accept();
+}
+
+// F1 anywhere in the dialog asks for its help: the controls leave the key to the dialog.
+void CSetupDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        if (help_) {
+            help_(host::gui::kHelpSetup);
+        }
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 } // namespace dialogs

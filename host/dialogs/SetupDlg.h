@@ -65,6 +65,7 @@ private:
     void showUserMenu(const QPoint& position);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
     HelpHandler help_;
     platform::Profile& profile_;

@@ -267,7 +267,7 @@ SetupSettings LoadSetupSettings(const platform::Profile& profile)
 
 bool SaveSetupSettings(const SetupSettings& settings, platform::Profile& profile)
 {
-    // What the store holds now, read before any slot is rewritten.
+    // What the store holds now, read just before the one write below.
     std::array<std::string, kUserSlots> storedIds;
     std::array<std::string, kUserSlots> storedPasswords;
     for (int slot = 0; slot < kUserSlots; ++slot) {

@@ -1,6 +1,7 @@
 #include "host/dialogs/UserDlg.h"
 
-#include "host/dialogs/DialogFonts.h"
+#include "host/dialogs/DialogControls.h"
+#include "host/gui/Help.h"
 #include "platform/MessageBox.h"
 
 #include <QCheckBox>
@@ -9,34 +10,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QShortcut>
-#include <QTextBlock>
 #include <QTextCursor>
 
 #include <utility>
 
 namespace dialogs {
 namespace {
-
-constexpr int kUserEditorHelp = 32;
-
-std::string Utf8(const QString& text)
-{
-    return text.toUtf8().toStdString();
-}
-
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QLabel* AddLabel(QWidget* parent, const char* text, const QRect& where)
-{
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(where);
-    return label;
-}
 
 bool IsLineBreakOrTab(QChar c)
 {
@@ -94,7 +73,6 @@ CUserDlg::CUserDlg(int editMode, const UserEntry& entry, QWidget* parent, HelpHa
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
     cancel_->setGeometry(213, 184, 75, 21);
-    cancel_->setAutoDefault(false);
 
     if (editMode_ == kEditMode) {
         entry_ = entry;
@@ -128,13 +106,6 @@ CUserDlg::CUserDlg(int editMode, const UserEntry& entry, QWidget* parent, HelpHa
     });
     connect(ok_, &QPushButton::clicked, this, &CUserDlg::accept);
     connect(cancel_, &QPushButton::clicked, this, &CUserDlg::reject);
-
-    auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(helpKey, &QShortcut::activated, this, [this] {
-        if (help_) {
-            help_(kUserEditorHelp);
-        }
-    });
 
     (editMode_ == kEditMode ? password_ : userId_)->setFocus();
 }
@@ -228,6 +199,19 @@ void CUserDlg::accept()
     entry_.description = Utf8(description_->toPlainText());
     entry_.disabled = disabled_->isChecked() ? 1 : 0;
     QDialog::accept();
+}
+
+// F1 anywhere in the dialog asks for its help: the controls leave the key to the dialog.
+void CUserDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        if (help_) {
+            help_(host::gui::kHelpUserEditor);
+        }
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 } // namespace dialogs

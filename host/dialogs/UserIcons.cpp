@@ -2,6 +2,7 @@
 
 #include "skinwork/Application.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -40,9 +41,13 @@ QPixmap DrawUser(bool disabled)
 
 QIcon UserStateIcon(bool disabled)
 {
-    const QIcon resource = skinwork::LoadResourceIcon(disabled ? kUserDisabledIcon : kUserEnabledIcon);
-    if (!resource.isNull()) {
-        return resource;
+    const int id = disabled ? kUserDisabledIcon : kUserEnabledIcon;
+    if (const QIcon registered = skinwork::LoadResourceIcon(static_cast<unsigned>(id)); !registered.isNull()) {
+        return registered;
+    }
+    // The program's own pictures, where the window compiles them in.
+    if (const QString compiled = QStringLiteral(":/ondrel/icon%1.png").arg(id); QFile::exists(compiled)) {
+        return QIcon(compiled);
     }
     static const QIcon enabledIcon(DrawUser(false));
     static const QIcon disabledIcon(DrawUser(true));

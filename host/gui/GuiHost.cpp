@@ -33,6 +33,10 @@ void GuiHost::sleepFor(std::chrono::milliseconds duration) { std::this_thread::s
 
 void GuiHost::setTimer(unsigned id, std::chrono::milliseconds delay)
 {
+    if (manualTimers_) {
+        manualArmed_[id] = delay;
+        return;
+    }
     auto& timer = timers_[id];
     if (!timer) {
         timer = std::make_unique<QTimer>();
@@ -44,6 +48,7 @@ void GuiHost::setTimer(unsigned id, std::chrono::milliseconds delay)
 
 void GuiHost::killTimer(unsigned id)
 {
+    manualArmed_.erase(id);
     if (const auto found = timers_.find(id); found != timers_.end()) {
         found->second->stop();
     }
@@ -51,6 +56,9 @@ void GuiHost::killTimer(unsigned id)
 
 std::optional<std::chrono::milliseconds> GuiHost::timerDelay(unsigned id) const
 {
+    if (const auto armed = manualArmed_.find(id); armed != manualArmed_.end()) {
+        return armed->second;
+    }
     const auto found = timers_.find(id);
     if (found == timers_.end() || !found->second->isActive()) {
         return std::nullopt;
@@ -63,7 +71,7 @@ bool GuiHost::fireTimer(unsigned id)
     if (!timerDelay(id)) {
         return false;
     }
-    timers_.at(id)->stop();
+    killTimer(id);
     expire(id);
     return true;
 }

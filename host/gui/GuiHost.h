@@ -46,6 +46,9 @@ public:
     void killTimer(unsigned id) override;
     void displayChanged(DisplayField field, const HostDisplay& display) override;
 
+    // Timers that only fireTimer expires: tests run the watchdog's seconds through
+    // them, so that no second passes by itself. Set before the first timer is armed.
+    void setManualTimers(bool manual) { manualTimers_ = manual; }
     // The delay of armed timer `id`, if armed.
     std::optional<std::chrono::milliseconds> timerDelay(unsigned id) const;
     // Expires armed timer `id` now, as its time running out would; false when it is
@@ -61,6 +64,8 @@ private:
     skinwork::WindowMessageTarget target_;
     ServiceController* controller_ = nullptr;
     std::map<unsigned, std::unique_ptr<QTimer>> timers_;
+    bool manualTimers_ = false;
+    std::map<unsigned, std::chrono::milliseconds> manualArmed_;
 };
 
 } // namespace host::gui

@@ -23,8 +23,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyle>
-#include <QStyleFactory>
 #include <QTimer>
 
 #include <thread>
@@ -87,14 +85,10 @@ CStaticEx* Label(QWidget* parent, const char* name, const QString& text, const P
     return label;
 }
 
-// The classic group frame: a thin line through the middle of the title and a plain
-// interior, so that the fields inside sit below the line on the window's own ground.
-CStaticEx* GroupFrame(QWidget* parent, const char* name, const QString& title, const Placement& at, QStyle* style)
+// A group frame: the title on its top line, the fields inside below it.
+CStaticEx* GroupFrame(QWidget* parent, const char* name, const QString& title, const Placement& at)
 {
     CStaticEx* frame = Label(parent, name, title, at);
-    if (style != nullptr) {
-        frame->setStyle(style);
-    }
     frame->setGroupFrame(true);
     return frame;
 }
@@ -223,12 +217,8 @@ void MainWindow::buildControls()
     setCentralWidget(client);
 
     // Frames first, so that the controls inside lie above them.
-    QStyle* frameStyle = QStyleFactory::create("Windows");
-    if (frameStyle != nullptr) {
-        frameStyle->setParent(this);
-    }
-    GroupFrame(client, "radioStatus", "Radio Status", kRadioFrame, frameStyle);
-    GroupFrame(client, "connectionStatus", "Connection Status", kConnectionFrame, frameStyle);
+    GroupFrame(client, "radioStatus", "Radio Status", kRadioFrame);
+    GroupFrame(client, "connectionStatus", "Connection Status", kConnectionFrame);
 
     powerButton_ = PictureButton(client, "powerSwitch", "Power Switch", kPowerSwitch, kPowerPicture);
     powerButton_->setIcon(Picture(131));

@@ -18,41 +18,6 @@ namespace {
 
 using namespace dialogs;
 
-TEST(SetupRules, StoredValuesMapToListsAndBack)
-{
-    struct Case {
-        int stored;
-        int index;
-        int saved;
-    };
-    for (const Case& c : std::vector<Case>{{1, 0, 1}, {20, 19, 20}, {0, -1, 1}, {21, -1, 1}, {-3, -1, 1}}) {
-        EXPECT_EQ(ComPortIndexOf(c.stored), c.index) << c.stored;
-        EXPECT_EQ(ComPortOfIndex(c.index), c.saved) << c.stored;
-    }
-    for (const Case& c : std::vector<Case>{{4800, 0, 4800}, {9600, 1, 9600}, {19200, 2, 19200}, {38400, 3, 38400},
-                                           {57600, 4, 57600}, {115200, 5, 115200}, {12345, 1, 9600}, {0, 1, 9600}}) {
-        EXPECT_EQ(BaudIndexOf(c.stored), c.index) << c.stored;
-        EXPECT_EQ(BaudOfIndex(c.index), c.saved) << c.stored;
-    }
-    EXPECT_EQ(BaudOfIndex(-1), 9600);
-    EXPECT_EQ(BaudOfIndex(6), 9600);
-    const std::vector<int> minutes = {1, 2, 3, 5, 10, 15, 20, 30, 40, 50, 60, 90, 120};
-    for (std::size_t i = 0; i < minutes.size(); ++i) {
-        EXPECT_EQ(SessionTimeIndexOf(minutes[i]), static_cast<int>(i) + 1);
-        EXPECT_EQ(SessionTimeOfIndex(static_cast<int>(i) + 1), minutes[i]);
-    }
-    for (int other : {0, 7, 4, 121, -1}) {
-        EXPECT_EQ(SessionTimeIndexOf(other), 0) << other;
-    }
-    EXPECT_EQ(SessionTimeOfIndex(0), 0);
-    EXPECT_EQ(SessionTimeOfIndex(14), 0);
-    EXPECT_EQ(SessionTimeTexts().front(), "   Unlimited");
-    EXPECT_EQ(SessionTimeTexts().at(13), "   120");
-    EXPECT_EQ(BaudTexts().front(), "    4800bps");
-    EXPECT_EQ(BaudTexts().back(), "  115200bps");
-    EXPECT_EQ(ComPortTexts().at(19), "    COM20");
-}
-
 TEST(SetupRules, ThePortBoxIsCheckedOnEveryChangeAndRepairedOnLeaving)
 {
     struct Case {
@@ -90,36 +55,6 @@ TEST(SetupRules, TheCharacterRuleAdmitsPrintableAsciiButTheSemicolon)
     EXPECT_FALSE(UserEntryAcceptable("", "p", "p"));
     EXPECT_FALSE(UserEntryAcceptable("a", "", ""));
     EXPECT_FALSE(UserEntryAcceptable("a", "p", "P"));
-}
-
-TEST(SetupUserList, UsersSortIgnoringCaseAndIdsAreUniqueIgnoringCase)
-{
-    UserList users;
-    for (const char* id : {"mike", "Bravo", "alpha", "Charlie"}) {
-        EXPECT_EQ(users.add(UserRecord{UserEntry{id, "pw", "", 0}, true, -1}), UserList::AddResult::Added);
-    }
-    EXPECT_EQ(users.add(UserRecord{UserEntry{"ALPHA", "pw", "", 0}, true, -1}), UserList::AddResult::Duplicate);
-    std::vector<std::string> order;
-    for (const UserRecord& user : users.records()) {
-        order.push_back(user.entry.userId);
-    }
-    EXPECT_EQ(order, (std::vector<std::string>{"alpha", "Bravo", "Charlie", "mike"}));
-    EXPECT_EQ(users.find("CHARLIE"), 2u);
-    for (const char* id : {"n1", "n2", "n3", "n4", "n5", "n6"}) {
-        EXPECT_EQ(users.add(UserRecord{UserEntry{id, "pw", "", 0}, true, -1}), UserList::AddResult::Added);
-    }
-    EXPECT_EQ(users.add(UserRecord{UserEntry{"zulu", "pw", "", 0}, true, -1}), UserList::AddResult::Full);
-    EXPECT_EQ(users.size(), 10u);
-
-    users.toggleDisabled(0);
-    EXPECT_EQ(users[0].entry.disabled, 1);
-    users.toggleDisabled(0);
-    EXPECT_EQ(users[0].entry.disabled, 0);
-    users.update(1, UserEntry{"ignored", "new", "desc", 5}, false);
-    EXPECT_EQ(users[1].entry.userId, "Bravo");
-    EXPECT_EQ(users[1].entry.password, "pw") << "a password not typed stays";
-    EXPECT_EQ(users[1].entry.disabled, 1);
-    EXPECT_EQ(users[1].entry.description, "desc");
 }
 
 class SetupProfileTest : public ::testing::Test {

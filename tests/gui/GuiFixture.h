@@ -101,6 +101,8 @@ protected:
         const host::HostOptions options =
             host::ParseHostOptions(static_cast<int>(arguments.size()), arguments.data());
         window = std::make_unique<host::gui::MainWindow>(options, splash);
+        // The watchdog's seconds pass only when a test fires its timer.
+        window->host().setManualTimers(true);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         window->activateWindow();
