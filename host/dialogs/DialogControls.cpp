@@ -1,0 +1,49 @@
+#include "host/dialogs/DialogControls.h"
+
+#include <QLabel>
+
+namespace dialogs {
+namespace {
+
+// 8 points at 96 dots per inch.
+constexpr int kFontPixels = 11;
+
+QFont SizedFont(const char* family, QFont::StyleHint hint)
+{
+    QFont font(QString::fromLatin1(family));
+    font.setStyleHint(hint);
+    font.setPixelSize(kFontPixels);
+    return font;
+}
+
+} // namespace
+
+QFont DialogFont()
+{
+    return SizedFont("Liberation Serif", QFont::Serif);
+}
+
+QFont GuiFont()
+{
+    return SizedFont("Liberation Sans", QFont::SansSerif);
+}
+
+QLabel* AddLabel(QWidget* parent, const char* text, const QRect& where)
+{
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(where);
+    return label;
+}
+
+QString FromUtf8(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string Utf8(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
+
+} // namespace dialogs

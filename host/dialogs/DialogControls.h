@@ -1,0 +1,27 @@
+// What the two dialogs share: their fonts (the dialog font of their controls, a
+// small serif face, and the GUI font of lists and free texts, a small sans-serif
+// face), labels placed at their pixel positions, and the conversion between the
+// profile's UTF-8 texts and Qt's. GUI thread only.
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+#include <string>
+
+class QLabel;
+class QWidget;
+
+namespace dialogs {
+
+QFont DialogFont();
+QFont GuiFont();
+
+// A static text at `where`, drawn from its top left corner.
+QLabel* AddLabel(QWidget* parent, const char* text, const QRect& where);
+
+QString FromUtf8(const std::string& text);
+std::string Utf8(const QString& text);
+
+} // namespace dialogs
