@@ -38,6 +38,7 @@ class FuzzClock final : public platform::Clock {
 public:
     std::int64_t nowSeconds() const override { return now.load(); }
     platform::LocalTime localNow() const override { return platform::LocalTime{2027, 1, 15, 8, 0, 0}; }
+    platform::MonoTime monotonicNow() const override { return std::chrono::seconds(now.load()); }
     std::atomic<std::int64_t> now{1'800'000'000};
 };
 
