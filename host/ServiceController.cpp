@@ -306,6 +306,12 @@ void ServiceController::onLinkcoreNotify(platform::WParam code, platform::LParam
     case kNotifyTransmit: setOnAir(true); break;
     case kNotifySessionTime: refreshSessionTime(); break;
     case kNotifySession: sessionEvent(value); break;
+    case kNotifyRadioLost:
+        // The radio's line is gone: stop as the watchdog would, without waiting for it.
+        if (state_.serviceRunning) {
+            stopSequence(StopCause::RadioLost);
+        }
+        break;
     default: break;
     }
 }

@@ -13,8 +13,9 @@ constexpr const char* kUsage =
     "                  $XDG_CONFIG_HOME/ORVANE/Ondrel.ini)\n"
     "  -ECV            accept model 19 (Corvex) radios\n"
     "  -ELM            let clients send LM with parameters\n"
-    "exit status: 0 stopped by a signal, 1 start refused, 2 the radio fell silent,\n"
-    "             3 another copy runs, 4 bad command line, 5 no instance lock\n";
+    "exit status: 0 stopped by a signal, 1 start refused, 2 the radio fell silent\n"
+    "             or was lost, 3 another copy runs, 4 bad command line,\n"
+    "             5 no instance lock\n";
 
 } // namespace
 

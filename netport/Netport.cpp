@@ -15,6 +15,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <shared_mutex>
 #include <string>
 #include <sys/eventfd.h>
@@ -731,6 +732,7 @@ int CNetport::CreateCSocket()
 void CNetport::SockThread(NetportEndpoint* state)
 {
     NetportEndpoint& endpoint = *state;
+    ::pthread_setname_np(::pthread_self(), "netport-socket");
     // Only this thread changes the descriptors while it runs, so it reads them unlocked.
     while (endpoint.threadRun.load() != 0) {
         pollfd fds[3] = {{endpoint.wakeFd, POLLIN, 0}};
