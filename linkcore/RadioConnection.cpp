@@ -135,10 +135,11 @@ void CLinkcore::ReceiveRadioText(LinkcoreShared* shared)
 
 void CLinkcore::RadioLineLost(LinkcoreShared* shared)
 {
-    shared->radioLost = 1;
+    // Logged first, so that the log tells the cause before the session's close.
     char line[64];
     std::snprintf(line, sizeof line, "- RADIO - Connection lost on COM%u.", shared->radioPort.load());
     MirelLogAdd(line);
+    shared->radioLost = 1;
     platform::PostMessage(shared->notifyWindow.load(), WM_LINKCORE_NOTIFY, kNotifyRadioLost, 0);
     shared->sessionWakeup.raise();
 }
