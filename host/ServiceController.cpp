@@ -211,6 +211,8 @@ void ServiceController::stopSequence(StopCause cause)
         link_->SocketServerClose();
         link_->RadioConnectionClose();
         host_.pumpMessages();
+        // A session that closed just before (the radio was lost) re-armed it in the pump.
+        host_.killTimer(kWatchdogTimer);
         powerTransition(0);
         setField(DisplayField::Service, &HostDisplay::service, false);
         clearDisplay();
