@@ -3,6 +3,7 @@
 #   make test SANITIZER=asan   AddressSanitizer + UndefinedBehaviorSanitizer
 #   make test SANITIZER=tsan   ThreadSanitizer
 #   make fuzz                  libFuzzer targets (clang), built in build-fuzz/
+#   make bench                 the host against ser2net and the bare pseudo-terminal
 
 SANITIZER ?=
 BUILD ?= build$(if $(SANITIZER),-$(SANITIZER))
@@ -35,6 +36,7 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS)
 
 bench: build
+	@scripts/install-deps.sh --bench
 	$(BUILD)/bench/ondrel_latency_bench
 
 clean:
