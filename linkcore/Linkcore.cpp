@@ -16,7 +16,7 @@ LinkcoreShared& LinkcoreShared::instance()
 LinkcoreShared::~LinkcoreShared()
 {
     // The threads go before what they use: the session thread, then the endpoint's
-    // socket thread (which posts to sessionWakeTarget), then the serial reader.
+    // socket thread (which posts to sessionEvents), then the serial reader.
     if (sessionThread.joinable()) {
         serverRun = 0;
         sessionThread.request_stop();

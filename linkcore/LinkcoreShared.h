@@ -3,6 +3,7 @@
 // atomic, so the host's, the radio reader's and the session threads may read it freely.
 #pragma once
 
+#include "linkcore/Linkcore.h"
 #include "linkcore/RadioState.h"
 #include "linkcore/ReplyFramer.h"
 #include "linkcore/SessionRecord.h"
@@ -27,6 +28,19 @@ public:
     explicit RadioReceiver(LinkcoreShared& shared) : shared_(shared) {}
     void OnSerportData(CSerport& port) noexcept override;
     void OnSerportLineLost(CSerport& port) noexcept override;
+
+private:
+    LinkcoreShared& shared_;
+};
+
+// The session side's target for the endpoint's events, called on the socket thread:
+// text received from a logged-in client is handled right there when the session thread
+// is not busy (so it goes on to the radio without a thread switch); every other event,
+// and text that needs the session thread (a close may follow), wakes the session thread.
+class SessionEvents final : public platform::MessageTarget {
+public:
+    explicit SessionEvents(LinkcoreShared& shared) : shared_(shared) {}
+    void post(std::uint32_t message, platform::WParam event, platform::LParam value) noexcept override;
 
 private:
     LinkcoreShared& shared_;
@@ -82,10 +96,15 @@ struct LinkcoreShared {
     // Serialises SocketServerOpen and SocketServerClose, which any instance may call.
     std::mutex sessionServerMutex;
     // The session thread sleeps on this until something happens: the endpoint's events
-    // (through sessionWakeTarget), a stop request, the loss of the radio, or a move of
-    // a test clock; its deadlines are the sleep's time limit.
+    // (through sessionEvents), a stop request, the loss of the radio, or a move of a
+    // test clock; its deadlines are the sleep's time limit.
     platform::Wakeup sessionWakeup;
-    platform::WakeupTarget sessionWakeTarget{sessionWakeup};
+    // Held by the thread that runs the session's work: the session thread while it is
+    // awake, or the socket thread handling a logged-in client's text (which only tries
+    // it, so a session thread that joins the socket thread never waits for it).
+    std::mutex sessionMutex;
+    CLinkcore::SessionLoop* sessionLoop = nullptr; // under sessionMutex; the running loop
+    linkcore::SessionEvents sessionEvents{*this};
     // The session thread; started by SocketServerOpen, joined by SocketServerClose. Declared
     // last, so that at unload it is stopped (its stop token) and joined before anything it uses goes.
     std::jthread sessionThread;

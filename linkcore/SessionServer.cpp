@@ -87,7 +87,7 @@ int CLinkcore::SocketServerOpen(unsigned port)
     }
     // Registered before the listener exists, so that no event of it goes unheard.
     shared.sessionWakeup.clear();
-    shared.socket.EventSinkReg(&shared.sessionWakeTarget);
+    shared.socket.EventSinkReg(&shared.sessionEvents);
     if (shared.socket.Listen(port) == 0) {
         shared.socket.EventSinkReg(nullptr);
         return 0;
@@ -170,6 +170,10 @@ unsigned CLinkcore::ThreadSock(std::stop_token stop, LinkcoreShared* shared)
 {
     ::pthread_setname_np(::pthread_self(), "link-session");
     SessionLoop loop(*shared);
+    {
+        const std::lock_guard lock(shared->sessionMutex);
+        shared->sessionLoop = &loop;
+    }
     platform::Wakeup& wakeup = shared->sessionWakeup;
     // A test clock that moves wakes the thread to look at its deadlines.
     platform::WatchClock(&wakeup);
@@ -181,9 +185,28 @@ unsigned CLinkcore::ThreadSock(std::stop_token stop, LinkcoreShared* shared)
         }
     }
     platform::UnwatchClock(&wakeup);
+    {
+        const std::lock_guard lock(shared->sessionMutex);
+        shared->sessionLoop = nullptr;
+    }
     shared->serverAlive = 0;
     return 0;
 }
+
+namespace linkcore {
+
+void SessionEvents::post(std::uint32_t, platform::WParam event, platform::LParam) noexcept
+{
+    if (event == kNetportEventReceived) {
+        std::unique_lock lock(shared_.sessionMutex, std::try_to_lock);
+        if (lock.owns_lock() && shared_.sessionLoop != nullptr && shared_.sessionLoop->takeTextAtOnce()) {
+            return;
+        }
+    }
+    shared_.sessionWakeup.raise();
+}
+
+} // namespace linkcore
 
 void CLinkcore::OnSocketAccept()
 {
@@ -252,6 +275,7 @@ void CLinkcore::SessionLoop::readSessionLimit()
 
 void CLinkcore::SessionLoop::runPass(const std::stop_token& stop)
 {
+    std::unique_lock lock(shared_.sessionMutex);
     const platform::MonoTime now = platform::MonotonicNow();
     CNetport& socket = shared_.socket;
 
@@ -272,7 +296,11 @@ void CLinkcore::SessionLoop::runPass(const std::stop_token& stop)
                 Log(session.clientIp() + " CONN " + session.userId() + " Connection Error:Send Buffer Full!!");
             }
             OnSocketClose();
-            accumulator_.clear();
+            forgetClientText();
+        } else if (!deferred_.empty()) {
+            const std::string text = std::move(deferred_);
+            deferred_.clear();
+            takeClientText(text);
         } else if (socket.GetRcvDataLength() > 0) {
             shared_.session.lastReceiveTime = platform::MonotonicNow().count();
             unsigned char chunk[CNetport::kReceiveBufferSize] = {};
@@ -288,11 +316,43 @@ void CLinkcore::SessionLoop::runPass(const std::stop_token& stop)
     if (stop.stop_requested() || shared_.serverRun == 0) {
         return;
     }
-    if (shared_.clientConnected == 1 && (socket.GetRcvDataLength() > 0 || socket.GetSocketClosed() == 1)) {
+    if (shared_.clientConnected == 1 &&
+        (!deferred_.empty() || socket.GetRcvDataLength() > 0 || socket.GetSocketClosed() == 1)) {
         return; // more to do at once
     }
     const std::optional<platform::MonoTime> deadline = nextDeadline();
+    lock.unlock();
     shared_.sessionWakeup.wait(deadline ? platform::SleepLimitMs(*deadline) : -1);
+}
+
+bool CLinkcore::SessionLoop::takeTextAtOnce()
+{
+    CNetport& socket = shared_.socket;
+    if (!deferred_.empty() || shared_.clientConnected != 1 || shared_.session.clientLoggedIn != 1 ||
+        shared_.radioLost == 1 || socket.GetSocketClosed() == 1) {
+        return false;
+    }
+    if (socket.GetRcvDataLength() <= 0) {
+        return true; // taken already
+    }
+    shared_.session.lastReceiveTime = platform::MonotonicNow().count();
+    unsigned char chunk[CNetport::kReceiveBufferSize] = {};
+    socket.GetRcvData(chunk);
+    const std::string_view text = reinterpret_cast<const char*>(chunk);
+    if (commandTooLong(text)) {
+        deferred_ = text;
+        return false;
+    }
+    // Logged in, the text within the limit: neither the account commands nor the
+    // radio path can end the session, so nothing here waits for this thread's end.
+    takeClientText(text);
+    return true;
+}
+
+void CLinkcore::SessionLoop::forgetClientText()
+{
+    accumulator_.clear();
+    deferred_.clear();
 }
 
 void CLinkcore::SessionLoop::closeForLostRadio()
@@ -301,7 +361,7 @@ void CLinkcore::SessionLoop::closeForLostRadio()
     SendToClient(shared_, kRadioLostText);
     Log(session.clientIp() + " CONN " + session.userId() + " Radio connection lost.");
     OnSocketClose();
-    accumulator_.clear();
+    forgetClientText();
 }
 
 std::optional<platform::MonoTime> CLinkcore::SessionLoop::nextDeadline() const
@@ -331,7 +391,7 @@ void CLinkcore::SessionLoop::acceptClient()
     shared_.session.clear();
     readSessionLimit();
     publishedElapsed_ = 0;
-    accumulator_.clear();
+    forgetClientText();
     // The login deadline runs from before the greeting, which tells the client it was taken.
     shared_.session.sessionStartTime = platform::MonotonicNow().count();
     shared_.session.lastReceiveTime = shared_.session.sessionStartTime.load();
@@ -363,13 +423,7 @@ void CLinkcore::SessionLoop::takeClientText(std::string_view chunk)
         return;
     }
     SessionRecord& session = shared_.session;
-    // The command being built is the text held back and the chunk up to and including
-    // its first ";": the limit is on one command with its ";", however the network cut
-    // the client's text, so commands sent back to back are never refused for it.
-    const std::size_t firstEnd = chunk.find(';');
-    const std::size_t commandLength =
-        accumulator_.size() + (firstEnd == std::string_view::npos ? chunk.size() : firstEnd + 1);
-    if (commandLength >= kCommandTextLimit) {
+    if (commandTooLong(chunk)) {
         SendToClient(shared_, kCommandTooLongText);
         Log(session.clientIp() + " LOGIN - Connection Error:Command Buffer Full!!");
         OnSocketClose();
@@ -391,6 +445,18 @@ void CLinkcore::SessionLoop::takeClientText(std::string_view chunk)
     if (shared_.clientConnected == 0) {
         accumulator_.clear();
     }
+}
+
+// The command being built is the text held back and the chunk up to and including its
+// first ";": the limit is on one command with its ";", however the network cut the
+// client's text, so commands sent back to back are never refused for it.
+bool CLinkcore::SessionLoop::commandTooLong(std::string_view chunk) const
+{
+    chunk = chunk.substr(0, chunk.find('\0'));
+    const std::size_t firstEnd = chunk.find(';');
+    const std::size_t commandLength =
+        accumulator_.size() + (firstEnd == std::string_view::npos ? chunk.size() : firstEnd + 1);
+    return commandLength >= kCommandTextLimit;
 }
 
 void CLinkcore::SessionLoop::checkDeadlines(platform::MonoTime now)

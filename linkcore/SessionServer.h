@@ -64,8 +64,12 @@ public:
     explicit SessionLoop(LinkcoreShared& shared);
 
     // One pass of the session thread: handles what happened, then sleeps until the
-    // next event (or `stop`) or the earliest deadline.
+    // next event (or `stop`) or the earliest deadline. Takes sessionMutex while awake.
     void runPass(const std::stop_token& stop);
+    // On the socket thread, with sessionMutex held: takes and handles the received text
+    // of a logged-in client when that cannot end the session; false when the session
+    // thread has to do it (text that would be too long is kept for it).
+    bool takeTextAtOnce();
     // Handles text taken from the endpoint (up to its first NUL): the length check,
     // the pass-through relay or the framing and dispatch of complete commands.
     void takeClientText(std::string_view chunk);
@@ -83,9 +87,13 @@ private:
     bool listenerMissing() const;
     void retryListener(platform::MonoTime now);
     void closeForLostRadio();
+    bool commandTooLong(std::string_view chunk) const;
+    void forgetClientText();
 
     LinkcoreShared& shared_;
     std::string accumulator_;
+    // Text the socket thread took but left to the session thread, handled before any newer.
+    std::string deferred_;
     std::int64_t limitSeconds_ = 0;
     std::int64_t publishedElapsed_ = 0;
     platform::MonoTime nextListenAttempt_{};
