@@ -551,13 +551,6 @@ int CNetport::Write(unsigned char* text, unsigned long /*length*/)
     char* chars = reinterpret_cast<char*>(text);
     const std::size_t size = std::strlen(chars);
     const std::size_t queued = endpoint.outbound.size() - endpoint.outboundSent;
-    if (queued + size > kSendQueueLimit && size > 0) {
-        // The peer does not take its text: the session is over, and the socket
-        // thread closes it the usual way.
-        endpoint.sendOverflow = 1;
-        endpoint.RequestStop();
-        return 0;
-    }
     std::size_t sent = 0;
     if (queued == 0) {
         const long now = SendNow(endpoint.clientSocket, chars, size);
@@ -567,6 +560,14 @@ int CNetport::Write(unsigned char* text, unsigned long /*length*/)
         }
         sent = static_cast<std::size_t>(now);
         endpoint.lastSendProgress = std::chrono::steady_clock::now();
+    }
+    if (queued + (size - sent) > kSendQueueLimit) {
+        // The peer does not take its text: the session is over, and the socket
+        // thread closes it the usual way. What was not sent stays with the caller.
+        std::memmove(chars, chars + sent, size - sent + 1);
+        endpoint.sendOverflow = 1;
+        endpoint.RequestStop();
+        return 0;
     }
     if (sent < size) {
         endpoint.outbound.append(chars + sent, size - sent);

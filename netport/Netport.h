@@ -65,11 +65,12 @@ public:
     // Waits up to `milliseconds` for received text; returns at once when the socket thread
     // is not running. 1 when text is waiting, 0 otherwise.
     int WaitRcvData(unsigned milliseconds);
-    // Queues the NUL-terminated `text` whole for the peer (`length` is not used) and
-    // consumes it in place; never waits for the peer. 1 when queued (or sent); 0, `text`
-    // untouched, without a client, or when the queue cannot take it, which ends the
-    // session (GetSendOverflow). Texts of concurrent callers go out one after the other,
-    // never interleaved, in the order of the calls.
+    // Sends the NUL-terminated `text` (`length` is not used) as far as the socket takes
+    // it now and queues the rest; never waits for the peer. 1 when all of it was sent or
+    // queued: `text` is consumed in place. 0 without a client (`text` untouched), or when
+    // the queue cannot take the rest, which ends the session (GetSendOverflow); `text`
+    // then holds what was not sent. Texts of concurrent callers go out one after the
+    // other, never interleaved, in the order of the calls.
     int Write(unsigned char* text, unsigned long length);
     // 1 when the last session ended because its peer did not take its text (the queue
     // overflowed or stalled for kWriteTimeLimitMs); cleared by the next Listen or Connect.

@@ -478,6 +478,21 @@ TEST_F(NetportTest, ConcurrentWritersNeverInterleave)
     EXPECT_EQ(kTextsPerWriter, texts[0]);
     EXPECT_EQ(kTextsPerWriter, texts[1]);
     EXPECT_EQ(0, netport_.GetSendOverflow());
+
+}
+
+// What the socket takes at once does not count against the queue: a single text larger
+// than the queue goes out whole to a client with ordinary buffers.
+TEST_F(NetportTest, ATextLargerThanTheQueueGoesOutWhole)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    constexpr std::size_t kSize = CNetport::kSendQueueLimit + 40'000;
+    std::vector<unsigned char> large = TextOf(kSize, 'L');
+    EXPECT_EQ(1, netport_.Write(large.data(), kSize));
+    EXPECT_EQ('\0', large[0]);
+    EXPECT_EQ(std::string(kSize, 'L'), ReadFromSocket(client->fd(), kSize, 30s));
+    EXPECT_EQ(0, netport_.GetSendOverflow());
 }
 
 // Writes never wait for the peer: one that stops reading fills its queue and the
