@@ -540,6 +540,7 @@ TEST_F(NetportTest, AnEventSinkHearsWhatTheWindowHears)
     ASSERT_TRUE(WaitForLength(3));
     client->close();
     ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketClosed() == 1; }));
+    netport_.DisConnect(); // joins the socket thread, which may still be posting
     netport_.EventSinkReg(nullptr);
     const std::vector<platform::Message> expected{NetportEvent(kNetportEventAccepted, 0),
                                                   NetportEvent(kNetportEventReceived, 3),
