@@ -47,7 +47,7 @@ LocalTime SystemClock::localNow() const
                      parts.tm_hour, parts.tm_min, parts.tm_sec};
 }
 
-MonoTime SystemClock::monotonicNow() const
+MonoTime Clock::monotonicNow() const
 {
     // Rounded up, so that a deadline computed from it is never reached early.
     return std::chrono::ceil<MonoTime>(std::chrono::steady_clock::now().time_since_epoch());

@@ -31,8 +31,8 @@ public:
     virtual std::int64_t nowSeconds() const = 0;
     // The local date and time of nowSeconds().
     virtual LocalTime localNow() const = 0;
-    // Monotonic clock.
-    virtual MonoTime monotonicNow() const = 0;
+    // Monotonic clock; CLOCK_MONOTONIC unless a clock of its own is given.
+    virtual MonoTime monotonicNow() const;
     // How long, in real milliseconds, a thread may sleep before `deadline` can have
     // come: 0 when it has; -1 (no limit) for a clock that moves only when told, which
     // then wakes the sleepers through ClockMoved().
@@ -44,7 +44,6 @@ class SystemClock final : public Clock {
 public:
     std::int64_t nowSeconds() const override;
     LocalTime localNow() const override;
-    MonoTime monotonicNow() const override;
 };
 
 // The current process-wide clock (the system clock unless replaced).
