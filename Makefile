@@ -4,6 +4,7 @@
 #   make test SANITIZER=asan   AddressSanitizer + UndefinedBehaviorSanitizer
 #   make test SANITIZER=tsan   ThreadSanitizer
 #   make fuzz                  libFuzzer targets (clang), built in build-fuzz/
+#   make bench                 the host against ser2net and the bare pseudo-terminal
 
 SANITIZER ?=
 BUILD ?= build$(if $(SANITIZER),-$(SANITIZER))
@@ -43,6 +44,7 @@ screenshot: configure
 	  $(BUILD)/tests/gui/gui_tests --gtest_filter='WindowServiceTest.ControlRunsTheServiceAndTheDisplayFollows'
 
 bench: build
+	@scripts/install-deps.sh --bench
 	$(BUILD)/bench/ondrel_latency_bench
 
 clean:

@@ -1,9 +1,12 @@
-// ondrel_latency_bench: the round-trip time of a radio query ("FA;" answered by
-// "FA<11 digits>;") directly on the simulated radio's pseudo-terminal and through the
-// host (TCP client, host, radio, host, client), and the host's CPU time while idle.
-// The radio is simulated in this process; the host is the real `ondrel --headless`
-// program in a child process with a profile of its own.
-//   ondrel_latency_bench [--queries N] [--idle-seconds S]
+// ondrel_latency_bench: the same simulated radio reached three ways in one run:
+// (a) through the host (`ondrel --headless`, a child process with a profile of its
+// own), (b) through ser2net, a plain serial-to-TCP bridge (when installed), and (c)
+// directly on the radio's pseudo-terminal. For each: the round-trip time of a query
+// ("FA;" answered by "FA<11 digits>;"), and the time of 20,000 queries sent back to
+// back with every answer counted. For the host also: its CPU time and wake-ups
+// (context switches of all its threads) while idle, with and without a logged-in
+// client, and its resident memory.
+//   ondrel_latency_bench [--queries N] [--burst N] [--idle-seconds S]
 #include "platform/Profile.h"
 #include "tools/radiosim/RadioSimulator.h"
 
@@ -32,6 +35,9 @@
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <fstream>
+#include <thread>
 
 extern char** environ;
 
@@ -217,10 +223,10 @@ unsigned FreePort()
     return ntohs(address.sin_port);
 }
 
-// The host program in a child process, its standard output on a pipe.
-class HostProcess {
+// A program in a child process, its standard output on a pipe.
+class ChildProcess {
 public:
-    HostProcess(const std::filesystem::path& profile, const std::filesystem::path& runtime)
+    ChildProcess(std::vector<std::string> arguments, const std::filesystem::path& runtime)
     {
         int out[2] = {-1, -1};
         if (::pipe2(out, O_CLOEXEC) != 0) {
@@ -242,12 +248,13 @@ public:
             envp.push_back(entry.data());
         }
         envp.push_back(nullptr);
-        std::string program = ONDREL_PROGRAM;
-        std::string headless = "--headless";
-        std::string option = "--profile";
-        std::string file = profile.string();
-        char* argv[] = {program.data(), headless.data(), option.data(), file.data(), nullptr};
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv, envp.data()) != 0) {
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
             pid_ = -1;
         }
         posix_spawn_file_actions_destroy(&actions);
@@ -255,7 +262,7 @@ public:
         out_ = out[0];
     }
 
-    ~HostProcess()
+    ~ChildProcess()
     {
         if (pid_ > 0) {
             ::kill(pid_, SIGTERM);
@@ -274,8 +281,8 @@ public:
             ::close(out_);
         }
     }
-    HostProcess(const HostProcess&) = delete;
-    HostProcess& operator=(const HostProcess&) = delete;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
 
@@ -311,22 +318,200 @@ public:
         return static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
     }
 
+    // Voluntary and involuntary context switches of all the process's threads: each
+    // is a thread going to sleep or being put aside, so their growth counts wake-ups.
+    std::optional<long> contextSwitches() const
+    {
+        const std::filesystem::path tasks = "/proc/" + std::to_string(pid_) + "/task";
+        std::error_code error;
+        long total = 0;
+        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+            std::ifstream status(task.path() / "status");
+            for (std::string line; std::getline(status, line);) {
+                if (line.starts_with("voluntary_ctxt_switches:") || line.starts_with("nonvoluntary_ctxt_switches:")) {
+                    total += std::stol(line.substr(line.find(':') + 1));
+                }
+            }
+        }
+        if (error) {
+            return std::nullopt;
+        }
+        return total;
+    }
+
+    // A field of /proc/<pid>/status in kB (VmRSS, VmHWM).
+    std::optional<long> statusKb(std::string_view field) const
+    {
+        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with(field) && line.size() > field.size() && line[field.size()] == ':') {
+                return std::stol(line.substr(field.size() + 1));
+            }
+        }
+        return std::nullopt;
+    }
+
+    int threadCount() const
+    {
+        std::error_code error;
+        int count = 0;
+        for ([[maybe_unused]] const auto& task :
+             std::filesystem::directory_iterator("/proc/" + std::to_string(pid_) + "/task", error)) {
+            ++count;
+        }
+        return count;
+    }
+
 private:
     pid_t pid_ = -1;
     int out_ = -1;
     std::string output_;
 };
 
-// The host's CPU time over `seconds` of idling.
-std::optional<double> IdleCpu(const HostProcess& host, int seconds)
+struct Idle {
+    double cpuSeconds = 0;
+    long wakeUps = 0;
+};
+
+// A logged-in client that stays silent is sent away after 30 s; while measuring with
+// one, it sends a query this often, as little as keeps the session.
+constexpr auto kKeepAlive = 20s;
+
+// The host's CPU time and context switches over `seconds` of idling; `keepAlive`, when
+// set, is called every kKeepAlive.
+template <typename KeepAlive>
+std::optional<Idle> MeasureIdle(const ChildProcess& host, int seconds, KeepAlive keepAlive)
 {
-    const auto before = host.cpuSeconds();
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const auto after = host.cpuSeconds();
-    if (!before || !after) {
+    const auto cpuBefore = host.cpuSeconds();
+    const auto switchesBefore = host.contextSwitches();
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    for (auto next = Clock::now() + kKeepAlive; next < end; next += kKeepAlive) {
+        std::this_thread::sleep_until(next);
+        if (!keepAlive()) {
+            return std::nullopt;
+        }
+    }
+    std::this_thread::sleep_until(end);
+    const auto cpuAfter = host.cpuSeconds();
+    const auto switchesAfter = host.contextSwitches();
+    if (!cpuBefore || !cpuAfter || !switchesBefore || !switchesAfter) {
         return std::nullopt;
     }
-    return *after - *before;
+    return Idle{*cpuAfter - *cpuBefore, *switchesAfter - *switchesBefore};
+}
+
+struct Burst {
+    double seconds = 0;
+    long answers = 0;
+};
+
+// Sends `count` queries back to back from a thread of its own while this thread reads
+// the answers; the time until the last answer, and how many came. Gives up when the
+// answers stop for kReplyLimit.
+std::optional<Burst> MeasureBurst(int fd, int count)
+{
+    const std::string reply = "FA00014195000;";
+    const auto start = Clock::now();
+    bool sentAll = false;
+    std::thread sender([&] {
+        const std::string block = [] {
+            std::string text;
+            for (int i = 0; i < 100; ++i) {
+                text += "FA;";
+            }
+            return text;
+        }();
+        int sent = 0;
+        bool ok = true;
+        while (ok && sent < count) {
+            const int now = std::min(100, count - sent);
+            ok = WriteAll(fd, std::string_view(block).substr(0, static_cast<std::size_t>(now) * 3));
+            sent += now;
+        }
+        sentAll = ok;
+    });
+    std::string received;
+    long answers = 0;
+    char buffer[16384];
+    auto last = Clock::now();
+    while (answers < count) {
+        pollfd ready{fd, POLLIN, 0};
+        const int result = ::poll(&ready, 1, 100);
+        if (result < 0 && errno != EINTR) {
+            break;
+        }
+        if (result <= 0) {
+            if (Clock::now() - last > kReplyLimit) {
+                break;
+            }
+            continue;
+        }
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        last = Clock::now();
+        received.append(buffer, static_cast<std::size_t>(got));
+        std::size_t at = 0;
+        for (std::size_t found = received.find(reply); found != std::string::npos;
+             found = received.find(reply, at)) {
+            ++answers;
+            at = found + reply.size();
+        }
+        received.erase(0, at);
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    sender.join();
+    if (!sentAll) {
+        return std::nullopt;
+    }
+    return Burst{seconds, answers};
+}
+
+struct PathResult {
+    std::vector<double> roundTrips; // microseconds
+    std::optional<Burst> burst;
+};
+
+// Round trips and the burst on a connected descriptor.
+std::optional<PathResult> MeasurePath(int fd, int queries, int burst)
+{
+    const auto warmUp = MeasureQueries(fd, kWarmUpQueries);
+    const auto measured = MeasureQueries(fd, queries);
+    if (!warmUp || !measured) {
+        return std::nullopt;
+    }
+    PathResult result;
+    result.roundTrips = *measured;
+    result.burst = MeasureBurst(fd, burst);
+    return result;
+}
+
+// Connects to 127.0.0.1:port, retrying while the server starts.
+int ConnectWhenListening(unsigned port, std::chrono::milliseconds limit)
+{
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        const int fd = ConnectLoopback(port);
+        if (fd >= 0 || Clock::now() > deadline) {
+            return fd;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+// ser2net's program, when installed.
+std::optional<std::string> FindSer2net()
+{
+    for (const char* path : {"/usr/sbin/ser2net", "/usr/bin/ser2net", "/usr/local/sbin/ser2net"}) {
+        if (::access(path, X_OK) == 0) {
+            return std::string(path);
+        }
+    }
+    return std::nullopt;
 }
 
 bool ParseCount(const char* text, int low, int high, int& value)
@@ -367,20 +552,54 @@ private:
     std::filesystem::path path_;
 };
 
+void PrintRow(const char* label, const std::optional<PathResult>& path)
+{
+    if (!path) {
+        std::printf("  %-20s %10s %10s %10s %12s %10s\n", label, "n/a", "n/a", "n/a", "n/a", "");
+        return;
+    }
+    const Summary s = Summarise(path->roundTrips);
+    if (path->burst) {
+        std::printf("  %-20s %10.3f %10.3f %10.3f %12.0f %10ld\n", label, s.p50 / 1000, s.p99 / 1000, s.max / 1000,
+                    static_cast<double>(path->burst->answers) / path->burst->seconds, path->burst->answers);
+    } else {
+        std::printf("  %-20s %10.3f %10.3f %10.3f %12s %10s\n", label, s.p50 / 1000, s.p99 / 1000, s.max / 1000,
+                    "failed", "");
+    }
+}
+
+void PrintRatio(const char* label, const std::optional<PathResult>& a, const std::optional<PathResult>& b)
+{
+    if (!a || !b) {
+        return;
+    }
+    const Summary x = Summarise(a->roundTrips);
+    const Summary y = Summarise(b->roundTrips);
+    std::printf("  %-20s %9.2fx %9.2fx %9.2fx", label, x.p50 / y.p50, x.p99 / y.p99, x.max / y.max);
+    if (a->burst && b->burst) {
+        std::printf(" %11.2fx", (static_cast<double>(a->burst->answers) / a->burst->seconds) /
+                                    (static_cast<double>(b->burst->answers) / b->burst->seconds));
+    }
+    std::printf("\n");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     int queries = 3000;
-    int idleSeconds = 10;
+    int burst = 20000;
+    int idleSeconds = 60;
     for (int i = 1; i < argc; ++i) {
         const std::string_view option = argv[i];
         if (option == "--queries" && i + 1 < argc && ParseCount(argv[i + 1], 10, 1'000'000, queries)) {
             ++i;
+        } else if (option == "--burst" && i + 1 < argc && ParseCount(argv[i + 1], 1, 10'000'000, burst)) {
+            ++i;
         } else if (option == "--idle-seconds" && i + 1 < argc && ParseCount(argv[i + 1], 1, 3600, idleSeconds)) {
             ++i;
         } else {
-            std::fputs("usage: ondrel_latency_bench [--queries N] [--idle-seconds S]\n", stderr);
+            std::fputs("usage: ondrel_latency_bench [--queries N] [--burst N] [--idle-seconds S]\n", stderr);
             return 2;
         }
     }
@@ -390,27 +609,51 @@ int main(int argc, char** argv)
     if (!radio.start()) {
         return Fail(radio.error().c_str());
     }
+    const WorkDir work;
+    if (work.path().empty()) {
+        return Fail("cannot make a temporary folder");
+    }
 
-    // Directly on the radio's device, as the host's serial port would talk to it.
-    std::vector<double> direct;
+    // (c) Directly on the radio's device, as the host's serial port would talk to it.
+    std::optional<PathResult> direct;
     {
         const Descriptor device(OpenRaw(radio.devicePath()));
         if (device.get() < 0) {
             return Fail("cannot open the radio's device");
         }
-        const auto warmUp = MeasureQueries(device.get(), kWarmUpQueries);
-        const auto measured = MeasureQueries(device.get(), queries);
-        if (!warmUp || !measured) {
+        direct = MeasurePath(device.get(), queries, burst);
+        if (!direct) {
             return Fail("the radio did not answer on its device");
         }
-        direct = *measured;
     }
 
-    // Through the host: a profile with one user and COM1 on the radio's device.
-    const WorkDir work;
-    if (work.path().empty()) {
-        return Fail("cannot make a temporary folder");
+    // (b) Through ser2net: one connection, no character delay, the same line settings.
+    std::optional<PathResult> bridge;
+    if (const auto program = FindSer2net()) {
+        const unsigned port = FreePort();
+        const auto config = work.path() / "ser2net.yaml";
+        std::ofstream(config) << "connection: &bench\n"
+                              << "  accepter: tcp,127.0.0.1," << port << "\n"
+                              << "  connector: serialdev," << radio.devicePath() << ",9600n81,local\n"
+                              << "  options:\n"
+                              << "    max-connections: 1\n"
+                              << "    chardelay: false\n"
+                              << "    mdns: false\n";
+        ChildProcess ser2net({*program, "-n", "-u", "-c", config.string(), "-P", (work.path() / "ser2net.pid").string()},
+                             work.path());
+        const Descriptor client(ser2net.started() ? ConnectWhenListening(port, 5s) : -1);
+        if (client.get() >= 0) {
+            bridge = MeasurePath(client.get(), queries, burst);
+        }
+        if (!bridge) {
+            std::fprintf(stderr, "ondrel_latency_bench: ser2net did not relay the radio's answers\n");
+        }
+    } else {
+        std::fprintf(stderr, "ondrel_latency_bench: ser2net is not installed (Debian package ser2net); "
+                             "its row stays empty\n");
     }
+
+    // (a) Through the host: a profile with one user and COM1 on the radio's device.
     const unsigned port = FreePort();
     const auto profilePath = work.path() / "Ondrel.ini";
     platform::Profile profile(profilePath);
@@ -420,12 +663,13 @@ int main(int argc, char** argv)
     profile.WriteProfileString("Setting", "MIREL 000 User ID", "bench");
     profile.WriteProfileString("Setting", "MIREL 000 Password", "bench");
 
-    HostProcess host(profilePath, work.path() / "runtime");
+    std::filesystem::create_directory(work.path() / "runtime");
+    ChildProcess host({ONDREL_PROGRAM, "--headless", "--profile", profilePath.string()}, work.path() / "runtime");
     if (!host.started() || !host.waitForLine("Service: running", 10s) || !host.waitForLine("Power: on", 5s)) {
         return Fail("the host did not start");
     }
-    std::vector<double> throughHost;
-    std::optional<double> idleLoggedIn;
+    std::optional<PathResult> throughHost;
+    std::optional<Idle> idleLoggedIn;
     {
         const Descriptor client(ConnectLoopback(port));
         std::string received;
@@ -435,37 +679,56 @@ int main(int argc, char** argv)
                 [](const std::string& text) { return text.find("@@UE1;") != std::string::npos; }, 5s)) {
             return Fail("cannot log in to the host");
         }
-        const auto warmUp = MeasureQueries(client.get(), kWarmUpQueries);
-        const auto measured = MeasureQueries(client.get(), queries);
-        if (!warmUp || !measured) {
+        throughHost = MeasurePath(client.get(), queries, burst);
+        if (!throughHost) {
             return Fail("the host did not relay the radio's answers");
         }
-        throughHost = *measured;
-        idleLoggedIn = IdleCpu(host, idleSeconds);
+        // Let the last answers and the host's own traffic settle before measuring.
+        std::this_thread::sleep_for(1s);
+        idleLoggedIn = MeasureIdle(host, idleSeconds, [&client] {
+            std::string answer;
+            return WriteAll(client.get(), "FA;") && ReadUntil(client.get(), answer, HasFrequencyReply, kReplyLimit);
+        });
     }
     // The client has gone: wait until the host shows the session closed.
     if (!host.waitForLine("User:\n", 5s)) {
         return Fail("the host did not end the session");
     }
-    const std::optional<double> idleNoClient = IdleCpu(host, idleSeconds);
+    std::this_thread::sleep_for(1s);
+    const std::optional<Idle> idleNoClient = MeasureIdle(host, idleSeconds, [] { return true; });
+    const auto rss = host.statusKb("VmRSS");
+    const auto peak = host.statusKb("VmHWM");
+    const int threads = host.threadCount();
 
-    const Summary d = Summarise(direct);
-    const Summary h = Summarise(throughHost);
-    std::printf("Round trip of FA; answered by FA<11 digits>; (%d queries each, after %d to warm up)\n", queries,
-                kWarmUpQueries);
-    std::printf("  %-22s %10s %10s %10s\n", "", "p50 ms", "p99 ms", "max ms");
-    std::printf("  %-22s %10.3f %10.3f %10.3f\n", "direct on the pty", d.p50 / 1000, d.p99 / 1000, d.max / 1000);
-    std::printf("  %-22s %10.3f %10.3f %10.3f\n", "through the host", h.p50 / 1000, h.p99 / 1000, h.max / 1000);
-    std::printf("  %-22s %9.1fx %9.1fx %9.1fx\n", "host / direct", h.p50 / d.p50, h.p99 / d.p99, h.max / d.max);
-    std::printf("Host CPU time while idle for %d s\n", idleSeconds);
-    const auto cpuLine = [&](const char* label, const std::optional<double>& seconds) {
-        if (seconds) {
-            std::printf("  %-22s %8.3f s  (%.2f %% of one core)\n", label, *seconds, 100.0 * *seconds / idleSeconds);
+    std::printf("Round trip of FA; answered by FA<11 digits>; (%d queries each, after %d to warm up), and\n"
+                "%d queries sent back to back (answers per second, answers received)\n",
+                queries, kWarmUpQueries, burst);
+    std::printf("  %-20s %10s %10s %10s %12s %10s\n", "", "p50 ms", "p99 ms", "max ms", "answers/s", "answers");
+    PrintRow("(a) through the host", throughHost);
+    PrintRow("(b) through ser2net", bridge);
+    PrintRow("(c) direct on the pty", direct);
+    PrintRatio("host / ser2net", throughHost, bridge);
+    PrintRatio("host / direct", throughHost, direct);
+
+    std::printf("Host idle for %d s (CPU time, share of one core, context switches of all threads);\n"
+                "the logged-in client sends FA; every %d s to stay within the 30 s idle limit\n",
+                idleSeconds, static_cast<int>(kKeepAlive.count()));
+    const auto idleLine = [&](const char* label, const std::optional<Idle>& idle) {
+        if (idle) {
+            std::printf("  %-20s %8.3f s  %6.3f %%  %6ld switches (%.2f/s)\n", label, idle->cpuSeconds,
+                        100.0 * idle->cpuSeconds / idleSeconds, idle->wakeUps,
+                        static_cast<double>(idle->wakeUps) / idleSeconds);
         } else {
-            std::printf("  %-22s %8s\n", label, "n/a");
+            std::printf("  %-20s %8s\n", label, "n/a");
         }
     };
-    cpuLine("client logged in", idleLoggedIn);
-    cpuLine("no client", idleNoClient);
-    return 0;
+    idleLine("client logged in", idleLoggedIn);
+    idleLine("no client", idleNoClient);
+    std::printf("Host memory: resident %ld kB (peak %ld kB), %d threads\n", rss.value_or(-1), peak.value_or(-1),
+                threads);
+    const bool complete = throughHost && throughHost->burst && throughHost->burst->answers == burst;
+    if (!complete) {
+        std::printf("The host lost answers of the back-to-back queries.\n");
+    }
+    return complete ? 0 : 1;
 }

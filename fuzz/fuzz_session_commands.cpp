@@ -38,6 +38,7 @@ class FuzzClock final : public platform::Clock {
 public:
     std::int64_t nowSeconds() const override { return now.load(); }
     platform::LocalTime localNow() const override { return platform::LocalTime{2027, 1, 15, 8, 0, 0}; }
+    platform::MonoTime monotonicNow() const override { return std::chrono::seconds(now.load()); }
     std::atomic<std::int64_t> now{1'800'000'000};
 };
 
@@ -175,8 +176,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto accept = [&] {
         shared.clientConnected = 1;
         shared.session.clear();
-        shared.session.sessionStartTime = harness.clock.now.load();
-        shared.session.lastReceiveTime = harness.clock.now.load();
+        shared.session.sessionStartTime = harness.clock.monotonicNow().count();
+        shared.session.lastReceiveTime = harness.clock.monotonicNow().count();
     };
     accept();
     const bool passThrough = ((switches >> 3) & 1) != 0;
@@ -199,8 +200,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         harness.clock.now += (header >> 6) * 10;
 
         const bool loggedInBefore = shared.session.clientLoggedIn == 1;
-        const std::int64_t now = harness.clock.now.load();
-        shared.session.lastReceiveTime = now;
+        const platform::MonoTime now = harness.clock.monotonicNow();
+        shared.session.lastReceiveTime = now.count();
         loop.takeClientText(piece);
         if (shared.clientConnected == 1) {
             loop.checkDeadlines(now);

@@ -15,8 +15,8 @@ namespace {
 
 // How many messages one pump handles at most before it returns.
 constexpr int kPumpLimit = 100;
-// The loop wakes at least this often even without timers or messages.
-constexpr std::chrono::milliseconds kLongestWait{60'000};
+// Without timers the loop sleeps until a message comes; this only bounds one wait.
+constexpr std::chrono::milliseconds kLongestWait{24 * 60 * 60 * 1000};
 
 } // namespace
 
@@ -102,7 +102,8 @@ int HeadlessLoop::run()
             return kExitStopped;
         }
         if (!controller_->state().serviceRunning) {
-            return controller_->lastStop() == StopCause::Watchdog ? kExitWatchdog : kExitStopped;
+            const StopCause cause = controller_->lastStop();
+            return cause == StopCause::Watchdog || cause == StopCause::RadioLost ? kExitWatchdog : kExitStopped;
         }
         auto wait = kLongestWait;
         const auto now = std::chrono::steady_clock::now();

@@ -23,7 +23,7 @@ inline constexpr std::uint32_t kQuitMessage = 0x0012;
 // Exit statuses of `ondrel --headless`.
 inline constexpr int kExitStopped = 0;        // stopped by SIGINT or SIGTERM
 inline constexpr int kExitStartRefused = 1;   // the start sequence refused (text on stderr)
-inline constexpr int kExitWatchdog = 2;       // the radio fell silent and the watchdog stopped the service
+inline constexpr int kExitWatchdog = 2;       // the radio fell silent (the watchdog) or was lost: the service stopped
 inline constexpr int kExitAlreadyRunning = 3; // another copy runs for this user (nothing printed)
 inline constexpr int kExitNoInstanceLock = 5; // the instance lock file could not be made
 

@@ -217,6 +217,8 @@ void ServiceController::stopSequence(StopCause cause)
         link_->SocketServerClose();
         link_->RadioConnectionClose();
         host_.pumpMessages();
+        // A session that closed just before (the radio was lost) re-armed it in the pump.
+        host_.killTimer(kWatchdogTimer);
         powerTransition(0);
         setField(DisplayField::Service, &HostDisplay::service, false);
         clearDisplay();
@@ -319,6 +321,12 @@ void ServiceController::onLinkcoreNotify(platform::WParam code, platform::LParam
     case kNotifyTransmit: setOnAir(true); break;
     case kNotifySessionTime: refreshSessionTime(); break;
     case kNotifySession: sessionEvent(value); break;
+    case kNotifyRadioLost:
+        // The radio's line is gone: stop as the watchdog would, without waiting for it.
+        if (state_.serviceRunning) {
+            stopSequence(StopCause::RadioLost);
+        }
+        break;
     default: break;
     }
 }

@@ -6,8 +6,8 @@
 // threads reach it only through messages posted to that target.
 //
 // Service states: stopped -> (start) identifying: running, server closed -> running:
-// running and server open -> (stop, or the watchdog after more than three ticks
-// without a notification) -> stopped. While running, the watchdog polls the radio
+// running and server open -> (stop, the watchdog after more than three ticks
+// without a notification, or the library's notice that the radio was lost) -> stopped. While running, the watchdog polls the radio
 // once a second as long as no client is logged in.
 #pragma once
 
@@ -38,6 +38,7 @@ inline constexpr platform::WParam kNotifyPower = 0x1038;
 inline constexpr platform::WParam kNotifyReceive = 0x1042;
 inline constexpr platform::WParam kNotifyTransmit = 0x1043;
 inline constexpr platform::WParam kNotifySessionTime = 0x2003;
+inline constexpr platform::WParam kNotifyRadioLost = 0x2004;
 inline constexpr platform::WParam kNotifySession = 0x3000;
 // lParam of kNotifySession.
 inline constexpr platform::LParam kSessionConnected = 1;
@@ -56,7 +57,8 @@ struct ServiceState {
     bool busy = false;           // wait state during start and stop
 };
 
-enum class StopCause : std::uint8_t { None, Command, Watchdog };
+// RadioLost: the radio's line hung up, failed or vanished (the library's notice).
+enum class StopCause : std::uint8_t { None, Command, Watchdog, RadioLost };
 
 class ServiceController {
 public:

@@ -15,6 +15,15 @@ LinkcoreShared& LinkcoreShared::instance()
 
 LinkcoreShared::~LinkcoreShared()
 {
+    // The threads go before what they use: the session thread, then the endpoint's
+    // socket thread (which posts to sessionEvents), then the serial reader.
+    if (sessionThread.joinable()) {
+        serverRun = 0;
+        sessionThread.request_stop();
+        sessionThread.join();
+    }
+    socket.EventSinkReg(nullptr);
+    socket.DisConnect();
     closeRadioLink();
 }
 

@@ -11,6 +11,9 @@
 #include <string_view>
 
 struct LinkcoreShared;
+namespace linkcore {
+class RadioReceiver;
+}
 
 // Posted to the window registered with WinMsgSendReg: wParam 0x1000..0x107A names the
 // radio item that changed, 0x3000 and 0x2003 report session events.
@@ -104,6 +107,9 @@ public:
     static constexpr platform::LParam kSessionClosing = 2;     // the session-close steps begin
     static constexpr platform::LParam kSessionLoggedIn = 3;    // the client logged in
     static constexpr platform::WParam kNotifyElapsed = 0x2003; // a new elapsed session second, lParam 0
+    // The radio's line was lost (hung up, failed or gone), lParam 0; the link stays open
+    // but dead until RadioConnectionClose, and a logged-in client has been sent away.
+    static constexpr platform::WParam kNotifyRadioLost = 0x2004;
 
     // User store: ten user slots in the application profile, read anew by every call.
     static int CheckMirelUserPassword(const char* userId, const char* password);
@@ -408,12 +414,18 @@ private:
     int RunBuilder(Selector selector, Values... values);
 
 protected:
+    friend class linkcore::RadioReceiver;
+
     // ---- Radio link internals ----
     // 1 when the serial port took every byte.
     int WriteCom(const unsigned char* bytes, unsigned long count);
-    // The radio reader thread's body: frames the radio's text at the last ";",
-    // parses it and forwards it to a logged-in client.
-    static void ThreadCom(LinkcoreShared* shared);
+    // The radio reader's work, run on the serial port's reader thread whenever text
+    // arrives: takes the text, frames it at the last ";", parses it and forwards it to a
+    // logged-in client (raw in pass-through mode).
+    static void ReceiveRadioText(LinkcoreShared* shared);
+    // Run on the serial port's reader thread when the line is lost: logs it, tells the
+    // host and wakes the session thread, which sends a logged-in client away.
+    static void RadioLineLost(LinkcoreShared* shared);
     // Upper-cases `hex` in place and writes four "0"/"1" characters per hexadecimal
     // digit, most significant bit first, to `bits`; at the first character that is not
     // a hexadecimal digit it stops and returns nullptr, otherwise it returns `bits`.
@@ -448,7 +460,8 @@ protected:
     static void OnSocketAccept();
     // The session-close steps; does nothing when no client is connected.
     static void OnSocketClose();
-    // The session thread's body; ends when serverRun falls or `stop` is requested.
+    // The session thread's body; sleeps until an event or a deadline, and ends when
+    // serverRun falls or `stop` is requested.
     static unsigned ThreadSock(std::stop_token stop, LinkcoreShared* shared);
     // Cuts a batch ending in ";" into segments and routes each one; stops when the
     // session closes within the batch.

@@ -119,7 +119,7 @@ int CLinkcore::CmdSetCodeCheckMIREL_LOGIN(std::string_view segment, LinkcoreShar
             // The session time counts from the login. The reply goes out before the
             // client counts as logged in, so that neither relayed radio text nor the
             // host's answer to the login notification can overtake it.
-            session.sessionStartTime = platform::NowSeconds();
+            session.sessionStartTime = platform::MonotonicNow().count();
             SendToClient(*shared, kLoggedIn);
             session.clientLoggedIn = 1;
             NotifyHost(*shared, kNotifySession, kSessionLoggedIn);

@@ -1,6 +1,9 @@
-// The radio connection: opening and closing the serial link, the radio reader thread
-// that frames the radio's text into replies, parses them and relays them to a
-// logged-in network client, and the low-level sends on which every command rests.
+// The radio connection: opening and closing the serial link, the radio reader that
+// frames the radio's text into replies, parses them and relays them to a logged-in
+// network client, the loss of the line, and the low-level sends on which every
+// command rests. The radio reader runs on the serial port's own reader thread, which
+// hands over each piece of text as it arrives, so no thread sits between the radio
+// and the client.
 #include "linkcore/Linkcore.h"
 
 #include "linkcore/LinkcoreShared.h"
@@ -8,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -25,9 +29,6 @@ static_assert(std::ranges::all_of(kRadioNames, [](std::string_view name) {
 static_assert(kRadioNames[linkcore::kModelCorvex - 1] == "Corvex");
 static_assert(kRadioNames[linkcore::kModelTarsel - 1] == "Tarsel");
 
-// The longest the reader waits for the radio before looking at its run flag again.
-constexpr unsigned kReaderWaitMs = 10;
-
 constexpr unsigned kParityNone = 0;
 constexpr unsigned kDataBits = 8;
 
@@ -43,6 +44,13 @@ int CLinkcore::RadioConnectionOpen(unsigned model, unsigned port, unsigned baud,
     LinkcoreShared& shared = LinkcoreShared::instance();
     std::lock_guard lock(shared.radioLinkMutex);
     const unsigned stopBits = baud == 4800 ? 2 : 1;
+    const bool reopening = shared.radioReaderAlive.load() == 1;
+    if (!reopening) {
+        // The reader starts with the port; everything it uses is ready before.
+        shared.radioFramer.clear();
+        shared.radioLost = 0;
+        shared.serial.ReceiverReg(&shared.radioReceiver);
+    }
     if (shared.serial.OpenComPort(port, baud, kParityNone, kDataBits, stopBits, clear) == 0) {
         return 0;
     }
@@ -53,9 +61,10 @@ int CLinkcore::RadioConnectionOpen(unsigned model, unsigned port, unsigned baud,
         shared.radioState.ID.model = static_cast<std::int32_t>(model);
     }
     // Opening an open link only changes its settings: its reader goes on.
-    if (!shared.radioReader.joinable()) {
+    if (!reopening) {
+        shared.radioPort = port;
         shared.radioReaderRun = 1;
-        shared.radioReader = std::thread(&CLinkcore::ThreadCom, &shared);
+        shared.radioReaderAlive = 1;
     }
     return 1;
 }
@@ -68,45 +77,71 @@ void CLinkcore::RadioConnectionClose()
 void LinkcoreShared::closeRadioLink()
 {
     std::lock_guard lock(radioLinkMutex);
-    if (!radioReader.joinable()) {
+    if (radioReaderAlive.load() == 0) {
         return;
     }
-    // The reader looks at its run flag at least every kReaderWaitMs.
     radioReaderRun = 0;
-    radioReader.join();
     radioConnected = 0;
+    // Joins the port's reader thread: after it, no radio text is handled.
     serial.CloseComPort();
+    serial.ReceiverReg(nullptr);
+    radioReaderAlive = 0;
 }
 
-void CLinkcore::ThreadCom(LinkcoreShared* shared)
+namespace linkcore {
+
+void RadioReceiver::OnSerportData(CSerport&) noexcept
 {
-    linkcore::ReplyFramer framer;
+    CLinkcore::ReceiveRadioText(&shared_);
+}
+
+void RadioReceiver::OnSerportLineLost(CSerport&) noexcept
+{
+    CLinkcore::RadioLineLost(&shared_);
+}
+
+} // namespace linkcore
+
+void CLinkcore::ReceiveRadioText(LinkcoreShared* shared)
+{
     unsigned char chunk[CSerport::kReceiveCapacity + 1] = {};
-    shared->radioReaderAlive = 1;
-    while (shared->radioReaderRun.load() == 1) {
-        // Returns as soon as text is waiting, so that a reply is handled when it arrives.
-        if (shared->serial.WaitRcvData(kReaderWaitMs) == 0) {
-            continue;
-        }
-        shared->serial.GetRcvData(chunk);
-        const std::size_t length = std::strlen(reinterpret_cast<const char*>(chunk));
-        if (shared->passThrough.load() == 1) {
-            // The radio talks to the client directly: nothing is parsed and the
-            // partial reply waits for the return to command mode.
-            if (ClientLoggedIn(*shared)) {
-                shared->socket.Write(chunk, length);
-            }
-            continue;
-        }
-        framer.add(std::string_view(reinterpret_cast<const char*>(chunk), length),
-                   [shared](unsigned char* batch, std::size_t batchLength) {
-                       ConstituteData(batch, shared);
-                       if (ClientLoggedIn(*shared)) {
-                           shared->socket.Write(batch, batchLength);
-                       }
-                   });
+    int textLost = 0;
+    shared->serial.GetRcvData(chunk, &textLost);
+    const std::size_t length = std::strlen(reinterpret_cast<const char*>(chunk));
+    if (textLost == 1) {
+        // The beginning of this text is gone: it does not continue the partial reply
+        // held back, and it begins inside a reply.
+        shared->radioFramer.restartAtNextSeparator();
     }
-    shared->radioReaderAlive = 0;
+    if (length == 0) {
+        return;
+    }
+    if (shared->passThrough.load() == 1) {
+        // The radio talks to the client directly: nothing is parsed and the
+        // partial reply waits for the return to command mode.
+        if (ClientLoggedIn(*shared)) {
+            shared->socket.Write(chunk, length);
+        }
+        return;
+    }
+    shared->radioFramer.add(std::string_view(reinterpret_cast<const char*>(chunk), length),
+                            [shared](unsigned char* batch, std::size_t batchLength) {
+                                ConstituteData(batch, shared);
+                                if (ClientLoggedIn(*shared)) {
+                                    shared->socket.Write(batch, batchLength);
+                                }
+                            });
+}
+
+void CLinkcore::RadioLineLost(LinkcoreShared* shared)
+{
+    // Logged first, so that the log tells the cause before the session's close.
+    char line[64];
+    std::snprintf(line, sizeof line, "- RADIO - Connection lost on COM%u.", shared->radioPort.load());
+    MirelLogAdd(line);
+    shared->radioLost = 1;
+    platform::PostMessage(shared->notifyWindow.load(), WM_LINKCORE_NOTIFY, kNotifyRadioLost, 0);
+    shared->sessionWakeup.raise();
 }
 
 int CLinkcore::WriteCom(const unsigned char* bytes, unsigned long count)

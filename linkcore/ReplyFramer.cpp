@@ -10,6 +10,12 @@ void ReplyFramer::clear()
     skipToSeparator_ = false;
 }
 
+void ReplyFramer::restartAtNextSeparator()
+{
+    pendingLength_ = 0;
+    skipToSeparator_ = true;
+}
+
 std::size_t ReplyFramer::frame(std::string_view slice)
 {
     if (skipToSeparator_) {

@@ -36,6 +36,9 @@ public:
     std::string_view pending() const { return {pending_, pendingLength_}; }
     // Forgets the partial reply (and any reply being skipped).
     void clear();
+    // After radio text was lost: forgets the partial reply and drops the next text up to
+    // and including its first ";", which ends a reply whose beginning is gone.
+    void restartAtNextSeparator();
 
 private:
     // Frames one slice into batch_; returns the batch's length, 0 when none.

@@ -20,7 +20,8 @@ struct SessionRecord {
 
     std::atomic<int> clientLoggedIn{0};
     std::atomic<int> loginFailures{0};
-    std::atomic<std::int64_t> lastReceiveTime{0}; // wall clock, whole seconds
+    // Times on the monotonic clock (platform::MonotonicNow), in milliseconds.
+    std::atomic<std::int64_t> lastReceiveTime{0}; // the client's last data
     std::atomic<int> autoStatus{0};
     std::atomic<int> passwordChangeResult{0};
     std::atomic<std::int64_t> sessionStartTime{0}; // acceptance, then login

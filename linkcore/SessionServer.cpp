@@ -8,11 +8,12 @@
 #include "platform/Profile.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+
+#include <pthread.h>
 
 namespace linkcore {
 
@@ -54,6 +55,7 @@ constexpr std::string_view kGreeting = "\r\n\r\nHello!! This is ORVANE MIREL.\r\
 constexpr std::string_view kLoginTimeoutText = "\r\nLogin timeout.";
 constexpr std::string_view kIdleTimeoutText = "\r\nConnection time out.\r\nGood-Bye\r\n;";
 constexpr std::string_view kCommandTooLongText = "\r\nConnection Error:Command length too long!!\r\nGood-Bye\r\n;";
+constexpr std::string_view kRadioLostText = "\r\nConnection Error:Radio connection lost.\r\nGood-Bye\r\n;";
 
 // What takes a Corvex out of pass-through mode: ETX, then "TC 1".
 constexpr std::string_view kCorvexResetText = "\x03;\rTC 1;\rID;RX;IF;";
@@ -83,7 +85,11 @@ int CLinkcore::SocketServerOpen(unsigned port)
     if (port == 0 || port > 65535 || shared.serverAlive == 1 || shared.sessionThread.joinable()) {
         return 0;
     }
+    // Registered before the listener exists, so that no event of it goes unheard.
+    shared.sessionWakeup.clear();
+    shared.socket.EventSinkReg(&shared.sessionEvents);
     if (shared.socket.Listen(port) == 0) {
+        shared.socket.EventSinkReg(nullptr);
         return 0;
     }
     // A session left over from a server that was stopped mid-session is over.
@@ -104,10 +110,11 @@ void CLinkcore::SocketServerClose()
         return;
     }
     shared.serverRun = 0;
+    // The stop request wakes the thread's sleep, so it leaves its loop within one pass.
     shared.sessionThread.request_stop();
-    // Every wait of a pass is bounded, so the thread leaves its loop within one pass.
     shared.sessionThread.join();
     shared.socket.DisConnect();
+    shared.socket.EventSinkReg(nullptr);
 }
 
 int CLinkcore::GetClientExest()
@@ -161,14 +168,45 @@ int CLinkcore::SonnMIREL_VE(unsigned value)
 
 unsigned CLinkcore::ThreadSock(std::stop_token stop, LinkcoreShared* shared)
 {
+    ::pthread_setname_np(::pthread_self(), "link-session");
     SessionLoop loop(*shared);
-    shared->serverAlive = 1;
-    while (shared->serverRun == 1 && !stop.stop_requested()) {
-        loop.runPass(stop);
+    {
+        const std::lock_guard lock(shared->sessionMutex);
+        shared->sessionLoop = &loop;
+    }
+    platform::Wakeup& wakeup = shared->sessionWakeup;
+    // A test clock that moves wakes the thread to look at its deadlines.
+    platform::WatchClock(&wakeup);
+    {
+        const std::stop_callback onStop(stop, [&wakeup] { wakeup.raise(); });
+        shared->serverAlive = 1;
+        while (shared->serverRun == 1 && !stop.stop_requested()) {
+            loop.runPass(stop);
+        }
+    }
+    platform::UnwatchClock(&wakeup);
+    {
+        const std::lock_guard lock(shared->sessionMutex);
+        shared->sessionLoop = nullptr;
     }
     shared->serverAlive = 0;
     return 0;
 }
+
+namespace linkcore {
+
+void SessionEvents::post(std::uint32_t, platform::WParam event, platform::LParam) noexcept
+{
+    if (event == kNetportEventReceived) {
+        std::unique_lock lock(shared_.sessionMutex, std::try_to_lock);
+        if (lock.owns_lock() && shared_.sessionLoop != nullptr && shared_.sessionLoop->takeTextAtOnce()) {
+            return;
+        }
+    }
+    shared_.sessionWakeup.raise();
+}
+
+} // namespace linkcore
 
 void CLinkcore::OnSocketAccept()
 {
@@ -237,23 +275,34 @@ void CLinkcore::SessionLoop::readSessionLimit()
 
 void CLinkcore::SessionLoop::runPass(const std::stop_token& stop)
 {
-    const std::int64_t now = platform::NowSeconds();
+    std::unique_lock lock(shared_.sessionMutex);
+    const platform::MonoTime now = platform::MonotonicNow();
     CNetport& socket = shared_.socket;
 
     if (shared_.clientConnected == 0) {
         if (socket.GetSocketAccepted() == 1) {
             acceptClient();
-        } else {
-            waitForListener(stop);
+        } else if (listenerMissing()) {
+            retryListener(now);
         }
     }
 
     if (shared_.clientConnected == 1) {
-        if (socket.GetSocketClosed() == 1) {
+        if (shared_.radioLost == 1) {
+            closeForLostRadio();
+        } else if (socket.GetSocketClosed() == 1) {
+            if (socket.GetSendOverflow() == 1) {
+                const SessionRecord& session = shared_.session;
+                Log(session.clientIp() + " CONN " + session.userId() + " Connection Error:Send Buffer Full!!");
+            }
             OnSocketClose();
-            accumulator_.clear();
-        } else if (socket.WaitRcvData(static_cast<unsigned>(kPassWait.count())) == 1) {
-            shared_.session.lastReceiveTime = platform::NowSeconds();
+            forgetClientText();
+        } else if (!deferred_.empty()) {
+            const std::string text = std::move(deferred_);
+            deferred_.clear();
+            takeClientText(text);
+        } else if (socket.GetRcvDataLength() > 0) {
+            shared_.session.lastReceiveTime = platform::MonotonicNow().count();
             unsigned char chunk[CNetport::kReceiveBufferSize] = {};
             socket.GetRcvData(chunk);
             takeClientText(reinterpret_cast<const char*>(chunk));
@@ -263,6 +312,77 @@ void CLinkcore::SessionLoop::runPass(const std::stop_token& stop)
     if (shared_.clientConnected == 1) {
         checkDeadlines(now);
     }
+
+    if (stop.stop_requested() || shared_.serverRun == 0) {
+        return;
+    }
+    if (shared_.clientConnected == 1 &&
+        (!deferred_.empty() || socket.GetRcvDataLength() > 0 || socket.GetSocketClosed() == 1)) {
+        return; // more to do at once
+    }
+    const std::optional<platform::MonoTime> deadline = nextDeadline();
+    lock.unlock();
+    shared_.sessionWakeup.wait(deadline ? platform::SleepLimitMs(*deadline) : -1);
+}
+
+bool CLinkcore::SessionLoop::takeTextAtOnce()
+{
+    CNetport& socket = shared_.socket;
+    if (!deferred_.empty() || shared_.clientConnected != 1 || shared_.session.clientLoggedIn != 1 ||
+        shared_.radioLost == 1 || socket.GetSocketClosed() == 1) {
+        return false;
+    }
+    if (socket.GetRcvDataLength() <= 0) {
+        return true; // taken already
+    }
+    shared_.session.lastReceiveTime = platform::MonotonicNow().count();
+    unsigned char chunk[CNetport::kReceiveBufferSize] = {};
+    socket.GetRcvData(chunk);
+    const std::string_view text = reinterpret_cast<const char*>(chunk);
+    if (commandTooLong(text)) {
+        deferred_ = text;
+        return false;
+    }
+    // Logged in, the text within the limit: neither the account commands nor the
+    // radio path can end the session, so nothing here waits for this thread's end.
+    takeClientText(text);
+    return true;
+}
+
+void CLinkcore::SessionLoop::forgetClientText()
+{
+    accumulator_.clear();
+    deferred_.clear();
+}
+
+void CLinkcore::SessionLoop::closeForLostRadio()
+{
+    const SessionRecord& session = shared_.session;
+    SendToClient(shared_, kRadioLostText);
+    Log(session.clientIp() + " CONN " + session.userId() + " Radio connection lost.");
+    OnSocketClose();
+    forgetClientText();
+}
+
+std::optional<platform::MonoTime> CLinkcore::SessionLoop::nextDeadline() const
+{
+    const SessionRecord& session = shared_.session;
+    if (shared_.clientConnected == 0) {
+        if (listenerMissing()) {
+            return nextListenAttempt_;
+        }
+        return std::nullopt;
+    }
+    const platform::MonoTime start(session.sessionStartTime.load());
+    if (session.clientLoggedIn == 0) {
+        return start + kLoginTimeLimit;
+    }
+    platform::MonoTime deadline = platform::MonoTime(session.lastReceiveTime.load()) + kIdleTimeLimit;
+    if (limitSeconds_ != 0) {
+        // The next elapsed second, which is also when the limit is reached.
+        deadline = std::min(deadline, start + std::chrono::seconds(publishedElapsed_ + 1));
+    }
+    return deadline;
 }
 
 void CLinkcore::SessionLoop::acceptClient()
@@ -271,31 +391,28 @@ void CLinkcore::SessionLoop::acceptClient()
     shared_.session.clear();
     readSessionLimit();
     publishedElapsed_ = 0;
-    accumulator_.clear();
+    forgetClientText();
     // The login deadline runs from before the greeting, which tells the client it was taken.
-    shared_.session.sessionStartTime = platform::NowSeconds();
+    shared_.session.sessionStartTime = platform::MonotonicNow().count();
+    shared_.session.lastReceiveTime = shared_.session.sessionStartTime.load();
     OnSocketAccept();
     Log(shared_.session.clientIp() + " OPEN - Connection Open");
     NotifyHost(shared_, kNotifySession, kSessionAccepted);
 }
 
-// Waits out the pass while no client is connected. A listener that could not be
-// set up after a session, or that ended without a client, is set up again.
-void CLinkcore::SessionLoop::waitForListener(const std::stop_token& stop)
+// A listener that could not be set up after a session, or that ended without a client.
+bool CLinkcore::SessionLoop::listenerMissing() const
 {
     CNetport& socket = shared_.socket;
-    const bool listenerLost = socket.GetSocketClosed() == 1 && socket.GetSocketAccepted() == 0;
-    if (shared_.listenFailed == 1 || listenerLost) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= nextListenAttempt_) {
-            nextListenAttempt_ = now + kListenRetryInterval;
-            shared_.listenFailed = socket.Listen(shared_.serverPort) == 1 ? 0 : 1;
-        }
+    return shared_.listenFailed == 1 || (socket.GetSocketClosed() == 1 && socket.GetSocketAccepted() == 0);
+}
+
+void CLinkcore::SessionLoop::retryListener(platform::MonoTime now)
+{
+    if (now >= nextListenAttempt_) {
+        nextListenAttempt_ = now + kListenRetryInterval;
+        shared_.listenFailed = shared_.socket.Listen(shared_.serverPort) == 1 ? 0 : 1;
     }
-    std::mutex idle;
-    std::unique_lock lock(idle);
-    std::condition_variable_any wake;
-    wake.wait_for(lock, stop, kPassWait, [] { return false; });
 }
 
 void CLinkcore::SessionLoop::takeClientText(std::string_view chunk)
@@ -306,7 +423,7 @@ void CLinkcore::SessionLoop::takeClientText(std::string_view chunk)
         return;
     }
     SessionRecord& session = shared_.session;
-    if (accumulator_.size() + chunk.size() >= kCommandTextLimit) {
+    if (commandTooLong(chunk)) {
         SendToClient(shared_, kCommandTooLongText);
         Log(session.clientIp() + " LOGIN - Connection Error:Command Buffer Full!!");
         OnSocketClose();
@@ -330,18 +447,31 @@ void CLinkcore::SessionLoop::takeClientText(std::string_view chunk)
     }
 }
 
-void CLinkcore::SessionLoop::checkDeadlines(std::int64_t now)
+// The command being built is the text held back and the chunk up to and including its
+// first ";": the limit is on one command with its ";", however the network cut the
+// client's text, so commands sent back to back are never refused for it.
+bool CLinkcore::SessionLoop::commandTooLong(std::string_view chunk) const
+{
+    chunk = chunk.substr(0, chunk.find('\0'));
+    const std::size_t firstEnd = chunk.find(';');
+    const std::size_t commandLength =
+        accumulator_.size() + (firstEnd == std::string_view::npos ? chunk.size() : firstEnd + 1);
+    return commandLength >= kCommandTextLimit;
+}
+
+void CLinkcore::SessionLoop::checkDeadlines(platform::MonoTime now)
 {
     SessionRecord& session = shared_.session;
+    const platform::MonoTime start(session.sessionStartTime.load());
     if (session.clientLoggedIn == 0) {
-        if (now - session.sessionStartTime >= kLoginTimeLimit) {
+        if (now - start >= kLoginTimeLimit) {
             SendToClient(shared_, kLoginTimeoutText);
             Log(session.clientIp() + " LOGIN " + session.userId() + " timeout.");
             OnSocketClose();
         }
         return;
     }
-    if (now - session.lastReceiveTime >= kIdleTimeLimit) {
+    if (now - platform::MonoTime(session.lastReceiveTime.load()) >= kIdleTimeLimit) {
         SendToClient(shared_, kIdleTimeoutText);
         Log(session.clientIp() + " CONN " + session.userId() + " timeout.");
         OnSocketClose();
@@ -350,7 +480,8 @@ void CLinkcore::SessionLoop::checkDeadlines(std::int64_t now)
     if (limitSeconds_ == 0) {
         return;
     }
-    const std::int64_t elapsed = std::max<std::int64_t>(now - session.sessionStartTime, 0);
+    const std::int64_t elapsed =
+        std::max<std::int64_t>(std::chrono::duration_cast<std::chrono::seconds>(now - start).count(), 0);
     if (elapsed != publishedElapsed_) {
         publishedElapsed_ = elapsed;
         session.elapsedHours = static_cast<int>(elapsed / 3600);

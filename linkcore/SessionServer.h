@@ -5,9 +5,11 @@
 
 #include "linkcore/Linkcore.h"
 #include "linkcore/LinkcoreShared.h"
+#include "platform/Clock.h"
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -15,15 +17,13 @@
 namespace linkcore {
 
 // How long a client may stay connected without logging in, and a logged-in client
-// may stay silent, in seconds of the platform clock.
-inline constexpr std::int64_t kLoginTimeLimit = 30;
-inline constexpr std::int64_t kIdleTimeLimit = 30;
-// Client text without ";" may not reach this many characters.
+// may stay silent, on the platform's monotonic clock.
+inline constexpr platform::MonoTime kLoginTimeLimit = std::chrono::seconds(30);
+inline constexpr platform::MonoTime kIdleTimeLimit = std::chrono::seconds(30);
+// A command (client text not yet ended by ";") may not reach this many characters.
 inline constexpr std::size_t kCommandTextLimit = 1024;
-// The longest wait of one pass for want of work.
-inline constexpr std::chrono::milliseconds kPassWait{10};
-// How often a lost listener is set up again.
-inline constexpr std::chrono::seconds kListenRetryInterval{1};
+// How often a lost listener is set up again while it cannot be.
+inline constexpr platform::MonoTime kListenRetryInterval = std::chrono::seconds(1);
 
 // Sends `text` whole to the connected client; 0 when there is none or it is gone.
 int SendToClient(LinkcoreShared& shared, std::string_view text);
@@ -48,9 +48,14 @@ std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2))
 //   Closing  --the session-close steps (OnSocketClose): radio reset,
 //              CLOSE logged, listen again-------------------------------> Waiting
 //
-// Deadlines, all on the platform clock in whole seconds and checked in one place
+// Any state: the radio's line lost --the client is told, CLOSE logged----> Closing
+//
+// Deadlines, all on the platform's monotonic clock and checked in one place
 // (checkDeadlines): Greeted ends at acceptance + kLoginTimeLimit; LoggedIn ends at
-// last client data + kIdleTimeLimit and, with a session limit L, at login + L.
+// last client data + kIdleTimeLimit and, with a session limit L, at login + L, with
+// an elapsed-time report every second before. The thread sleeps until the earliest
+// deadline or an event (nextDeadline); without a client and a listener problem, or
+// logged in without a limit but for the idle deadline, nothing wakes it on a timer.
 // While LoggedIn and the radio is in pass-through mode, client text goes to the
 // radio raw; otherwise it is framed at the last ";" and dispatched as one batch.
 class CLinkcore::SessionLoop {
@@ -58,14 +63,20 @@ public:
     // Clears the session record and reads the session limit.
     explicit SessionLoop(LinkcoreShared& shared);
 
-    // One pass of the session thread. Waits at most kPassWait, less when client
-    // text arrives or `stop` is requested.
+    // One pass of the session thread: handles what happened, then sleeps until the
+    // next event (or `stop`) or the earliest deadline. Takes sessionMutex while awake.
     void runPass(const std::stop_token& stop);
+    // On the socket thread, with sessionMutex held: takes and handles the received text
+    // of a logged-in client when that cannot end the session; false when the session
+    // thread has to do it (text that would be too long is kept for it).
+    bool takeTextAtOnce();
     // Handles text taken from the endpoint (up to its first NUL): the length check,
     // the pass-through relay or the framing and dispatch of complete commands.
     void takeClientText(std::string_view chunk);
     // The login, idle and session-limit deadlines and the elapsed-time reports.
-    void checkDeadlines(std::int64_t now);
+    void checkDeadlines(platform::MonoTime now);
+    // The earliest deadline of the current state; nullopt when there is none.
+    std::optional<platform::MonoTime> nextDeadline() const;
 
     // Client text not yet ended by ";".
     const std::string& pendingText() const { return accumulator_; }
@@ -73,11 +84,17 @@ public:
 private:
     void acceptClient();
     void readSessionLimit();
-    void waitForListener(const std::stop_token& stop);
+    bool listenerMissing() const;
+    void retryListener(platform::MonoTime now);
+    void closeForLostRadio();
+    bool commandTooLong(std::string_view chunk) const;
+    void forgetClientText();
 
     LinkcoreShared& shared_;
     std::string accumulator_;
+    // Text the socket thread took but left to the session thread, handled before any newer.
+    std::string deferred_;
     std::int64_t limitSeconds_ = 0;
     std::int64_t publishedElapsed_ = 0;
-    std::chrono::steady_clock::time_point nextListenAttempt_{};
+    platform::MonoTime nextListenAttempt_{};
 };

@@ -15,7 +15,9 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <shared_mutex>
+#include <string>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <system_error>
@@ -26,13 +28,14 @@ namespace {
 
 using Deadline = std::chrono::steady_clock::time_point;
 
-// Upper bound of one pass of the socket thread; stop requests wake it at once.
-constexpr int kPassWaitMs = 100;
 // The thread accepts at once, so one waiting connection is enough.
 constexpr int kListenBacklog = 1;
 constexpr int kConnectTimeLimitMs = 5000;
 constexpr unsigned kHighestPort = 65535;
 constexpr char kBusyText[] = "BUSY;";
+// The kernel's send buffer of a served connection, fixed so that a peer that stops
+// reading is found out after a bounded amount of text rather than several megabytes.
+constexpr int kSocketSendBuffer = 32 * 1024;
 
 } // namespace
 
@@ -49,8 +52,10 @@ struct NetportEndpoint {
     NetportEndpoint(const NetportEndpoint&) = delete;
     NetportEndpoint& operator=(const NetportEndpoint&) = delete;
 
-    // Clears threadRun and raises wakeFd: wakes the socket thread and every waiting Write.
+    // Clears threadRun and raises wakeFd: wakes the socket thread.
     void RequestStop();
+    // Raises wakeFd without stopping: the socket thread looks at its queues again.
+    void Wake();
     // Under lifeMutex: stops the socket thread, if any, and joins it.
     void StopAndJoin();
     // Under lifeMutex, with no thread running: starts `body` on the prepared sockets.
@@ -64,7 +69,11 @@ struct NetportEndpoint {
     // eventfd raised by RequestStop; lowered when the next session starts.
     int wakeFd = -1;
 
+    // Guards the outbound queue; held for a whole Write, so writes never interleave.
     std::mutex writeMutex;
+    std::string outbound;           // queued text for the peer, oldest first
+    std::size_t outboundSent = 0;   // bytes at the front of `outbound` already sent
+    Deadline lastSendProgress{};    // when the peer last took queued text
 
     std::shared_mutex socketMutex;
     int clientSocket = -1;
@@ -77,8 +86,12 @@ struct NetportEndpoint {
     std::condition_variable receiveArrived;
     char receiveBuffer[CNetport::kReceiveBufferSize] = {};
     std::size_t receiveLength = 0;
+    // The buffer was full, so the socket thread stopped reading; a take wakes it.
+    bool receiveBlocked = false;
 
     std::atomic<platform::WindowHandle> eventWindow{nullptr};
+    std::atomic<platform::WindowHandle> eventSink{nullptr};
+    std::atomic<int> sendOverflow{0};
     std::atomic<int> clientExists{0};
     std::atomic<int> threadAlive{0};
     std::atomic<int> threadRun{0};
@@ -106,31 +119,12 @@ void CloseDescriptor(int& fd)
 void Post(const NetportEndpoint& endpoint, platform::WParam event, platform::LParam value)
 {
     platform::PostMessage(endpoint.eventWindow.load(), WM_NETPORT_EVENT, event, value);
+    platform::PostMessage(endpoint.eventSink.load(), WM_NETPORT_EVENT, event, value);
 }
 
-// Waits until `fd` can take more bytes: false when `deadline` passed or a stop was
-// requested through `wakeFd` first.
-bool WaitWritable(int fd, Deadline deadline, int wakeFd)
-{
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return false;
-        }
-        pollfd fds[2] = {{fd, POLLOUT, 0}, {wakeFd, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, static_cast<int>(left.count()));
-        if (ready < 0 && errno != EINTR) {
-            return false;
-        }
-        if (ready > 0) {
-            return fds[1].revents == 0;
-        }
-    }
-}
-
-// Sends `data` until all of it went out, the connection fails, a stop is requested,
-// or `deadline` passes; returns the number of bytes really sent.
-std::size_t SendWithin(int fd, const char* data, std::size_t size, Deadline deadline, int wakeFd)
+// Sends as much of `data` as the socket takes now, without waiting. Returns the
+// number of bytes sent, or -1 when the connection failed.
+long SendNow(int fd, const char* data, std::size_t size)
 {
     std::size_t sent = 0;
     while (sent < size) {
@@ -140,14 +134,38 @@ std::size_t SendWithin(int fd, const char* data, std::size_t size, Deadline dead
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!WaitWritable(fd, deadline, wakeFd)) {
-                break;
-            }
-        } else {
             break;
+        } else {
+            return -1;
         }
     }
-    return sent;
+    return static_cast<long>(sent);
+}
+
+// Sends queued text as far as the socket takes it; false when the connection failed.
+// Called with writeMutex held.
+bool FlushQueue(NetportEndpoint& endpoint, int fd)
+{
+    const std::size_t waiting = endpoint.outbound.size() - endpoint.outboundSent;
+    if (waiting == 0) {
+        return true;
+    }
+    const long sent = SendNow(fd, endpoint.outbound.data() + endpoint.outboundSent, waiting);
+    if (sent < 0) {
+        return false;
+    }
+    if (sent > 0) {
+        endpoint.lastSendProgress = std::chrono::steady_clock::now();
+        endpoint.outboundSent += static_cast<std::size_t>(sent);
+    }
+    if (endpoint.outboundSent == endpoint.outbound.size()) {
+        endpoint.outbound.clear();
+        endpoint.outboundSent = 0;
+    } else if (endpoint.outboundSent >= CNetport::kSendQueueLimit / 2) {
+        endpoint.outbound.erase(0, endpoint.outboundSent);
+        endpoint.outboundSent = 0;
+    }
+    return true;
 }
 
 // Errors of accept() that concern only the one connection being accepted.
@@ -177,9 +195,9 @@ bool AcceptErrorIsTransient(int error)
 // Sends "BUSY;" to a further client and closes it. The send buffer of a fresh
 // connection always takes the few bytes, so there is no waiting: the socket thread
 // goes straight back to the client it serves.
-void TurnAway(int fd, int wakeFd)
+void TurnAway(int fd)
 {
-    SendWithin(fd, kBusyText, sizeof kBusyText - 1, std::chrono::steady_clock::now(), wakeFd);
+    SendNow(fd, kBusyText, sizeof kBusyText - 1);
     ::close(fd);
 }
 
@@ -194,9 +212,10 @@ bool AcceptPending(NetportEndpoint& endpoint)
         return AcceptErrorIsTransient(errno);
     }
     if (endpoint.clientExists.load() != 0) {
-        TurnAway(fd, endpoint.wakeFd);
+        TurnAway(fd);
         return true;
     }
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSocketSendBuffer, sizeof kSocketSendBuffer);
     {
         std::unique_lock socketLock(endpoint.socketMutex);
         endpoint.clientSocket = fd;
@@ -208,8 +227,7 @@ bool AcceptPending(NetportEndpoint& endpoint)
     return true;
 }
 
-// Appends the text of one received chunk, or drops it together with everything
-// buffered when the text would no longer fit.
+// Appends the text of one received chunk (up to a NUL, which ends received text).
 void StoreChunk(NetportEndpoint& endpoint, const char* chunk)
 {
     const std::size_t textLength = std::strlen(chunk);
@@ -219,12 +237,8 @@ void StoreChunk(NetportEndpoint& endpoint, const char* chunk)
     std::size_t buffered = 0;
     {
         std::lock_guard receiveLock(endpoint.receiveMutex);
-        if (endpoint.receiveLength + textLength >= CNetport::kReceiveBufferSize) {
-            endpoint.receiveLength = 0;
-        } else {
-            std::memcpy(endpoint.receiveBuffer + endpoint.receiveLength, chunk, textLength);
-            endpoint.receiveLength += textLength;
-        }
+        std::memcpy(endpoint.receiveBuffer + endpoint.receiveLength, chunk, textLength);
+        endpoint.receiveLength += textLength;
         endpoint.receiveBuffer[endpoint.receiveLength] = '\0';
         buffered = endpoint.receiveLength;
     }
@@ -232,15 +246,20 @@ void StoreChunk(NetportEndpoint& endpoint, const char* chunk)
     Post(endpoint, kNetportEventReceived, static_cast<platform::LParam>(buffered));
 }
 
-// Handles what poll() reported on the connected socket; false when the connection is over.
-bool ReceivePending(NetportEndpoint& endpoint, short events)
+// Room left in the receive buffer; 0 marks the reading as blocked until the owner takes text.
+std::size_t ReceiveRoom(NetportEndpoint& endpoint)
 {
-    if ((events & POLLIN) == 0) {
-        return (events & (POLLERR | POLLHUP | POLLNVAL)) == 0;
-    }
-    // One byte short of the buffer, so that a full chunk still ends with a NUL.
+    std::lock_guard receiveLock(endpoint.receiveMutex);
+    const std::size_t room = CNetport::kReceiveBufferSize - 1 - endpoint.receiveLength;
+    endpoint.receiveBlocked = room == 0;
+    return room;
+}
+
+// Reads what fits into the receive buffer; false when the connection is over.
+bool ReceivePending(NetportEndpoint& endpoint, std::size_t room)
+{
     char chunk[CNetport::kReceiveBufferSize];
-    const ssize_t n = ::recv(endpoint.clientSocket, chunk, sizeof chunk - 1, MSG_DONTWAIT);
+    const ssize_t n = ::recv(endpoint.clientSocket, chunk, std::min(room, sizeof chunk - 1), MSG_DONTWAIT);
     if (n == 0) {
         return false;
     }
@@ -339,6 +358,13 @@ void NetportEndpoint::RequestStop()
     }
 }
 
+void NetportEndpoint::Wake()
+{
+    const std::uint64_t one = 1;
+    while (::write(wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
 void NetportEndpoint::StopAndJoin()
 {
     if (thread.joinable()) {
@@ -354,6 +380,12 @@ int NetportEndpoint::StartThread(void (*body)(NetportEndpoint*))
     }
     acceptedFlag = 0;
     closedFlag = 0;
+    sendOverflow = 0;
+    {
+        std::lock_guard writeLock(writeMutex);
+        outbound.clear();
+        outboundSent = 0;
+    }
     {
         // Alive before the thread runs, so that a Write or a length query right after
         // Listen or Connect already sees the session.
@@ -479,10 +511,18 @@ int CNetport::GetRcvData(unsigned char* dst)
         return 0;
     }
     NetportEndpoint& endpoint = Endpoint();
-    std::lock_guard receiveLock(endpoint.receiveMutex);
-    std::memcpy(dst, endpoint.receiveBuffer, endpoint.receiveLength + 1);
-    endpoint.receiveLength = 0;
-    endpoint.receiveBuffer[0] = '\0';
+    bool wasBlocked = false;
+    {
+        std::lock_guard receiveLock(endpoint.receiveMutex);
+        std::memcpy(dst, endpoint.receiveBuffer, endpoint.receiveLength + 1);
+        endpoint.receiveLength = 0;
+        endpoint.receiveBuffer[0] = '\0';
+        wasBlocked = endpoint.receiveBlocked;
+        endpoint.receiveBlocked = false;
+    }
+    if (wasBlocked) {
+        endpoint.Wake();
+    }
     return 1;
 }
 
@@ -510,16 +550,37 @@ int CNetport::Write(unsigned char* text, unsigned long /*length*/)
     }
     char* chars = reinterpret_cast<char*>(text);
     const std::size_t size = std::strlen(chars);
-    const Deadline deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteTimeLimitMs);
-    const std::size_t sent = SendWithin(endpoint.clientSocket, chars, size, deadline, endpoint.wakeFd);
-    std::memmove(chars, chars + sent, size - sent + 1);
-    if (sent < size) {
-        // The client does not take its text or the connection failed: the session is
-        // over, and the socket thread closes it the usual way.
+    const std::size_t queued = endpoint.outbound.size() - endpoint.outboundSent;
+    std::size_t sent = 0;
+    if (queued == 0) {
+        const long now = SendNow(endpoint.clientSocket, chars, size);
+        if (now < 0) {
+            endpoint.RequestStop();
+            return 0;
+        }
+        sent = static_cast<std::size_t>(now);
+        endpoint.lastSendProgress = std::chrono::steady_clock::now();
+    }
+    if (queued + (size - sent) > kSendQueueLimit) {
+        // The peer does not take its text: the session is over, and the socket
+        // thread closes it the usual way. What was not sent stays with the caller.
+        std::memmove(chars, chars + sent, size - sent + 1);
+        endpoint.sendOverflow = 1;
         endpoint.RequestStop();
         return 0;
     }
+    if (sent < size) {
+        endpoint.outbound.append(chars + sent, size - sent);
+        // The socket thread now waits for the socket to take more.
+        endpoint.Wake();
+    }
+    chars[0] = '\0';
     return 1;
+}
+
+int CNetport::GetSendOverflow()
+{
+    return Endpoint().sendOverflow.load();
 }
 
 int CNetport::GetClientIP(char* dst)
@@ -602,6 +663,11 @@ void CNetport::WinMsgSendReg(platform::WindowHandle window)
     Endpoint().eventWindow = window;
 }
 
+void CNetport::EventSinkReg(platform::WindowHandle sink)
+{
+    Endpoint().eventSink = sink;
+}
+
 int CNetport::CreateLSocket()
 {
     NetportEndpoint& endpoint = Endpoint();
@@ -661,28 +727,65 @@ int CNetport::CreateCSocket()
     return 1;
 }
 
+// Sleeps in poll() on the wake-up eventfd, the listening socket and the client
+// socket: reading while the receive buffer has room, writing while text is queued.
+// The only time limit is the stall limit of a queue the peer does not drain.
 void CNetport::SockThread(NetportEndpoint* state)
 {
     NetportEndpoint& endpoint = *state;
+    ::pthread_setname_np(::pthread_self(), "netport-socket");
     // Only this thread changes the descriptors while it runs, so it reads them unlocked.
     while (endpoint.threadRun.load() != 0) {
         pollfd fds[3] = {{endpoint.wakeFd, POLLIN, 0}};
         nfds_t count = 1;
         int listenIndex = -1;
         int clientIndex = -1;
+        int timeoutMs = -1;
+        std::size_t room = 0;
         if (endpoint.listenSocket >= 0) {
             listenIndex = static_cast<int>(count);
             fds[count++] = {endpoint.listenSocket, POLLIN, 0};
         }
         if (endpoint.clientSocket >= 0) {
+            room = ReceiveRoom(endpoint);
+            short events = room > 0 ? POLLIN : 0;
+            {
+                std::lock_guard writeLock(endpoint.writeMutex);
+                if (endpoint.outbound.size() > endpoint.outboundSent) {
+                    events |= POLLOUT;
+                    const auto stall = endpoint.lastSendProgress + std::chrono::milliseconds(kWriteTimeLimitMs);
+                    timeoutMs = static_cast<int>(std::max<long>(
+                        0, std::chrono::ceil<std::chrono::milliseconds>(stall - std::chrono::steady_clock::now())
+                               .count()));
+                }
+            }
             clientIndex = static_cast<int>(count);
-            fds[count++] = {endpoint.clientSocket, POLLIN, 0};
+            fds[count++] = {endpoint.clientSocket, events, 0};
         }
-        const int ready = ::poll(fds, count, kPassWaitMs);
+        const int ready = ::poll(fds, count, timeoutMs);
         if (ready < 0 && errno != EINTR) {
             break;
         }
-        if (ready <= 0 || endpoint.threadRun.load() == 0) {
+        if (ready < 0) {
+            continue;
+        }
+        if ((fds[0].revents & POLLIN) != 0) {
+            std::uint64_t raised = 0;
+            while (::read(endpoint.wakeFd, &raised, sizeof raised) < 0 && errno == EINTR) {
+            }
+        }
+        if (endpoint.threadRun.load() == 0) {
+            break;
+        }
+        if (ready == 0 && timeoutMs >= 0) {
+            // Queued text for the peer has not moved for the whole stall limit.
+            std::lock_guard writeLock(endpoint.writeMutex);
+            if (endpoint.outbound.size() > endpoint.outboundSent &&
+                std::chrono::steady_clock::now() - endpoint.lastSendProgress >=
+                    std::chrono::milliseconds(kWriteTimeLimitMs)) {
+                endpoint.sendOverflow = 1;
+                break;
+            }
             continue;
         }
         if (listenIndex >= 0 && fds[listenIndex].revents != 0) {
@@ -690,14 +793,36 @@ void CNetport::SockThread(NetportEndpoint* state)
                 break;
             }
         }
-        if (clientIndex >= 0 && fds[clientIndex].revents != 0 && !ReceivePending(endpoint, fds[clientIndex].revents)) {
+        if (clientIndex < 0 || fds[clientIndex].revents == 0) {
+            continue;
+        }
+        const short revents = fds[clientIndex].revents;
+        if ((revents & POLLOUT) != 0) {
+            std::lock_guard writeLock(endpoint.writeMutex);
+            if (!FlushQueue(endpoint, endpoint.clientSocket)) {
+                break;
+            }
+        }
+        if ((revents & POLLIN) != 0) {
+            if (!ReceivePending(endpoint, room)) {
+                break;
+            }
+        } else if ((revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
             break;
         }
     }
 
-    // One way out for every reason: wake any Write first, so that it lets go of the
-    // descriptors, then close them.
+    // One way out for every reason: what is still queued for a peer that reads gets
+    // one last chance to go out, then the sockets close.
     endpoint.RequestStop();
+    {
+        std::lock_guard writeLock(endpoint.writeMutex);
+        if (endpoint.sendOverflow.load() == 0 && endpoint.clientSocket >= 0) {
+            FlushQueue(endpoint, endpoint.clientSocket);
+        }
+        endpoint.outbound.clear();
+        endpoint.outboundSent = 0;
+    }
     {
         std::unique_lock socketLock(endpoint.socketMutex);
         CloseDescriptor(endpoint.clientSocket);
@@ -706,6 +831,7 @@ void CNetport::SockThread(NetportEndpoint* state)
     {
         std::lock_guard receiveLock(endpoint.receiveMutex);
         endpoint.threadAlive = 0;
+        endpoint.receiveBlocked = false;
     }
     endpoint.receiveArrived.notify_all();
     endpoint.closedFlag = 1;

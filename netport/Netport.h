@@ -1,6 +1,9 @@
 // CNetport: the process's one TCP endpoint, a server for one client at a time or an
 // outgoing connection. Every CNetport object drives the same endpoint, whose socket
 // thread it owns and joins; all public operations may be called from any thread.
+// The socket thread sleeps in poll() until a socket or its wake-up eventfd is ready:
+// no periodic wake-up. Received text is read only while the receive buffer has room,
+// so none is dropped: the rest waits in the socket until the owner takes text.
 #pragma once
 
 #include "platform/WindowMessage.h"
@@ -29,8 +32,12 @@ public:
     static constexpr unsigned kReceiveBufferSize = 1024;
     // Room the caller gives GetClientIP and GetLocalIP.
     static constexpr unsigned kAddressTextSize = 16;
-    // How long Write waits for a client that does not take the text before the
-    // session is ended, in milliseconds.
+    // Text for the peer waits in an outbound queue of at most this many bytes, which
+    // the socket thread sends as the peer takes it. A Write that would overfill it ends
+    // the session: a peer that does not read cannot hold up the writers.
+    static constexpr unsigned kSendQueueLimit = 64 * 1024;
+    // A peer that takes nothing of the queued text for this long, in milliseconds,
+    // also ends the session.
     static constexpr int kWriteTimeLimitMs = 3000;
 
     // Resets the endpoint to Idle when no socket thread runs; a running endpoint is left alone.
@@ -58,11 +65,16 @@ public:
     // Waits up to `milliseconds` for received text; returns at once when the socket thread
     // is not running. 1 when text is waiting, 0 otherwise.
     int WaitRcvData(unsigned milliseconds);
-    // Sends the NUL-terminated `text` whole (`length` is not used) and consumes it in place:
-    // on return `text` holds what was not sent. 0 without a client; 0 when the client does
-    // not take the text within kWriteTimeLimitMs or the connection failed, which ends the
-    // session. Texts of concurrent callers go out one after the other, never interleaved.
+    // Sends the NUL-terminated `text` (`length` is not used) as far as the socket takes
+    // it now and queues the rest; never waits for the peer. 1 when all of it was sent or
+    // queued: `text` is consumed in place. 0 without a client (`text` untouched), or when
+    // the queue cannot take the rest, which ends the session (GetSendOverflow); `text`
+    // then holds what was not sent. Texts of concurrent callers go out one after the
+    // other, never interleaved, in the order of the calls.
     int Write(unsigned char* text, unsigned long length);
+    // 1 when the last session ended because its peer did not take its text (the queue
+    // overflowed or stalled for kWriteTimeLimitMs); cleared by the next Listen or Connect.
+    int GetSendOverflow();
 
     // The connected peer's address as a dotted quad in `dst` (room for kAddressTextSize);
     // 0, `dst` untouched, when there is no connected socket.
@@ -79,6 +91,9 @@ public:
     int GetSocketClosed();
     // Window for WM_NETPORT_EVENT; nullptr stops the messages.
     void WinMsgSendReg(platform::WindowHandle window);
+    // A second target that receives every WM_NETPORT_EVENT, for the owner's own thread
+    // (the window keeps its own registration); nullptr removes it.
+    void EventSinkReg(platform::WindowHandle sink);
 
 protected:
     // Sets up the listening socket on the endpoint's address; 1 on success.

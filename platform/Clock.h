@@ -1,10 +1,16 @@
-// Wall clock in whole seconds and the local date and time. One process-wide clock
-// that tests replace to run timeouts without sleeping.
+// The process-wide clock: wall-clock time for what a person reads (log lines, the
+// log file's date) and a monotonic time for every deadline and duration, which a
+// step of the wall clock (NTP, a manual change) does not move. Tests replace the
+// clock to run timeouts without sleeping; a replacement that moves only when told
+// wakes the threads that sleep until one of its deadlines (WatchClock).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace platform {
+
+class Wakeup;
 
 struct LocalTime {
     int year = 0;   // e.g. 2026
@@ -15,16 +21,25 @@ struct LocalTime {
     int second = 0; // 0..60
 };
 
+// A point on the monotonic clock: the time since an arbitrary start, never going back.
+using MonoTime = std::chrono::milliseconds;
+
 class Clock {
 public:
     virtual ~Clock() = default;
-    // Seconds since the epoch.
+    // Wall clock: seconds since the epoch.
     virtual std::int64_t nowSeconds() const = 0;
     // The local date and time of nowSeconds().
     virtual LocalTime localNow() const = 0;
+    // Monotonic clock; CLOCK_MONOTONIC unless a clock of its own is given.
+    virtual MonoTime monotonicNow() const;
+    // How long, in real milliseconds, a thread may sleep before `deadline` can have
+    // come: 0 when it has; -1 (no limit) for a clock that moves only when told, which
+    // then wakes the sleepers through ClockMoved().
+    virtual int sleepLimitMs(MonoTime deadline) const;
 };
 
-// The system's clock.
+// The system's clocks (CLOCK_REALTIME and CLOCK_MONOTONIC).
 class SystemClock final : public Clock {
 public:
     std::int64_t nowSeconds() const override;
@@ -39,5 +54,14 @@ void SetClock(const Clock* clock);
 
 inline std::int64_t NowSeconds() { return CurrentClock().nowSeconds(); }
 inline LocalTime LocalNow() { return CurrentClock().localNow(); }
+inline MonoTime MonotonicNow() { return CurrentClock().monotonicNow(); }
+inline int SleepLimitMs(MonoTime deadline) { return CurrentClock().sleepLimitMs(deadline); }
+
+// A thread that sleeps until a deadline of the clock registers its wake-up here for
+// the time it sleeps; ClockMoved() raises every registered wake-up. Thread-safe.
+void WatchClock(Wakeup* wakeup);
+void UnwatchClock(Wakeup* wakeup);
+// Called by a clock that moves only when told, after it moved.
+void ClockMoved();
 
 } // namespace platform

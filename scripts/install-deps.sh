@@ -9,6 +9,11 @@ set -euo pipefail
 packages=(build-essential cmake make googletest libgtest-dev libgmock-dev
           clang libclang-rt-dev netcat-openbsd util-linux
           qt6-base-dev libgl-dev fonts-liberation libedit-dev pkg-config)
+# `--bench` adds what `make bench` compares the host with: ser2net, a plain
+# serial-to-TCP bridge.
+if [[ "${1:-}" == "--bench" ]]; then
+    packages+=(ser2net)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -79,19 +79,25 @@ bool SpeedForBaud(unsigned baud, speed_t& speed)
     return true;
 }
 
-void ApplyLineSettings(termios& tio, const LineSettings& settings)
+bool ApplyLineSettings(termios& tio, const LineSettings& settings)
 {
+    bool complete = true;
     speed_t speed{};
     if (SpeedForBaud(settings.baud, speed)) {
         cfsetispeed(&tio, speed);
         cfsetospeed(&tio, speed);
+    } else {
+        complete = false;
     }
 
+    bool sized = false;
     for (const auto& [bits, flag] : kCharacterSizes) {
         if (bits == settings.dataBits) {
             tio.c_cflag = (tio.c_cflag & ~CSIZE) | flag;
+            sized = true;
         }
     }
+    complete = complete && sized;
 
     tio.c_cflag &= ~(PARENB | PARODD | CMSPAR);
     switch (settings.parity) {
@@ -116,6 +122,19 @@ void ApplyLineSettings(termios& tio, const LineSettings& settings)
     } else {
         tio.c_cflag &= ~CSTOPB;
     }
+    return complete;
+}
+
+bool HasLineSettings(const termios& tio, const LineSettings& settings)
+{
+    speed_t speed{};
+    if (!SpeedForBaud(settings.baud, speed) || cfgetospeed(&tio) != speed || cfgetispeed(&tio) != speed) {
+        return false;
+    }
+    // The character size, parity and stop bits a device keeps are its own business
+    // (a pseudo-terminal always reports 8 data bits and no parity); the speed is what
+    // a device refuses in practice, and a refused speed is silently left as it was.
+    return true;
 }
 
 std::chrono::nanoseconds CharacterTime(const LineSettings& settings)

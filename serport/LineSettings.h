@@ -34,8 +34,11 @@ bool SpeedForBaud(unsigned baud, speed_t& speed);
 
 // Sets speed, character size, parity and stop bits in `tio` and leaves every other
 // flag as it is. A rate without a termios speed or a character size outside 5..8
-// leaves that part of `tio` unchanged, as a device that refuses a setting would.
-void ApplyLineSettings(termios& tio, const LineSettings& settings);
+// leaves that part of `tio` unchanged and gives false: the line cannot be set so.
+bool ApplyLineSettings(termios& tio, const LineSettings& settings);
+// Whether `tio` carries the speed, character size, parity and stop bits of `settings`,
+// as read back from a device after setting them.
+bool HasLineSettings(const termios& tio, const LineSettings& settings);
 
 // The time the line needs to carry one character: start bit, data bits, parity bit
 // and stop bits at the configured rate. Zero for a rate of 0.

@@ -30,9 +30,6 @@ constexpr auto kWriteGrace = std::chrono::seconds(2);
 constexpr auto kDrainPoll = std::chrono::milliseconds(2);
 // The longest a single write may wait, however slow the line and long the text.
 constexpr auto kWriteLimit = std::chrono::hours(1);
-// While the line is down the reader looks again after these pauses, doubling.
-constexpr auto kFirstRetry = std::chrono::milliseconds(10);
-constexpr auto kLongestRetry = std::chrono::milliseconds(500);
 
 int OpenDevice(const std::string& path)
 {
@@ -77,9 +74,10 @@ bool LockExclusively(int device)
 // The settings for the first opening: raw bytes, receiver on, modem status lines
 // ignored, no hardware or software flow control. Breaks and characters with line
 // errors are dropped so that they cannot turn into zero bytes, which end received text.
-termios WorkingSettings(const termios& current, const serport::LineSettings& settings)
+// False when the line cannot take `settings` (no such speed or character size).
+bool WorkingSettings(const termios& current, const serport::LineSettings& settings, termios& work)
 {
-    termios work = current;
+    work = current;
     ::cfmakeraw(&work);
     work.c_cflag |= CLOCAL | CREAD;
     work.c_cflag &= ~CRTSCTS;
@@ -87,8 +85,28 @@ termios WorkingSettings(const termios& current, const serport::LineSettings& set
     work.c_iflag |= IGNBRK | IGNPAR;
     work.c_cc[VMIN] = 1;
     work.c_cc[VTIME] = 0;
-    serport::ApplyLineSettings(work, settings);
-    return work;
+    return serport::ApplyLineSettings(work, settings);
+}
+
+// Applies `work` and reads it back: a device may take the call but keep its old speed.
+bool SetAndCheck(int device, const termios& work, const serport::LineSettings& settings)
+{
+    termios readBack{};
+    return ::tcsetattr(device, TCSANOW, &work) == 0 && ::tcgetattr(device, &readBack) == 0 &&
+           serport::HasLineSettings(readBack, settings);
+}
+
+// Errors after which the device will not work again: hung up, unplugged, gone.
+bool LineGone(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV || error == EBADF || error == EPIPE;
+}
+
+void Drain(int eventFd)
+{
+    std::uint64_t count = 0;
+    while (::read(eventFd, &count, sizeof count) < 0 && errno == EINTR) {
+    }
 }
 
 // RTS on, DTR off. Lines without modem control (a pseudo-terminal) refuse; that is ignored.
@@ -106,22 +124,6 @@ void ReleaseDevice(int device, const termios& saved)
     ::tcsetattr(device, TCSANOW, &saved);
     ::ioctl(device, TIOCNXCL);
     CloseDescriptor(device);
-}
-
-// Waits until `fd` is readable or `timeout` passed; true when readable.
-bool WaitReadable(int fd, std::chrono::milliseconds timeout)
-{
-    pollfd entry{fd, POLLIN, 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&entry, 1, static_cast<int>(timeout.count()));
-    } while (ready < 0 && errno == EINTR);
-    return ready > 0;
-}
-
-std::chrono::milliseconds NextRetry(std::chrono::milliseconds retry)
-{
-    return retry.count() == 0 ? kFirstRetry : std::min(retry * 2, kLongestRetry);
 }
 
 std::chrono::nanoseconds WriteBudget(std::int64_t characterTimeNs, unsigned long count)
@@ -170,7 +172,10 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
     const serport::LineSettings settings = serport::MakeLineSettings(baud, parity, dataBits, stopBits);
     std::lock_guard lifecycle(lifecycleMutex_);
     if (open_.load()) {
-        Reconfigure(settings);
+        if (!Reconfigure(settings)) {
+            platform::ShowMessageBox(kOpenError);
+            return 0;
+        }
         return 1;
     }
 
@@ -189,8 +194,13 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
         return 0;
     }
 
-    const termios work = WorkingSettings(saved, settings);
-    ::tcsetattr(device, TCSANOW, &work);
+    termios work{};
+    if (!WorkingSettings(saved, settings, work) || !SetAndCheck(device, work, settings)) {
+        ReleaseDevice(device, saved);
+        CloseDescriptor(wake);
+        platform::ShowMessageBox(kOpenError);
+        return 0;
+    }
     SetModemLines(device);
     ::tcflush(device, TCOFLUSH);
     ::tcflush(device, TCIFLUSH);
@@ -202,6 +212,7 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
         receiveBuffer_[0] = 0;
     }
     savedSettings_ = saved;
+    lineLost_.store(false);
     characterTimeNs_.store(serport::CharacterTime(settings).count());
     {
         std::lock_guard lock(writeMutex_);
@@ -226,14 +237,19 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
     return 1;
 }
 
-void CSerport::Reconfigure(const serport::LineSettings& settings)
+bool CSerport::Reconfigure(const serport::LineSettings& settings)
 {
     termios current{};
-    if (::tcgetattr(device_, &current) == 0) {
-        serport::ApplyLineSettings(current, settings);
+    if (::tcgetattr(device_, &current) != 0) {
+        return false;
+    }
+    termios work = current;
+    if (!serport::ApplyLineSettings(work, settings) || !SetAndCheck(device_, work, settings)) {
         ::tcsetattr(device_, TCSANOW, &current);
+        return false;
     }
     characterTimeNs_.store(serport::CharacterTime(settings).count());
+    return true;
 }
 
 void CSerport::CloseComPort()
@@ -256,8 +272,8 @@ void CSerport::CloseComPort()
     std::lock_guard lock(writeMutex_);
     // Output that Write accepted is sent before the device is given back (the
     // host's last commands to the radio come just before the close); only a
-    // stuck line has its queue discarded.
-    if (!DrainOutput(device_, characterTimeNs_.load())) {
+    // stuck or lost line has its queue discarded.
+    if (lineLost_.load() || !DrainOutput(device_, characterTimeNs_.load())) {
         ::tcflush(device_, TCOFLUSH);
     }
     ::tcflush(device_, TCIFLUSH);
@@ -270,7 +286,7 @@ void CSerport::CloseComPort()
 int CSerport::Write(const unsigned char* bytes, unsigned long count)
 {
     std::lock_guard lock(writeMutex_);
-    if (!open_.load() || device_ < 0) {
+    if (!open_.load() || device_ < 0 || lineLost_.load()) {
         return 0;
     }
     if (count == 0) {
@@ -292,6 +308,9 @@ int CSerport::Write(const unsigned char* bytes, unsigned long count)
             continue;
         }
         if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            if (LineGone(errno)) {
+                LoseLine();
+            }
             return 0;
         }
         // The output queue is full: wait for room, for the deadline, or for CloseComPort.
@@ -307,16 +326,49 @@ int CSerport::Write(const unsigned char* bytes, unsigned long count)
         if (entries[1].revents != 0) {
             return 0;
         }
+        if ((entries[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            LoseLine();
+            return 0;
+        }
     }
     return 1;
 }
 
+void CSerport::LoseLine()
+{
+    lineLost_.store(true);
+    {
+        std::lock_guard lock(receiveMutex_);
+    }
+    received_.notify_all();
+    Signal(wake_);
+}
+
+int CSerport::GetLineLost()
+{
+    return lineLost_.load() ? 1 : 0;
+}
+
+void CSerport::ReceiverReg(CSerportReceiver* receiver)
+{
+    receiver_.store(receiver);
+}
+
 int CSerport::GetRcvData(unsigned char* dst)
+{
+    return GetRcvData(dst, nullptr);
+}
+
+int CSerport::GetRcvData(unsigned char* dst, int* textLost)
 {
     std::lock_guard lock(receiveMutex_);
     std::memcpy(dst, receiveBuffer_, receiveLength_ + 1);
     receiveLength_ = 0;
     receiveBuffer_[0] = 0;
+    if (textLost != nullptr) {
+        *textLost = textLost_ ? 1 : 0;
+    }
+    textLost_ = false;
     return 1;
 }
 
@@ -330,7 +382,7 @@ int CSerport::WaitRcvData(unsigned milliseconds)
 {
     std::unique_lock lock(receiveMutex_);
     received_.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                       [this] { return receiveLength_ > 0 || !open_.load(); });
+                       [this] { return receiveLength_ > 0 || !open_.load() || lineLost_.load(); });
     return receiveLength_ > 0 ? 1 : 0;
 }
 
@@ -339,45 +391,63 @@ void CSerport::WinMsgSendReg(platform::WindowHandle window)
     notifyWindow_.store(window);
 }
 
-// Blocks in poll() on the device and the wake-up eventfd. When the line goes down
-// (the far end hung up, the adapter vanished) the device stays readable with an error;
-// the thread then pauses between looks instead of spinning, and keeps waiting for
-// CloseComPort or for the line to come back.
+// Sleeps in poll() on the wake-up eventfd and the device. Received text goes to the
+// buffer and the receiver. A hang-up, an end of file or a lasting read error loses
+// the line, as does a failed Write (which raises the eventfd): the receiver is told
+// once, and the thread then sleeps on the eventfd alone until CloseComPort.
 void CSerport::ReadThread(int device, int wake)
 {
     unsigned char chunk[kReceiveCapacity];
-    std::chrono::milliseconds retry{0};
-    while (run_.load()) {
-        if (retry.count() > 0 && WaitReadable(wake, retry)) {
-            break;
+    bool lost = false;
+    const auto reportLoss = [this, &lost] {
+        lost = true;
+        lineLost_.store(true);
+        {
+            std::lock_guard lock(receiveMutex_);
         }
-        pollfd entries[2] = {{device, POLLIN, 0}, {wake, POLLIN, 0}};
-        if (::poll(entries, 2, -1) < 0) {
-            if (errno != EINTR) {
-                retry = NextRetry(retry);
+        received_.notify_all();
+        if (CSerportReceiver* receiver = receiver_.load()) {
+            receiver->OnSerportLineLost(*this);
+        }
+    };
+    while (run_.load()) {
+        pollfd entries[2] = {{wake, POLLIN, 0}, {device, POLLIN, 0}};
+        if (::poll(entries, lost ? 1 : 2, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (lost) {
+                break; // nothing left to wait on; CloseComPort joins the thread
+            }
+            reportLoss();
+            continue;
+        }
+        if (entries[0].revents != 0) {
+            if (!run_.load()) {
+                break; // left raised: a Write waiting for room sees the close too
+            }
+            Drain(wake);
+            if (!lost && lineLost_.load()) {
+                reportLoss();
             }
             continue;
         }
-        if (entries[1].revents != 0) {
-            break;
-        }
-        if (entries[0].revents == 0) {
+        if (lost || entries[1].revents == 0) {
             continue;
         }
         const ssize_t received = ::read(device, chunk, sizeof chunk);
         if (received > 0) {
-            retry = std::chrono::milliseconds(0);
             DataIO(chunk, static_cast<std::size_t>(received));
             continue;
         }
-        const bool lineDown = (entries[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+        const bool hungUp = (entries[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
         if (received < 0 && errno == EINTR) {
             continue;
         }
-        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !lineDown) {
+        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !hungUp) {
             continue;
         }
-        retry = NextRetry(retry);
+        reportLoss();
     }
 }
 
@@ -387,22 +457,28 @@ void CSerport::DataIO(const unsigned char* bytes, std::size_t count)
 {
     const unsigned char* text = bytes;
     std::size_t length = static_cast<std::size_t>(std::find(bytes, bytes + count, 0) - bytes);
+    {
+        std::lock_guard lock(receiveMutex_);
+        if (length >= kReceiveCapacity) {
+            textLost_ = textLost_ || receiveLength_ > 0 || length > kReceiveCapacity;
+            text += length - kReceiveCapacity;
+            length = kReceiveCapacity;
+            receiveLength_ = 0;
+        } else if (receiveLength_ + length > kReceiveCapacity) {
+            const std::size_t drop = receiveLength_ + length - kReceiveCapacity;
+            std::memmove(receiveBuffer_, receiveBuffer_ + drop, receiveLength_ - drop);
+            receiveLength_ -= drop;
+            textLost_ = true;
+        }
+        std::memcpy(receiveBuffer_ + receiveLength_, text, length);
+        receiveLength_ += length;
+        receiveBuffer_[receiveLength_] = 0;
 
-    std::lock_guard lock(receiveMutex_);
-    if (length >= kReceiveCapacity) {
-        text += length - kReceiveCapacity;
-        length = kReceiveCapacity;
-        receiveLength_ = 0;
-    } else if (receiveLength_ + length > kReceiveCapacity) {
-        const std::size_t drop = receiveLength_ + length - kReceiveCapacity;
-        std::memmove(receiveBuffer_, receiveBuffer_ + drop, receiveLength_ - drop);
-        receiveLength_ -= drop;
+        // Posted under the lock: once a length is visible, its message has been posted.
+        platform::PostMessage(notifyWindow_.load(), WM_SERPORT_DATA, 1, static_cast<platform::LParam>(receiveLength_));
     }
-    std::memcpy(receiveBuffer_ + receiveLength_, text, length);
-    receiveLength_ += length;
-    receiveBuffer_[receiveLength_] = 0;
-
-    // Posted under the lock: once a length is visible, its message has been posted.
-    platform::PostMessage(notifyWindow_.load(), WM_SERPORT_DATA, 1, static_cast<platform::LParam>(receiveLength_));
     received_.notify_all();
+    if (CSerportReceiver* receiver = receiver_.load()) {
+        receiver->OnSerportData(*this);
+    }
 }

@@ -198,6 +198,19 @@ TEST_F(HeadlessProcessTest, SilentRadioEndsThroughTheWatchdog)
     EXPECT_THAT(logText(), HasSubstr("- END - End MIREL.\n"));
 }
 
+TEST_F(HeadlessProcessTest, ALostRadioEndsTheProgramAtOnce)
+{
+    startRadio(20);
+    auto host = launch({"--headless"});
+    ASSERT_TRUE(host->waitForOutput("Power: on")) << host->errors();
+    radio->stop();
+    // Well before the watchdog's three silent seconds could have passed.
+    EXPECT_EQ(host->waitForExit(2s), 2);
+    EXPECT_THAT(host->output(), HasSubstr("Service: stopped"));
+    EXPECT_THAT(logText(), HasSubstr("- RADIO - Connection lost on COM1.\n"));
+    EXPECT_THAT(logText(), HasSubstr("- END - End MIREL.\n"));
+}
+
 TEST_F(HeadlessProcessTest, HelpAndVersion)
 {
     auto help = launch({"--help"});

@@ -382,5 +382,32 @@ TEST_F(WatchdogTest, StopDuringASessionLeavesNoClientBehind)
     EXPECT_TRUE(recorder.watchdogArmed());
 }
 
+// The radio's line goes away mid-session (an unplugged adapter): the client is told
+// and closed, the service stops without waiting for the watchdog, and it starts again
+// once the radio is back.
+TEST_F(WatchdogTest, ALostRadioStopsTheServiceAtOnceAndAStartWorksOnceItIsBack)
+{
+    startRunning();
+    auto client = logIn();
+    radio->stop();
+    EXPECT_NE(client->receiveUntil("Good-Bye\r\n;").find("Radio connection lost."), std::string::npos);
+    EXPECT_TRUE(client->waitForClose());
+    ASSERT_TRUE(recorder.runUntil([&] { return !controller->state().serviceRunning; }));
+    EXPECT_EQ(controller->lastStop(), host::StopCause::RadioLost);
+    EXPECT_FALSE(recorder.watchdogArmed());
+    EXPECT_TRUE(PortClosed(tcpPort));
+    const std::string log = logText();
+    EXPECT_THAT(log, HasSubstr("- RADIO - Connection lost on COM1.\n"));
+    EXPECT_THAT(log, HasSubstr("127.0.0.1 CONN alice Radio connection lost.\n"));
+    EXPECT_THAT(log, HasSubstr("- END - End MIREL.\n"));
+
+    startRadio(20);
+    controller->start();
+    ASSERT_TRUE(controller->state().serverOpen);
+    auto again = logIn();
+    again->send("FA;");
+    EXPECT_NE(again->receiveUntil("FA00014195000;").find("FA00014195000;"), std::string::npos);
+}
+
 } // namespace
 } // namespace hosttest

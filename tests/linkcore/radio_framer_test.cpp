@@ -113,3 +113,36 @@ TEST(ReplyFramerTest, TextLongerThanASliceIsFramedSliceBySlice)
 }
 
 } // namespace
+
+namespace {
+
+// After radio text was lost, the next text begins inside a reply: neither the partial
+// reply held back nor the cut reply's tail may be handed on, glued or alone.
+TEST(ReplyFramerTest, AfterLostTextTheNextReplyStartsAtTheNextSeparator)
+{
+    struct Row {
+        std::string_view held;  // received before the loss
+        std::string_view after; // the first text after it
+        std::vector<std::string> batches;
+        std::string_view pending;
+    };
+    const Row rows[] = {
+        {"IF000141", "0000;FA00014195000;", {"FA00014195000;"}, ""},
+        {"", "95000;MD3;ID0", {"MD3;"}, "ID0"},
+        {"FA0001", "0000 -150", {}, ""},
+        {"", ";ID020;", {"ID020;"}, ""},
+    };
+    for (const Row& row : rows) {
+        ReplyFramer framer;
+        EXPECT_TRUE(Feed(framer, row.held).empty());
+        framer.restartAtNextSeparator();
+        EXPECT_EQ(Feed(framer, row.after), row.batches) << row.held << " | " << row.after;
+        EXPECT_EQ(framer.pending(), row.pending) << row.held << " | " << row.after;
+    }
+    ReplyFramer framer;
+    framer.restartAtNextSeparator();
+    EXPECT_TRUE(Feed(framer, "0000 -150").empty()) << "still inside the cut reply";
+    EXPECT_EQ(Feed(framer, "12;AG0100;"), std::vector<std::string>{"AG0100;"});
+}
+
+} // namespace

@@ -357,32 +357,42 @@ TEST_F(NetportTest, ReceivedTextAccumulatesUntilTaken)
     EXPECT_EQ(lengths, (std::vector<platform::LParam>{14, 15, 16, 17}));
 }
 
-TEST_F(NetportTest, TextThatWouldReach1024CharactersIsDroppedWithTheBuffer)
+// The buffer holds 1023 characters; what does not fit waits in the socket until the
+// owner takes text, so no text is lost and the owner alone decides what is too long.
+TEST_F(NetportTest, TextBeyondTheBufferWaitsInTheSocketUntilTaken)
 {
     std::unique_ptr<LoopbackClient> client;
     Serve(client);
 
     client->send(std::string(1000, 'A'));
     ASSERT_TRUE(WaitForLength(1000));
-    client->send(std::string(23, 'B'));
-    ASSERT_TRUE(WaitForLength(1023)) << "1023 characters still fit";
-    client->send("C");
-    ASSERT_TRUE(WaitForMessage(NetportEvent(kNetportEventReceived, 0)));
-    EXPECT_EQ(0, netport_.GetRcvDataLength());
+    client->send(std::string(24, 'B') + "C");
+    ASSERT_TRUE(WaitForLength(1023)) << "1023 characters fit";
+    EXPECT_EQ(std::string(1000, 'A') + std::string(23, 'B'), TakeText());
+    ASSERT_TRUE(WaitForLength(2)) << "the rest follows once there is room";
+    EXPECT_EQ("BC", TakeText());
 
-    client->send(std::string(1000, 'A'));
-    ASSERT_TRUE(WaitForLength(1000));
-    client->send(std::string(24, 'B'));
-    ASSERT_TRUE(WaitForMessage(NetportEvent(kNetportEventReceived, 0)));
-
-    // 1024 characters in one go never fit, however the receives cut them.
-    client->send(std::string(1024, 'D'));
-    ASSERT_TRUE(WaitForMessage(NetportEvent(kNetportEventReceived, 0)));
-    EXPECT_EQ(0, netport_.GetRcvDataLength());
-
-    client->send("ID;");
-    ASSERT_TRUE(WaitForLength(3));
-    EXPECT_EQ("ID;", TakeText());
+    // A burst far larger than the buffer arrives whole, in buffer-sized pieces.
+    std::string burst(5000, ' ');
+    for (std::size_t i = 0; i < burst.size(); ++i) {
+        burst[i] = static_cast<char>('a' + i % 26);
+    }
+    client->send(burst);
+    std::string received;
+    ASSERT_TRUE(WaitUntil([&] {
+        if (netport_.GetRcvDataLength() > 0) {
+            const std::string piece = TakeText();
+            EXPECT_LE(piece.size(), 1023u);
+            received += piece;
+        }
+        return received.size() >= burst.size();
+    }));
+    EXPECT_EQ(burst, received);
+    for (const platform::Message& message : queue_.drain()) {
+        if (message.wParam == kNetportEventReceived) {
+            EXPECT_GT(message.lParam, 0) << "nothing is ever dropped";
+        }
+    }
 }
 
 TEST_F(NetportTest, ReceivedTextEndsAtNul)
@@ -435,17 +445,19 @@ TEST_F(NetportTest, ConcurrentWritersNeverInterleave)
 {
     std::unique_ptr<LoopbackClient> client;
     Serve(client);
-    // Texts larger than the socket buffers go out in many pieces.
-    constexpr std::size_t kTextSize = 1024 * 1024;
+    // All of it fits in the outbound queue, however slowly the client reads, and each
+    // text is larger than one send of a small socket buffer.
+    const int small = 4096;
+    ASSERT_EQ(0, ::setsockopt(client->fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small));
+    constexpr std::size_t kTextSize = 2000;
     constexpr int kTextsPerWriter = 16;
+    static_assert(2 * kTextsPerWriter * kTextSize <= CNetport::kSendQueueLimit);
 
-    auto reader = std::async(std::launch::async, [&client] {
-        return ReadFromSocket(client->fd(), 2 * kTextsPerWriter * kTextSize, 60s);
-    });
     auto writer = [this](char letter) {
         for (int i = 0; i < kTextsPerWriter; ++i) {
             std::vector<unsigned char> text = TextOf(kTextSize, letter);
             EXPECT_EQ(1, netport_.Write(text.data(), kTextSize));
+            EXPECT_EQ('\0', text[0]) << "the text is consumed";
         }
     };
     std::thread a(writer, 'A');
@@ -453,7 +465,7 @@ TEST_F(NetportTest, ConcurrentWritersNeverInterleave)
     a.join();
     b.join();
 
-    const std::string received = reader.get();
+    const std::string received = ReadFromSocket(client->fd(), 2 * kTextsPerWriter * kTextSize, 60s);
     ASSERT_EQ(2 * kTextsPerWriter * kTextSize, received.size());
     int texts[2] = {0, 0};
     for (std::size_t start = 0; start < received.size(); start += kTextSize) {
@@ -465,30 +477,76 @@ TEST_F(NetportTest, ConcurrentWritersNeverInterleave)
     }
     EXPECT_EQ(kTextsPerWriter, texts[0]);
     EXPECT_EQ(kTextsPerWriter, texts[1]);
+    EXPECT_EQ(0, netport_.GetSendOverflow());
+
 }
 
-TEST_F(NetportTest, ClientThatStopsReadingIsDroppedAfterTheWriteLimit)
+// What the socket takes at once does not count against the queue: a single text larger
+// than the queue goes out whole to a client with ordinary buffers.
+TEST_F(NetportTest, ATextLargerThanTheQueueGoesOutWhole)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    constexpr std::size_t kSize = CNetport::kSendQueueLimit + 40'000;
+    std::vector<unsigned char> large = TextOf(kSize, 'L');
+    EXPECT_EQ(1, netport_.Write(large.data(), kSize));
+    EXPECT_EQ('\0', large[0]);
+    EXPECT_EQ(std::string(kSize, 'L'), ReadFromSocket(client->fd(), kSize, 30s));
+    EXPECT_EQ(0, netport_.GetSendOverflow());
+}
+
+// Writes never wait for the peer: one that stops reading fills its queue and the
+// session ends, quickly, with the cause told.
+TEST_F(NetportTest, ClientThatStopsReadingIsDroppedWhenItsQueueIsFull)
 {
     std::unique_ptr<LoopbackClient> client;
     Serve(client);
     const int small = 4096;
     ASSERT_EQ(0, ::setsockopt(client->fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small));
 
-    constexpr std::size_t kTextSize = 64 * 1024;
+    constexpr std::size_t kTextSize = 1000;
     int result = 1;
+    int written = 0;
     std::vector<unsigned char> text;
-    for (int round = 0; result == 1 && round < 4096; ++round) {
+    const auto start = std::chrono::steady_clock::now();
+    for (; result == 1 && written < 100'000; ++written) {
         text = TextOf(kTextSize, 'A');
         result = netport_.Write(text.data(), kTextSize);
     }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << "no write waited for the client";
     ASSERT_EQ(0, result) << "the client's buffers never filled";
-    EXPECT_NE('\0', text[0]) << "the text not sent stays with the caller";
+    EXPECT_NE('\0', text[0]) << "the text not queued stays with the caller";
+    EXPECT_LT(static_cast<std::size_t>(written) * kTextSize, 1024u * 1024u) << "bounded by the queue";
 
     ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketClosed() == 1; }));
+    EXPECT_EQ(1, netport_.GetSendOverflow());
     EXPECT_TRUE(WaitForMessage(NetportEvent(kNetportEventClosed, 0)));
     unsigned char more[] = "ID;";
     EXPECT_EQ(0, netport_.Write(more, sizeof more - 1));
     EXPECT_STREQ("ID;", reinterpret_cast<const char*>(more));
+
+    std::unique_ptr<LoopbackClient> next;
+    Serve(next);
+    EXPECT_EQ(0, netport_.GetSendOverflow()) << "cleared by the next listen";
+}
+
+TEST_F(NetportTest, AnEventSinkHearsWhatTheWindowHears)
+{
+    platform::MessageQueue sink;
+    netport_.EventSinkReg(&sink);
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    client->send("ID;");
+    ASSERT_TRUE(WaitForLength(3));
+    client->close();
+    ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketClosed() == 1; }));
+    netport_.DisConnect(); // joins the socket thread, which may still be posting
+    netport_.EventSinkReg(nullptr);
+    const std::vector<platform::Message> expected{NetportEvent(kNetportEventAccepted, 0),
+                                                  NetportEvent(kNetportEventReceived, 3),
+                                                  NetportEvent(kNetportEventClosed, 0)};
+    EXPECT_EQ(sink.drain(), expected);
+    EXPECT_EQ(queue_.drain(), expected);
 }
 
 TEST_F(NetportTest, WaitRcvDataWakesOnTextAndOnTheEndOfTheSession)

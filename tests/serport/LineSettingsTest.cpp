@@ -69,10 +69,17 @@ TEST(LineSettings, SpeedSizeAndStopBits)
     EXPECT_EQ(tio.c_cflag & CSTOPB, 0u);
 }
 
-TEST(LineSettings, UnsupportedValuesLeaveTheDeviceSettings)
+TEST(LineSettings, UnsupportedValuesLeaveTheDeviceSettingsAndAreReported)
 {
     termios tio = Blank();
-    serport::ApplyLineSettings(tio, LineSettings{12345, 9, Parity::Even, StopBits::One});
+    EXPECT_FALSE(serport::ApplyLineSettings(tio, LineSettings{12345, 9, Parity::Even, StopBits::One}));
+    EXPECT_FALSE(serport::HasLineSettings(tio, LineSettings{12345, 8, Parity::Even, StopBits::One}));
+    EXPECT_FALSE(serport::ApplyLineSettings(tio, LineSettings{9600, 9, Parity::Even, StopBits::One}));
+    EXPECT_FALSE(serport::HasLineSettings(tio, LineSettings{4800, 8, Parity::Even, StopBits::One}))
+        << "the speed read back is not the one asked for";
+    EXPECT_TRUE(serport::HasLineSettings(tio, LineSettings{9600, 8, Parity::Even, StopBits::One}));
+    tio = Blank();
+    EXPECT_FALSE(serport::ApplyLineSettings(tio, LineSettings{12345, 9, Parity::Even, StopBits::One}));
     EXPECT_EQ(cfgetospeed(&tio), speed_t{B38400});
     EXPECT_EQ(tio.c_cflag & CSIZE, tcflag_t{CS8});
     EXPECT_EQ(tio.c_cflag & (PARENB | PARODD), tcflag_t{PARENB});

@@ -378,9 +378,17 @@ TEST_F(SerportTest, AnOverflowingBufferKeepsTheNewestText)
     // Everything has left the device queue, so at most the reader's last chunk is still
     // on its way into the buffer; take what has piled up, then the rest.
     ASSERT_TRUE(WaitUntil([&] { return port.GetRcvDataLength() == CSerport::kReceiveCapacity && observer.queued() == 0; }));
-    const std::string first = Take(port);
+    unsigned char taken[CSerport::kReceiveCapacity + 1] = {};
+    int lost = 0;
+    ASSERT_EQ(port.GetRcvData(taken, &lost), 1);
+    EXPECT_EQ(lost, 1) << "the taken text does not continue what came before";
+    const std::string first = reinterpret_cast<const char*>(taken);
     const std::string rest = Collect(port, 1, 1s);
     const std::string kept = first + rest;
+    pty_.send("ID;");
+    ASSERT_TRUE(WaitUntil([&] { return port.GetRcvDataLength() == 3; }));
+    ASSERT_EQ(port.GetRcvData(taken, &lost), 1);
+    EXPECT_EQ(lost, 0) << "reported once";
 
     EXPECT_EQ(first.size(), CSerport::kReceiveCapacity);
     EXPECT_LE(rest.size(), CSerport::kReceiveCapacity);
@@ -479,29 +487,110 @@ TEST_F(SerportTest, AStuckLineEndsAWriteInsteadOfBlockingForever)
     EXPECT_EQ(writer.get(), 0);
 }
 
-TEST_F(SerportTest, AHangUpAtTheOtherEndNeitherSpinsNorEndsThePort)
+// Records what the port tells its receiver, and on which thread.
+class RecordingReceiver final : public CSerportReceiver {
+public:
+    void OnSerportData(CSerport& port) noexcept override
+    {
+        std::lock_guard lock(mutex_);
+        text_ += Take(port);
+        threads_.push_back(std::this_thread::get_id());
+    }
+    void OnSerportLineLost(CSerport&) noexcept override
+    {
+        std::lock_guard lock(mutex_);
+        ++losses_;
+        threads_.push_back(std::this_thread::get_id());
+    }
+    std::string text() const
+    {
+        std::lock_guard lock(mutex_);
+        return text_;
+    }
+    int losses() const
+    {
+        std::lock_guard lock(mutex_);
+        return losses_;
+    }
+    std::vector<std::thread::id> threads() const
+    {
+        std::lock_guard lock(mutex_);
+        return threads_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::string text_;
+    int losses_ = 0;
+    std::vector<std::thread::id> threads_;
+};
+
+// The other end hangs up, as a radio whose USB adapter is pulled: the port is lost,
+// the receiver hears of it once, after the last text, and the reader sleeps.
+TEST_F(SerportTest, AHangUpLosesTheLineOnceWithoutSpinning)
 {
-        CSerport port;
+    RecordingReceiver receiver;
+    CSerport port;
+    port.ReceiverReg(&receiver);
     ASSERT_EQ(Open(port), 1);
+    EXPECT_EQ(port.GetLineLost(), 0);
     pty_.send("RX;");
-    ASSERT_TRUE(WaitUntil([&] { return port.GetRcvDataLength() == 3; }));
+    ASSERT_TRUE(WaitUntil([&] { return receiver.text() == "RX;"; }));
     pty_.closeController();
 
-    // The reader keeps waiting for the line without burning the processor.
+    ASSERT_TRUE(WaitUntil([&] { return receiver.losses() == 1; }));
+    EXPECT_EQ(port.GetLineLost(), 1);
+    EXPECT_EQ(port.WaitRcvData(60'000), 0) << "a lost line has nothing to wait for";
+    EXPECT_EQ(Write(port, "ID;"), 0);
+
+    // The reader sleeps instead of looking at the dead line again and again.
     const auto cpuBefore = ProcessCpuTime();
     const auto wallBefore = std::chrono::steady_clock::now();
-    EXPECT_EQ(port.WaitRcvData(500), 1);
-    EXPECT_EQ(Take(port), "RX;");
-    EXPECT_EQ(port.WaitRcvData(500), 0);
-    const auto cpu = ProcessCpuTime() - cpuBefore;
-    const auto wall = std::chrono::steady_clock::now() - wallBefore;
-    EXPECT_LT(cpu, wall / 4);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_LT(ProcessCpuTime() - cpuBefore, (std::chrono::steady_clock::now() - wallBefore) / 4);
+    EXPECT_EQ(receiver.losses(), 1);
+    const auto threads = receiver.threads();
+    EXPECT_EQ(std::count(threads.begin(), threads.end(), threads.front()), static_cast<long>(threads.size()))
+        << "every call comes on the reader thread";
+    EXPECT_NE(threads.front(), std::this_thread::get_id());
 
-    EXPECT_EQ(ReaderThreads(), 1u);
-    EXPECT_EQ(Write(port, "ID;"), 0);
+    const auto closeStart = std::chrono::steady_clock::now();
     port.CloseComPort();
+    EXPECT_LT(std::chrono::steady_clock::now() - closeStart, 1s) << "nothing is drained to a lost line";
     EXPECT_TRUE(WaitUntil([&] { return ReaderThreads() == 0; }));
     EXPECT_TRUE(boxes().empty());
+
+    // The device comes back (here: a new terminal under the same port number).
+    testsupport::PtyPair again;
+    platform::ApplicationProfile().WriteProfileString("COM Devices", "COM" + std::to_string(kPort), again.devicePath());
+    ASSERT_EQ(Open(port), 1);
+    EXPECT_EQ(port.GetLineLost(), 0);
+    again.send("FA;");
+    EXPECT_TRUE(WaitUntil([&] { return receiver.text() == "RX;FA;"; }));
+    EXPECT_EQ(Write(port, "ID;"), 1);
+    EXPECT_EQ(again.receive(3), "ID;");
+    port.CloseComPort();
+    EXPECT_EQ(receiver.losses(), 1);
+}
+
+TEST_F(SerportTest, ASpeedTheLineCannotTakeIsAFailedOpen)
+{
+    DeviceObserver observer(pty_.devicePath());
+    ASSERT_GE(observer.fd(), 0);
+    CSerport port;
+    EXPECT_EQ(Open(port, 12345), 0);
+    EXPECT_EQ(Open(port, 9600, 0, 9), 0) << "nine data bits";
+    EXPECT_EQ(Write(port, "ID;"), 0) << "not opened";
+
+    ASSERT_EQ(Open(port, 19200), 1);
+    EXPECT_EQ(Open(port, 12345), 0) << "reconfiguring an open port to a speed it cannot take";
+    const termios now = observer.settings();
+    EXPECT_EQ(cfgetospeed(&now), speed_t{B19200}) << "the open port keeps its settings";
+    EXPECT_EQ(Write(port, "ID;"), 1) << "and still works";
+    EXPECT_EQ(pty_.receive(3), "ID;");
+    port.CloseComPort();
+    EXPECT_THAT(boxes(), ::testing::ElementsAre("Error opening COM port", "Error opening COM port",
+                                                "Error opening COM port"));
 }
 
 TEST_F(SerportTest, ARegisteredWindowHearsOfEveryArrival)

@@ -23,4 +23,19 @@ platform::LocalTime ManualClock::localNow() const
                                parts.tm_hour, parts.tm_min, parts.tm_sec};
 }
 
+void ManualClock::advance(std::int64_t seconds)
+{
+    now_ += seconds;
+    monotonicMs_ += seconds * 1000;
+    platform::ClockMoved();
+}
+
+void ManualClock::advanceMs(std::int64_t milliseconds)
+{
+    monotonicMs_ += milliseconds;
+    // The wall clock follows in whole seconds.
+    now_ = now_.load() + (monotonicMs_.load() / 1000 - (monotonicMs_.load() - milliseconds) / 1000);
+    platform::ClockMoved();
+}
+
 } // namespace testsupport
