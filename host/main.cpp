@@ -17,14 +17,10 @@ constexpr const char* kUsage =
     "                  $XDG_CONFIG_HOME/ORVANE/Ondrel.ini)\n"
     "  -ECV            accept model 19 (Corvex) radios\n"
     "  -ELM            let clients send LM with parameters\n"
-    "  -h, --help      print this text
-"
-    "  --version       print the program's version
-"
-    "exit status: 0 window closed or stopped by a signal, 1 start refused (headless),
-"
-    "             2 the radio fell silent or was lost (headless), 3 another copy runs,
-"
+    "  -h, --help      print this text\n"
+    "  --version       print the program's version\n"
+    "exit status: 0 window closed or stopped by a signal, 1 start refused (headless),\n"
+    "             2 the radio fell silent or was lost (headless), 3 another copy runs,\n"
     "             5 no instance lock\n";
 
 } // namespace
