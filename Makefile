@@ -1,5 +1,6 @@
-# Front end to CMake. `make run` builds and starts the demo; `make test` builds
-# and runs every test. Both install missing Debian packages first.
+# Front end to CMake. `make run` builds and starts the demo (the window where a
+# display is available; `make run HEADLESS=1` without it); `make test` builds and
+# runs every test. Both install missing Debian packages first.
 #   make test SANITIZER=asan   AddressSanitizer + UndefinedBehaviorSanitizer
 #   make test SANITIZER=tsan   ThreadSanitizer
 #   make fuzz                  libFuzzer targets (clang), built in build-fuzz/
@@ -11,7 +12,7 @@ JOBS ?= $(shell nproc)
 CCACHE := $(shell command -v ccache 2>/dev/null)
 LAUNCHER := $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 
-.PHONY: all deps configure build test run fuzz bench clean
+.PHONY: all deps configure build test run fuzz bench screenshot clean
 
 all: build
 
@@ -28,11 +29,18 @@ test: build
 	scripts/run-tests.sh $(BUILD)
 
 run: build
-	scripts/run-demo.sh $(BUILD)
+	HEADLESS=$(HEADLESS) scripts/run-demo.sh $(BUILD)
 
 fuzz: deps
 	CXX=clang++ cmake -S . -B build-fuzz -DONDREL_BUILD_FUZZ=ON -DONDREL_BUILD_TESTS=OFF -DONDREL_BUILD_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS)
+
+# docs/window.png: the window with a client logged in and the radio on air, grabbed
+# by its test on Qt's offscreen platform.
+screenshot: configure
+	cmake --build $(BUILD) -j $(JOBS) --target gui_tests
+	QT_QPA_PLATFORM=offscreen ONDREL_SCREENSHOT=$(CURDIR)/docs/window.png \
+	  $(BUILD)/tests/gui/gui_tests --gtest_filter='WindowServiceTest.ControlRunsTheServiceAndTheDisplayFollows'
 
 bench: build
 	$(BUILD)/bench/ondrel_latency_bench

@@ -25,7 +25,6 @@ inline constexpr int kExitStopped = 0;        // stopped by SIGINT or SIGTERM
 inline constexpr int kExitStartRefused = 1;   // the start sequence refused (text on stderr)
 inline constexpr int kExitWatchdog = 2;       // the radio fell silent and the watchdog stopped the service
 inline constexpr int kExitAlreadyRunning = 3; // another copy runs for this user (nothing printed)
-inline constexpr int kExitUsage = 4;          // bad command line
 inline constexpr int kExitNoInstanceLock = 5; // the instance lock file could not be made
 
 // The message loop: a queue-backed message target, one-shot timers on the steady

@@ -28,6 +28,8 @@ HostOptions ParseHostOptions(int argc, const char* const* argv)
             options.headless = true;
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
         }
     }
     options.profile = platform::Profile::pathFromArguments(argc, argv);

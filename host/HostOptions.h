@@ -14,7 +14,8 @@ struct HostOptions {
     bool corvexEnabled = false;     // "-ECV": model 19 is a supported radio
     bool loadMessageEnabled = false; // "-ELM": clients may send "LM" with parameters
     bool headless = false;           // "--headless": run the service without a window
-    bool help = false;               // "--help"
+    bool help = false;               // "--help" or "-h"
+    bool version = false;            // "--version"
     std::optional<std::filesystem::path> profile; // "--profile FILE" or "--profile=FILE"
 };
 

@@ -17,6 +17,8 @@ constexpr int kDefaultBaud = 9600;
 constexpr int kDefaultTcpPort = 50000;
 constexpr int kLowestTcpPort = 1024;
 constexpr int kHighestTcpPort = 65535;
+// Title of the message boxes of a refused start.
+constexpr std::string_view kStartErrorTitle = "Error!";
 
 // The radio is given this model until it has told its own.
 constexpr unsigned kProvisionalModel = 20;
@@ -77,6 +79,7 @@ ServiceController::ServiceController(ServiceHost& host, platform::WindowHandle w
 
 ServiceController::~ServiceController()
 {
+    stopVoice();
     if (state_.serviceRunning) {
         stopSequence(StopCause::Command);
     }
@@ -149,7 +152,8 @@ void ServiceController::startService(int comPort, int baud, int tcpPort)
         refuseStart("- START - Failed. Can not detect Radio Model ID.");
         platform::ShowMessageBox(Format(" An unknown device is connected to COM%d, or the Baud rate in this software "
                                         "does not mutch in the Transceiver.\n Check the status of COM%d.\n",
-                                        comPort, comPort));
+                                        comPort, comPort),
+                                 kStartErrorTitle, platform::MessageBoxIcon::Exclamation);
         clearDisplay();
         return;
     }
@@ -160,7 +164,8 @@ void ServiceController::startService(int comPort, int baud, int tcpPort)
         link_->GetRadioName(state_.modelId, reinterpret_cast<unsigned char*>(name.data()));
         platform::ShowMessageBox(Format("The transceiver connected to COM%d is %s.\n Be sure to connect the Radio "
                                         "to the COM%d.\n",
-                                        comPort, TextOf(name).c_str(), comPort));
+                                        comPort, TextOf(name).c_str(), comPort),
+                                 kStartErrorTitle, platform::MessageBoxIcon::Exclamation);
         clearDisplay();
         return;
     }
@@ -208,6 +213,7 @@ void ServiceController::stopSequence(StopCause cause)
             link_->ConnKY("W", Bytes(""));
         }
         link_->ConnAI("W", 0);
+        stopVoice();
         link_->SocketServerClose();
         link_->RadioConnectionClose();
         host_.pumpMessages();
@@ -225,6 +231,13 @@ void ServiceController::stopSequence(StopCause cause)
         lastStop_ = cause;
     }
     leaveWait(entered);
+}
+
+void ServiceController::stopVoice()
+{
+    if (voice_ != nullptr && voice_->active()) {
+        voice_->stop();
+    }
 }
 
 bool ServiceController::enterWait()
@@ -356,11 +369,16 @@ void ServiceController::sessionEvent(platform::LParam event)
     switch (event) {
     case kSessionConnected: CLinkcore::GetClientIP(address.data()); break;
     case kSessionClosing:
+        stopVoice();
         state_.userLoggedOn = false;
         host_.setTimer(kWatchdogTimer, kWatchdogPeriod);
         break;
     case kSessionLoggedIn:
         host_.killTimer(kWatchdogTimer);
+        if (voice_ != nullptr && voice_->startForLogin()) {
+            // Tells the client that it can also be reached by telephone.
+            link_->SonnMIREL_VE(1);
+        }
         CLinkcore::GetClientIP(address.data());
         link_->GetLoginUserID(user.data());
         link_->GetUserDescription(user.data(), description.data());

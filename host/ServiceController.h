@@ -13,6 +13,7 @@
 
 #include "host/HostDisplay.h"
 #include "host/ServiceHost.h"
+#include "host/VoiceHook.h"
 #include "platform/WindowMessage.h"
 
 #include <cstdint>
@@ -64,7 +65,8 @@ public:
     // `loadMessageEnabled` lets clients send "LM" with parameters.
     ServiceController(ServiceHost& host, platform::WindowHandle window, bool corvexEnabled,
                       bool loadMessageEnabled);
-    // Stops a running service, unregisters the window and deletes the library object.
+    // Stops voice-call handling and a running service, unregisters the window and
+    // deletes the library object.
     ~ServiceController();
     ServiceController(const ServiceController&) = delete;
     ServiceController& operator=(const ServiceController&) = delete;
@@ -81,6 +83,9 @@ public:
     void onTimer(unsigned id);
     // A WM_LINKCORE_NOTIFY message.
     void onLinkcoreNotify(platform::WParam code, platform::LParam value);
+    // Voice-call handling, started at a client's login and stopped when its session
+    // closes, the service stops or the controller goes. None by default.
+    void setVoiceHook(std::unique_ptr<VoiceHook> voice) { voice_ = std::move(voice); }
 
     const HostDisplay& display() const { return display_; }
     const ServiceState& state() const { return state_; }
@@ -94,6 +99,7 @@ private:
     void startService(int comPort, int baud, int tcpPort);
     void stopSequence(StopCause cause);
     void refuseStart(const std::string& logLine);
+    void stopVoice();
     bool enterWait();
     void leaveWait(bool entered);
 
@@ -109,6 +115,7 @@ private:
 
     ServiceHost& host_;
     std::unique_ptr<CLinkcore> link_;
+    std::unique_ptr<VoiceHook> voice_;
     bool corvexEnabled_;
     ServiceState state_;
     HostDisplay display_;

@@ -1,20 +1,27 @@
-// ondrel: the radio host. This build runs the service without a window (--headless).
+// ondrel: the radio host. Opens its window; with --headless it runs the service
+// without one.
 #include "host/HeadlessRunner.h"
 #include "host/HostOptions.h"
+#include "host/gui/WindowApp.h"
 
 #include <cstdio>
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: ondrel --headless [--profile FILE] [-ECV] [-ELM]\n"
+    "usage: ondrel [--headless] [--profile FILE] [-ECV] [-ELM]\n"
+    "       ondrel --help | --version\n"
+    "  (no option)     open the window; its menu starts and stops the service\n"
     "  --headless      run the service without a window; Ctrl-C or SIGTERM stops it\n"
     "  --profile FILE  settings file (default: $ONDREL_PROFILE, else\n"
     "                  $XDG_CONFIG_HOME/ORVANE/Ondrel.ini)\n"
     "  -ECV            accept model 19 (Corvex) radios\n"
     "  -ELM            let clients send LM with parameters\n"
-    "exit status: 0 stopped by a signal, 1 start refused, 2 the radio fell silent,\n"
-    "             3 another copy runs, 4 bad command line, 5 no instance lock\n";
+    "  --help          print this text\n"
+    "  --version       print the program's version\n"
+    "exit status: 0 window closed or stopped by a signal, 1 start refused (headless),\n"
+    "             2 the radio fell silent (headless), 3 another copy runs,\n"
+    "             5 no instance lock\n";
 
 } // namespace
 
@@ -25,10 +32,12 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (!options.headless) {
-        std::fputs("ondrel: this build has no window; run it with --headless\n", stderr);
-        std::fputs(kUsage, stderr);
-        return host::kExitUsage;
+    if (options.version) {
+        std::printf("ondrel %s\n", ONDREL_VERSION);
+        return 0;
     }
-    return host::RunHeadless(options);
+    if (options.headless) {
+        return host::RunHeadless(options);
+    }
+    return host::gui::RunWindow(options, argc, argv);
 }

@@ -130,7 +130,7 @@ void CLinkcore::MirelLogAdd(const char* text)
     // Outside the lock: the handler hands the text on and returns, so neither the
     // calling thread nor other loggers wait for the user.
     if (!opened) {
-        platform::ShowMessageBox(kOpenErrorText);
+        platform::ShowMessageBox(kOpenErrorText, {}, platform::MessageBoxIcon::Error);
     }
 }
 

@@ -9,6 +9,7 @@ namespace {
 
 std::mutex handlerMutex;
 MessageBoxHandler currentHandler;
+TitledMessageBoxHandler currentTitledHandler;
 
 void WriteToStderr(std::string_view text)
 {
@@ -39,6 +40,28 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
     std::lock_guard lock(handlerMutex);
     MessageBoxHandler previous = std::move(currentHandler);
     currentHandler = std::move(handler);
+    return previous;
+}
+
+void ShowMessageBox(std::string_view text, std::string_view title, MessageBoxIcon icon)
+{
+    TitledMessageBoxHandler handler;
+    {
+        std::lock_guard lock(handlerMutex);
+        handler = currentTitledHandler;
+    }
+    if (handler) {
+        handler(text, title, icon);
+    } else {
+        ShowMessageBox(text);
+    }
+}
+
+TitledMessageBoxHandler SetTitledMessageBoxHandler(TitledMessageBoxHandler handler)
+{
+    std::lock_guard lock(handlerMutex);
+    TitledMessageBoxHandler previous = std::move(currentTitledHandler);
+    currentTitledHandler = std::move(handler);
     return previous;
 }
 

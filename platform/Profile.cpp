@@ -143,6 +143,43 @@ bool ReplaceFile(const std::filesystem::path& file, const std::string& text)
     return true;
 }
 
+bool Storable(const ProfileEntry& entry)
+{
+    return !entry.key.empty() && entry.key.find('=') == std::string::npos && FitsOnOneLine(entry.section) &&
+           FitsOnOneLine(entry.key) && FitsOnOneLine(entry.value);
+}
+
+// Replaces the entry's key in its section, or adds it at the end of the section,
+// or adds the section at the end of the file.
+void SetValue(std::vector<std::string>& lines, const ProfileEntry& entry)
+{
+    const std::string line = entry.key + "=" + entry.value;
+    bool inSection = false;
+    std::optional<std::size_t> insertAt; // after the last line of the matching section
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (auto name = SectionOf(lines[i])) {
+            inSection = SameName(*name, entry.section);
+            if (inSection) {
+                insertAt = i + 1;
+            }
+        } else if (inSection) {
+            if (auto existing = KeyValueOf(lines[i]); existing && SameName(existing->key, entry.key)) {
+                lines[i] = line;
+                return;
+            }
+            if (!TrimSpaces(StripCarriageReturn(lines[i])).empty()) {
+                insertAt = i + 1;
+            }
+        }
+    }
+    if (insertAt) {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*insertAt), line);
+    } else {
+        lines.push_back("[" + entry.section + "]");
+        lines.push_back(line);
+    }
+}
+
 std::filesystem::path HomeConfigFolder()
 {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -187,41 +224,22 @@ int Profile::WriteProfileInt(std::string_view section, std::string_view key, int
 
 int Profile::WriteProfileString(std::string_view section, std::string_view key, std::string_view value)
 {
-    if (key.empty() || key.find('=') != std::string_view::npos || !FitsOnOneLine(section) ||
-        !FitsOnOneLine(key) || !FitsOnOneLine(value)) {
-        return 0;
+    const ProfileEntry entry{std::string(section), std::string(key), std::string(value)};
+    return WriteProfileEntries(std::span<const ProfileEntry>(&entry, 1));
+}
+
+int Profile::WriteProfileEntries(std::span<const ProfileEntry> entries)
+{
+    for (const ProfileEntry& entry : entries) {
+        if (!Storable(entry)) {
+            return 0;
+        }
     }
     std::lock_guard lock(mutex_);
     std::vector<std::string> lines = ReadLines(file_);
-    const std::string entry = std::string(key) + "=" + std::string(value);
-
-    bool inSection = false;
-    std::optional<std::size_t> insertAt; // after the last line of the matching section
-    bool replaced = false;
-    for (std::size_t i = 0; i < lines.size() && !replaced; ++i) {
-        if (auto name = SectionOf(lines[i])) {
-            inSection = SameName(*name, section);
-            if (inSection) {
-                insertAt = i + 1;
-            }
-        } else if (inSection) {
-            if (auto existing = KeyValueOf(lines[i]); existing && SameName(existing->key, key)) {
-                lines[i] = entry;
-                replaced = true;
-            } else if (!TrimSpaces(StripCarriageReturn(lines[i])).empty()) {
-                insertAt = i + 1;
-            }
-        }
+    for (const ProfileEntry& entry : entries) {
+        SetValue(lines, entry);
     }
-    if (!replaced) {
-        if (insertAt) {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*insertAt), entry);
-        } else {
-            lines.push_back("[" + std::string(section) + "]");
-            lines.push_back(entry);
-        }
-    }
-
     std::string text;
     for (const std::string& line : lines) {
         text += line;

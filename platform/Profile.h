@@ -11,9 +11,17 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <span>
 #include <string_view>
 
 namespace platform {
+
+// One value to write; integers are written as their decimal text.
+struct ProfileEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
 
 class Profile {
 public:
@@ -26,6 +34,10 @@ public:
     // 1 on success, 0 when the file could not be written (the old file is then intact).
     int WriteProfileInt(std::string_view section, std::string_view key, int value);
     int WriteProfileString(std::string_view section, std::string_view key, std::string_view value);
+    // Writes every entry, in order, with one replacement of the file: a reader sees
+    // all of them or none. 1 on success; 0 when an entry cannot be stored (nothing
+    // is then written) or the file could not be written.
+    int WriteProfileEntries(std::span<const ProfileEntry> entries);
 
     std::filesystem::path path() const;
     // Points this profile at another file; later calls use it.

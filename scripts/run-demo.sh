@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # The demo behind `make run`: the simulated radio on a pseudo-terminal and the host
-# without a window on TCP port 50000 (ONDREL_DEMO_PORT overrides it), with a demo
-# profile under <build>/demo: one user demo/demo, COM1 on the simulator, the log on.
-# Runs until Ctrl-C, then stops the host (its stop sequence) and then the radio.
+# on TCP port 50000 (ONDREL_DEMO_PORT overrides it), with a demo profile under
+# <build>/demo: one user demo/demo, COM1 on the simulator, the log on.
+# Where a display is available (DISPLAY or WAYLAND_DISPLAY set) the host opens its
+# window, and pressing CONTROL starts the service; elsewhere, or with HEADLESS=1, it
+# runs without a window and starts at once. Runs until the window is closed or
+# Ctrl-C, then stops the host (its stop sequence) and then the radio.
 #   scripts/run-demo.sh <build dir>
 set -euo pipefail
 
@@ -80,10 +83,31 @@ COM1=$device
 EOF
 )
 
-setsid "$ondrel" --headless --profile "$profile" &
+window=0
+if [[ ${HEADLESS:-0} != 1 && ( -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ) ]]; then
+    window=1
+fi
+if [[ $window == 1 ]]; then
+    setsid "$ondrel" --profile "$profile" &
+else
+    setsid "$ondrel" --headless --profile "$profile" &
+fi
 host_pid=$!
 
-cat <<EOF
+if [[ $window == 1 ]]; then
+    cat <<EOF
+
+Ondrel demo: simulated radio (model 20) on $device, the Ondrel window on this display.
+Press CONTROL (or Control > ON) to start the service on TCP port $port: the model
+(Tarsel) and the lit power switch appear. Then log in from another terminal:
+    (printf 'UID:demo;PWD:demo;FA;'; sleep 5) | nc -q 0 localhost $port
+and watch the user, address, description and session time in the window.
+Profile: $profile   Activity log: $demo/log/
+Close the window or press Ctrl-C here to stop.
+
+EOF
+else
+    cat <<EOF
 
 Ondrel demo: simulated radio (model 20) on $device, host on TCP port $port.
 Profile: $profile   Activity log: $demo/log/
@@ -99,8 +123,10 @@ first character of the next command. Or all at once:
 Press Ctrl-C to stop.
 
 EOF
+fi
 
-# The host ends by itself only when its start is refused or the radio falls silent.
+# The headless host ends by itself only when its start is refused or the radio falls
+# silent; the window when it is closed.
 status=0
 wait "$host_pid" || status=$?
 host_pid=

@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <mutex>
+#include <vector>
 
 namespace skinwork {
 namespace {
@@ -65,10 +66,18 @@ public:
         return count;
     }
 
-    void dropFor(const WindowMessageTarget* target)
+    // Takes the target's messages out of the FIFO, in posting order.
+    std::vector<platform::Message> takeFor(const WindowMessageTarget* target)
     {
         std::lock_guard lock(mutex_);
+        std::vector<platform::Message> taken;
+        for (const Entry& entry : queue_) {
+            if (entry.target == target) {
+                taken.push_back(entry.message);
+            }
+        }
         std::erase_if(queue_, [target](const Entry& entry) { return entry.target == target; });
+        return taken;
     }
 
     bool empty() const
@@ -190,7 +199,7 @@ WindowMessageTarget::WindowMessageTarget(Handler handler)
 
 WindowMessageTarget::~WindowMessageTarget()
 {
-    pump_->dropFor(this);
+    pump_->takeFor(this);
 }
 
 void WindowMessageTarget::post(std::uint32_t message, platform::WParam wParam, platform::LParam lParam) noexcept
@@ -205,6 +214,11 @@ void WindowMessageTarget::post(std::uint32_t message, platform::WParam wParam, p
 std::size_t WindowMessageTarget::pending() const
 {
     return pump_->pendingFor(this);
+}
+
+std::vector<platform::Message> WindowMessageTarget::takePending()
+{
+    return pump_->takeFor(this);
 }
 
 } // namespace skinwork

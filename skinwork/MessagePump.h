@@ -28,6 +28,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace skinwork {
 
@@ -47,6 +48,9 @@ public:
 
     // Messages waiting for this target.
     std::size_t pending() const;
+    // Takes the messages waiting for this target without handling them, for an
+    // owner that must release what they carry before the target goes.
+    std::vector<platform::Message> takePending();
 
 private:
     friend class ThreadPump;

@@ -99,6 +99,21 @@ TEST_F(ProfileTest, RefusesTextThatWouldBreakTheLineStructure)
     EXPECT_EQ(profile.GetProfileString("S", "k", "unset"), "unset");
 }
 
+TEST_F(ProfileTest, ABatchIsWrittenWholeOrNotAtAll)
+{
+    std::filesystem::create_directories(file.parent_path());
+    WriteFile(file, "[Setting]\nKeep=1\nA=old\n[Other]\nX=1\n");
+    const std::vector<platform::ProfileEntry> batch = {
+        {"Setting", "A", "new"}, {"Setting", "B", "added"}, {"Fresh", "C", "3"}, {"setting", "a", "last wins"}};
+    ASSERT_EQ(profile.WriteProfileEntries(batch), 1);
+    EXPECT_EQ(ReadFile(file), "[Setting]\nKeep=1\na=last wins\nB=added\n[Other]\nX=1\n[Fresh]\nC=3\n");
+
+    const std::string before = ReadFile(file);
+    const std::vector<platform::ProfileEntry> broken = {{"Setting", "A", "fine"}, {"Setting", "B", "two\nlines"}};
+    EXPECT_EQ(profile.WriteProfileEntries(broken), 0);
+    EXPECT_EQ(ReadFile(file), before);
+}
+
 TEST_F(ProfileTest, FileIsPrivateToItsOwner)
 {
     ASSERT_EQ(profile.WriteProfileString("S", "password", "secret"), 1);

@@ -1,0 +1,42 @@
+// Help: the program's help file, one HTML page "Ondrel.html" with a section per help
+// context, looked up in the program's data folder (beside the program in the build
+// tree, <prefix>/share/ondrel when installed). Opening help checks that the file is
+// there (else the message box "Not Exist Html Help File ..." with the full path) and
+// hands the page's URL with the context's section to the desktop's URL opener. When
+// no opener works, that is remembered and later requests silently do nothing.
+// GUI thread only.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+class QUrl;
+
+namespace host::gui {
+
+// Help contexts.
+inline constexpr int kHelpRunningPowerOn = 2;  // main window: service running, radio on; "Help Topics"
+inline constexpr int kHelpStopped = 8;         // main window: session server not open
+inline constexpr int kHelpRunningPowerOff = 26; // main window: service running, radio off
+inline constexpr int kHelpSetup = 30;          // Setup dialog
+inline constexpr int kHelpUserEditor = 32;     // user editor dialog
+
+inline constexpr const char* kHelpFileName = "Ondrel.html";
+
+// Opens help at `context` (the dialogs call this from their F1).
+void ShowHelp(int context);
+
+// The full path of the help file that ShowHelp looks for.
+std::filesystem::path HelpFilePath();
+// The anchor of a context's section in the help file: "context-<n>".
+std::string HelpAnchor(int context);
+
+// Seams for tests and embedding. An opener receives the URL and says whether it could
+// hand it on; the default is the desktop's URL opener. Each setter returns the old value.
+using HelpOpener = std::function<bool(const QUrl& url)>;
+HelpOpener SetHelpOpener(HelpOpener opener); // an empty opener restores the default
+// Looks for the help file in `folder` instead of the data folder; empty restores it.
+std::filesystem::path SetHelpFolder(std::filesystem::path folder);
+
+} // namespace host::gui

@@ -1,0 +1,428 @@
+// The "Setup" dialog driven by clicks and keys against a real profile file: what
+// it shows, what OK writes and Cancel does not, the port box, the log box, the user
+// list with its buttons and context menu, and help.
+
+#include "host/dialogs/SetupDlg.h"
+#include "host/dialogs/UserIcons.h"
+#include "linkcore/Linkcore.h"
+#include "platform/Profile.h"
+#include "tests/dialogs/DialogDriver.h"
+#include "tests/support/MessageBoxCapture.h"
+#include "tests/support/TempDir.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace dialogtest {
+namespace {
+
+using dialogs::CSetupDlg;
+using dialogs::CUserDlg;
+using testsupport::MessageBoxCapture;
+
+class SetupDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override { platform::SetApplicationProfilePath(dir_ / "Ondrel.ini"); }
+
+    void write(std::string_view section, std::string_view key, std::string_view text)
+    {
+        ASSERT_EQ(platform::ApplicationProfile().WriteProfileString(section, key, text), 1);
+    }
+    void addUser(int slot, const std::string& id, const std::string& password, const std::string& description,
+                 int disabled = 0)
+    {
+        const std::string prefix = "MIREL 00" + std::to_string(slot) + " ";
+        write("Setting", prefix + "User ID", id);
+        write("Setting", prefix + "Password", password);
+        write("Setting", prefix + "Description", description);
+        write("Setting", prefix + "User Disabled", std::to_string(disabled));
+    }
+    std::string value(std::string_view key, std::string_view section = "Setting") const
+    {
+        return platform::ApplicationProfile().GetProfileString(section, key, "<missing>");
+    }
+    std::string fileText() const
+    {
+        std::ifstream in(dir_ / "Ondrel.ini", std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    void open()
+    {
+        dialog_ = std::make_unique<CSetupDlg>(nullptr, [this](int context) { help_.push_back(context); });
+        dialog_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
+        dialog_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog_.get()));
+        users_ = Child<QTreeWidget>(dialog_.get(), "userList");
+        ok_ = Child<QPushButton>(dialog_.get(), "okButton");
+        port_ = Child<QLineEdit>(dialog_.get(), "tcpPortEdit");
+    }
+    void click(const char* name) { QTest::mouseClick(Child<QWidget>(dialog_.get(), name), Qt::LeftButton); }
+    void clickCheckBox(const char* name)
+    {
+        auto* box = Child<QCheckBox>(dialog_.get(), name);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    }
+    QComboBox* list(const char* name) { return Child<QComboBox>(dialog_.get(), name); }
+
+    // The user list as "name|description|disabled" rows, the flag read from the row's picture.
+    std::vector<std::string> rows() const
+    {
+        const QImage enabled = dialogs::UserStateIcon(false).pixmap(16, 16).toImage();
+        const QImage disabled = dialogs::UserStateIcon(true).pixmap(16, 16).toImage();
+        std::vector<std::string> result;
+        for (int i = 0; i < users_->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* row = users_->topLevelItem(i);
+            const QImage picture = row->icon(0).pixmap(16, 16).toImage();
+            const char* flag = picture == disabled ? "1" : (picture == enabled ? "0" : "?");
+            result.push_back(row->text(0).toStdString() + "|" + row->text(1).toStdString() + "|" + flag);
+        }
+        return result;
+    }
+    void selectRow(int index)
+    {
+        const QRect where = users_->visualItemRect(users_->topLevelItem(index));
+        QTest::mouseClick(users_->viewport(), Qt::LeftButton, {}, where.center());
+    }
+    // A right click on a row (or on the empty part of the list when `index` is -1)
+    // with `action` run on the menu it opens.
+    void rightClick(int index, std::function<void(QMenu&)> action)
+    {
+        const QPoint where = index >= 0 ? users_->visualItemRect(users_->topLevelItem(index)).center()
+                                        : QPoint(users_->viewport()->width() / 2, users_->viewport()->height() - 5);
+        WhenShown<QMenu> menu(std::move(action));
+        QTest::mouseClick(users_->viewport(), Qt::RightButton, {}, where);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, where, users_->viewport()->mapToGlobal(where));
+        if (!menu.ran()) {
+            // Platforms that raise the context menu on the press leave it to the event.
+            QApplication::sendEvent(users_->viewport(), &event);
+        }
+        EXPECT_TRUE(menu.ran());
+    }
+    static void choose(QMenu& menu, const QString& text)
+    {
+        for (QAction* action : menu.actions()) {
+            if (action->text() == text) {
+                QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(action).center());
+                return;
+            }
+        }
+        ADD_FAILURE() << "no menu item " << text.toStdString();
+        menu.close();
+    }
+    // Adds a user through "Add..." and the user editor.
+    void addThroughEditor(const QString& id, const QString& password, const QString& description = {})
+    {
+        WhenShown<CUserDlg> editor([&](CUserDlg& dialog) {
+            QTest::keyClicks(Child<QLineEdit>(&dialog, "userIdEdit"), id);
+            QTest::keyClicks(Child<QLineEdit>(&dialog, "passwordEdit"), password);
+            QTest::keyClicks(Child<QLineEdit>(&dialog, "retypeEdit"), password);
+            QTest::keyClicks(Child<QPlainTextEdit>(&dialog, "descriptionEdit"), description);
+            QTest::mouseClick(Child<QPushButton>(&dialog, "okButton"), Qt::LeftButton);
+        });
+        click("addButton");
+        EXPECT_TRUE(editor.ran());
+    }
+
+    testsupport::TempDir dir_;
+    std::unique_ptr<CSetupDlg> dialog_;
+    std::vector<int> help_;
+    QTreeWidget* users_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QLineEdit* port_ = nullptr;
+};
+
+TEST_F(SetupDlgTest, EverySettingIsShownWithItsRulesAndCancelWritesNothing)
+{
+    write("Setting", "COM Port", "7");
+    write("Setting", "COM Baud", "12345");
+    write("Setting", "MIREL IP Port No", "80");
+    write("Setting", "MIREL Voice", "1");
+    write("Setting", "MIREL Session Time", "7");
+    write("Setting", "MIREL Log", "1");
+    write("File Path", "MIREL Log File Path", "/var/log/ondrel");
+    addUser(0, "zed", "pz", "Zed's rig");
+    addUser(3, "Alice", "pa", "Alice at home", 7);
+    addUser(4, "bob", "pb", "");
+    const std::string before = fileText();
+    open();
+
+    EXPECT_EQ(dialog_->windowTitle(), "Setup");
+    EXPECT_EQ(dialog_->size(), QSize(390, 403));
+    EXPECT_EQ(list("comPortList")->currentText(), "    COM7");
+    EXPECT_EQ(list("comPortList")->count(), 20);
+    EXPECT_EQ(list("baudList")->currentText(), "    9600bps");
+    EXPECT_EQ(list("sessionTimeList")->currentText(), "   Unlimited");
+    EXPECT_EQ(port_->text(), "50000");
+    EXPECT_EQ(port_->maxLength(), 5);
+    EXPECT_TRUE(ok_->isEnabled());
+    auto* voice = Child<QCheckBox>(dialog_.get(), "voiceCheck");
+    EXPECT_TRUE(voice->isChecked());
+    EXPECT_FALSE(voice->isEnabled()) << "this system offers no telephony for voice calls";
+    EXPECT_TRUE(Child<QCheckBox>(dialog_.get(), "logCheck")->isChecked());
+    EXPECT_EQ(Child<QLineEdit>(dialog_.get(), "logFolderEdit")->text(), "/var/log/ondrel");
+    EXPECT_TRUE(Child<QLineEdit>(dialog_.get(), "logFolderEdit")->isReadOnly());
+
+    char address[25] = {};
+    CLinkcore().GetLocalIP(address);
+    EXPECT_EQ(Child<QLabel>(dialog_.get(), "ipAddressText")->text().toStdString(), address);
+
+    EXPECT_EQ(users_->headerItem()->text(0), "User Name");
+    EXPECT_EQ(users_->headerItem()->text(1), "Description");
+    EXPECT_EQ(users_->columnWidth(0), 100);
+    EXPECT_EQ(users_->columnWidth(1), 260);
+    EXPECT_EQ(rows(), (std::vector<std::string>{"Alice|Alice at home|1", "bob||0", "zed|Zed's rig|0"}));
+    EXPECT_TRUE(users_->selectedItems().isEmpty());
+    SavePicture(*dialog_, "setup-dialog");
+
+    // Whatever is changed, Cancel writes nothing.
+    addThroughEditor("carol", "pc");
+    selectRow(0);
+    click("deleteButton");
+    list("baudList")->setCurrentIndex(5);
+    click("cancelButton");
+    EXPECT_FALSE(dialog_->isVisible());
+    EXPECT_EQ(dialog_->result(), QDialog::Rejected);
+    EXPECT_EQ(fileText(), before);
+}
+
+TEST_F(SetupDlgTest, OkWritesWhatTheControlsHold)
+{
+    addUser(0, "alice", "pa", "Alice");
+    open();
+    auto* baud = list("baudList");
+    baud->setFocus();
+    QTest::keyClick(baud, Qt::Key_End);
+    list("comPortList")->setCurrentIndex(2);
+    list("sessionTimeList")->setCurrentIndex(8);
+    port_->selectAll();
+    QTest::keyClicks(port_, "4533");
+    QTest::mouseClick(ok_, Qt::LeftButton);
+    EXPECT_EQ(dialog_->result(), QDialog::Accepted);
+    EXPECT_EQ(value("COM Port"), "3");
+    EXPECT_EQ(value("COM Baud"), "115200");
+    EXPECT_EQ(value("MIREL IP Port No"), "4533");
+    EXPECT_EQ(value("MIREL Session Time"), "30");
+    EXPECT_EQ(value("MIREL Voice"), "0");
+    EXPECT_EQ(value("MIREL Log"), "0");
+    EXPECT_EQ(value("MIREL Log File Path", "File Path"), "");
+    EXPECT_EQ(value("MIREL 000 User ID"), "alice");
+    EXPECT_EQ(value("MIREL 000 Password"), "pa");
+    EXPECT_EQ(value("MIREL 001 User ID"), "");
+}
+
+TEST_F(SetupDlgTest, ThePortBoxDisablesOkWhileInvalidAndIsRepairedOnLeaving)
+{
+    open();
+    struct Step {
+        const char* typed;
+        bool okWhileTyped;
+        const char* afterLeaving;
+    };
+    const std::vector<Step> steps = {
+        {"12", false, "50000"},   {"08080", true, "8080"}, {"65536", false, "50000"},
+        {"", false, "50000"},     {"1024", true, "1024"},  {"abc", false, "50000"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.typed);
+        port_->setFocus();
+        port_->selectAll();
+        QTest::keyClick(port_, Qt::Key_Delete);
+        QTest::keyClicks(port_, step.typed);
+        EXPECT_EQ(ok_->isEnabled(), step.okWhileTyped);
+        QTest::keyClick(port_, Qt::Key_Tab);
+        EXPECT_FALSE(port_->hasFocus());
+        EXPECT_EQ(port_->text().toStdString(), step.afterLeaving);
+        EXPECT_TRUE(ok_->isEnabled());
+    }
+    QTest::keyClicks(port_, "123456");
+    EXPECT_EQ(port_->text().size(), 5);
+}
+
+TEST_F(SetupDlgTest, TheLogBoxNeedsAFolderChosenInTheBrowser)
+{
+    open();
+    std::vector<QString> titles;
+    std::optional<QString> answer;
+    dialog_->setFolderBrowser([&](QWidget* parent, const QString& title, const QString&) {
+        EXPECT_EQ(parent, dialog_.get());
+        titles.push_back(title);
+        return answer;
+    });
+    auto* log = Child<QCheckBox>(dialog_.get(), "logCheck");
+    auto* folder = Child<QLineEdit>(dialog_.get(), "logFolderEdit");
+    clickCheckBox("logCheck");
+    EXPECT_FALSE(log->isChecked());
+
+    click("browseButton");
+    EXPECT_EQ(folder->text(), "") << "a cancelled browser changes nothing";
+    answer = QString::fromStdString((dir_ / "logs").string());
+    click("browseButton");
+    EXPECT_EQ(folder->text(), *answer);
+    EXPECT_EQ(titles, (std::vector<QString>{"Select log file folder.", "Select log file folder."}));
+    folder->setFocus();
+    QTest::keyClicks(folder, "typed");
+    EXPECT_EQ(folder->text(), *answer) << "the folder cannot be typed";
+
+    clickCheckBox("logCheck");
+    EXPECT_TRUE(log->isChecked());
+    QTest::mouseClick(ok_, Qt::LeftButton);
+    EXPECT_EQ(value("MIREL Log"), "1");
+    EXPECT_EQ(value("MIREL Log File Path", "File Path"), (dir_ / "logs").string());
+}
+
+TEST_F(SetupDlgTest, UsersAreAddedSortedAndDuplicatesIgnoringCaseAreRefused)
+{
+    addUser(0, "alice", "pa", "Alice");
+    open();
+    MessageBoxCapture boxes;
+    addThroughEditor("Carol", "pc", "Carol's shack");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"alice|Alice|0", "Carol|Carol's shack|0"}));
+    ASSERT_EQ(users_->selectedItems().size(), 1);
+    EXPECT_EQ(users_->selectedItems().front()->text(0), "Carol");
+
+    addThroughEditor("ALICE", "other", "not added");
+    EXPECT_EQ(boxes.boxes(), (std::vector<MessageBoxCapture::Box>{
+                                 {"There are same User ID.", "", platform::MessageBoxIcon::Exclamation}}));
+    EXPECT_EQ(rows().size(), 2u);
+
+    for (int i = 0; i < 8; ++i) {
+        addThroughEditor(QStringLiteral("user%1").arg(i), "pw");
+    }
+    EXPECT_EQ(rows().size(), 10u);
+    {
+        WhenShown<CUserDlg> editor([](CUserDlg& dialog) { dialog.reject(); });
+        click("addButton");
+        QTest::qWait(50);
+        EXPECT_FALSE(editor.ran()) << "with ten users Add opens nothing";
+    }
+    EXPECT_EQ(boxes.boxes().size(), 1u);
+
+    QTest::mouseClick(ok_, Qt::LeftButton);
+    EXPECT_EQ(value("MIREL 000 User ID"), "alice");
+    EXPECT_EQ(value("MIREL 001 User ID"), "Carol");
+    EXPECT_EQ(value("MIREL 001 Password"), "pc");
+    EXPECT_EQ(value("MIREL 009 User ID"), "user7");
+}
+
+TEST_F(SetupDlgTest, EditDeleteAndToggleWorkOnTheSelectedRow)
+{
+    addUser(0, "alice", "pa", "Alice");
+    addUser(1, "bob", "pb", "Bob", 1);
+    addUser(2, "carol", "pc", "Carol");
+    open();
+
+    // Nothing selected: Edit and Del do nothing.
+    {
+        WhenShown<CUserDlg> editor([](CUserDlg& dialog) { dialog.reject(); });
+        click("editButton");
+        click("deleteButton");
+        QTest::qWait(50);
+        EXPECT_FALSE(editor.ran());
+    }
+    EXPECT_EQ(rows().size(), 3u);
+
+    // Double click edits; the editor shows the user in edit mode.
+    {
+        WhenShown<CUserDlg> editor([](CUserDlg& dialog) {
+            EXPECT_FALSE(Child<QLineEdit>(&dialog, "userIdEdit")->isEnabled());
+            EXPECT_EQ(Child<QLineEdit>(&dialog, "passwordEdit")->text(), "pb");
+            EXPECT_TRUE(Child<QCheckBox>(&dialog, "disabledCheck")->isChecked());
+            auto* description = Child<QPlainTextEdit>(&dialog, "descriptionEdit");
+            description->selectAll();
+            QTest::keyClicks(description, "Bob, edited");
+            QTest::mouseClick(Child<QCheckBox>(&dialog, "disabledCheck"), Qt::LeftButton, {}, QPoint(6, 7));
+            QTest::mouseClick(Child<QPushButton>(&dialog, "okButton"), Qt::LeftButton);
+        });
+        const QPoint where = users_->visualItemRect(users_->topLevelItem(1)).center();
+        QTest::mouseClick(users_->viewport(), Qt::LeftButton, {}, where);
+        QTest::mouseDClick(users_->viewport(), Qt::LeftButton, {}, where);
+        EXPECT_TRUE(editor.ran());
+    }
+    EXPECT_EQ(rows(), (std::vector<std::string>{"alice|Alice|0", "bob|Bob, edited|0", "carol|Carol|0"}));
+
+    // The context menu toggles the selected user, and its picture follows.
+    rightClick(2, [](QMenu& menu) {
+        for (QAction* action : menu.actions()) {
+            EXPECT_TRUE(action->isEnabled()) << action->text().toStdString();
+        }
+        choose(menu, "Enable/Disable (&B)");
+    });
+    EXPECT_EQ(rows().back(), "carol|Carol|1");
+    rightClick(2, [](QMenu& menu) { choose(menu, "Enable/Disable (&B)"); });
+    EXPECT_EQ(rows().back(), "carol|Carol|0");
+    rightClick(2, [](QMenu& menu) { choose(menu, "Enable/Disable (&B)"); });
+
+    // Delete the first user; OK moves the others down a slot.
+    selectRow(0);
+    click("deleteButton");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"bob|Bob, edited|0", "carol|Carol|1"}));
+    QTest::mouseClick(ok_, Qt::LeftButton);
+    EXPECT_EQ(value("MIREL 000 User ID"), "bob");
+    EXPECT_EQ(value("MIREL 000 Password"), "pb");
+    EXPECT_EQ(value("MIREL 000 Description"), "Bob, edited");
+    EXPECT_EQ(value("MIREL 000 User Disabled"), "0");
+    EXPECT_EQ(value("MIREL 001 User ID"), "carol");
+    EXPECT_EQ(value("MIREL 001 User Disabled"), "1");
+    EXPECT_EQ(value("MIREL 002 User ID"), "");
+    EXPECT_EQ(value("MIREL 002 Password"), "");
+}
+
+TEST_F(SetupDlgTest, TheContextMenuOfAnEmptyListOffersOnlyAdd)
+{
+    open();
+    rightClick(-1, [](QMenu& menu) {
+        EXPECT_EQ(menu.title(), "UserList");
+        std::vector<std::string> items;
+        for (QAction* action : menu.actions()) {
+            items.push_back(action->isSeparator() ? "-"
+                                                  : action->text().toStdString() + (action->isEnabled() ? "" : " (gray)"));
+        }
+        EXPECT_EQ(items, (std::vector<std::string>{"Add (&A)...", "Edit (&E)... (gray)", "Delete (&D) (gray)", "-",
+                                                   "Enable/Disable (&B) (gray)"}));
+        menu.close();
+    });
+    // Its Add runs the editor like the button.
+    WhenShown<CUserDlg> editor([](CUserDlg& dialog) {
+        QTest::keyClicks(Child<QLineEdit>(&dialog, "userIdEdit"), "menuuser");
+        QTest::keyClicks(Child<QLineEdit>(&dialog, "passwordEdit"), "pw");
+        QTest::keyClicks(Child<QLineEdit>(&dialog, "retypeEdit"), "pw");
+        QTest::keyClick(Child<QLineEdit>(&dialog, "retypeEdit"), Qt::Key_Return);
+    });
+    rightClick(-1, [](QMenu& menu) { choose(menu, "Add (&A)..."); });
+    EXPECT_TRUE(editor.ran());
+    EXPECT_EQ(rows(), std::vector<std::string>{"menuuser||0"});
+}
+
+TEST_F(SetupDlgTest, F1OpensTheSetupHelpAndTheEditorsOwn)
+{
+    open();
+    QTest::keyClick(port_, Qt::Key_F1);
+    WhenShown<CUserDlg> editor([](CUserDlg& dialog) {
+        QTest::keyClick(Child<QLineEdit>(&dialog, "userIdEdit"), Qt::Key_F1);
+        dialog.reject();
+    });
+    click("addButton");
+    EXPECT_TRUE(editor.ran());
+    EXPECT_EQ(help_, (std::vector<int>{30, 32}));
+}
+
+} // namespace
+} // namespace dialogtest

@@ -1,0 +1,2 @@
+// A shared library that is not the telephony plug-in: it lacks the factory function.
+extern "C" __attribute__((visibility("default"))) int VoxlineVersion() { return 1; }
