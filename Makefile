@@ -42,6 +42,14 @@ screenshot: configure
 	QT_QPA_PLATFORM=offscreen ONDREL_SCREENSHOT=$(CURDIR)/docs/window.png \
 	  $(BUILD)/tests/gui/gui_tests --gtest_filter='WindowServiceTest.ControlRunsTheServiceAndTheDisplayFollows'
 
+# The Debian package build/ondrel_<version>-1_<arch>.deb; package-check also
+# inspects it with dpkg-deb and lintian.
+package: build
+	cmake --build $(BUILD) --target package
+
+package-check: build
+	cmake --build $(BUILD) --target package-check
+
 bench: build
 	$(BUILD)/bench/ondrel_latency_bench
 

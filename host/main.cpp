@@ -17,7 +17,7 @@ constexpr const char* kUsage =
     "                  $XDG_CONFIG_HOME/ORVANE/Ondrel.ini)\n"
     "  -ECV            accept model 19 (Corvex) radios\n"
     "  -ELM            let clients send LM with parameters\n"
-    "  --help          print this text\n"
+    "  -h, --help      print this text\n"
     "  --version       print the program's version\n"
     "exit status: 0 window closed or stopped by a signal, 1 start refused (headless),\n"
     "             2 the radio fell silent (headless), 3 another copy runs,\n"
