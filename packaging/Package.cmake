@@ -5,7 +5,10 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ondrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_PACKAGE_CONTACT "Ondrel developers <ondrel@localhost>")
+# The package's maintainer, also named in its changelog.
+set(ONDREL_MAINTAINER "Ondrel developers <ondrel-dev@lists.example.org>" CACHE STRING
+  "Maintainer of the Debian package: Name <address>")
+set(CPACK_PACKAGE_CONTACT "${ONDREL_MAINTAINER}")
 set(CPACK_PACKAGE_VENDOR "Ondrel")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "radio host: one remote operator drives a transceiver over TCP")
 set(CPACK_PACKAGE_DESCRIPTION_FILE ${CMAKE_CURRENT_LIST_DIR}/debian/description)
@@ -19,7 +22,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://localhost/ondrel")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The package's own libraries satisfy the program's needs; dpkg-shlibdeps learns them
-# from the shlibs file CPack writes for them.
+# from the shlibs file CPack writes for them. CPack adds no ldconfig call when the
+# package has maintainer scripts of its own: debian/triggers asks for it.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
 # adduser and systemd's sysusers make the service's user in postinst.
@@ -28,16 +32,18 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS "systemd")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${CMAKE_CURRENT_LIST_DIR}/debian/postinst
   ${CMAKE_CURRENT_LIST_DIR}/debian/prerm
-  ${CMAKE_CURRENT_LIST_DIR}/debian/postrm)
+  ${CMAKE_CURRENT_LIST_DIR}/debian/postrm
+  ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # Debian's documentation files: copyright and a compressed changelog.
 set(ONDREL_DOC_FOLDER ${CMAKE_INSTALL_DATADIR}/doc/ondrel)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright DESTINATION ${ONDREL_DOC_FOLDER})
+configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/changelog.in ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian @ONLY)
 set(ONDREL_CHANGELOG_GZ ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz)
 add_custom_command(OUTPUT ${ONDREL_CHANGELOG_GZ}
-  COMMAND gzip -9nc ${CMAKE_CURRENT_LIST_DIR}/debian/changelog > ${ONDREL_CHANGELOG_GZ}
-  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/debian/changelog
+  COMMAND gzip -9nc ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian > ${ONDREL_CHANGELOG_GZ}
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian
   VERBATIM)
 # Manual pages are installed compressed, as Debian wants them.
 set(ONDREL_MAN_GZ "")
@@ -55,7 +61,7 @@ include(CPack)
 
 # make package-check: the .deb built and looked at with dpkg-deb and lintian.
 add_custom_target(package-check
-  COMMAND ${CMAKE_CURRENT_LIST_DIR}/check-package.sh ${PROJECT_BINARY_DIR}
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/check-package.sh ${PROJECT_BINARY_DIR} ${CMAKE_INSTALL_LIBDIR}
   DEPENDS ondrel radiosim ondrel_icons ondrel_compressed_docs
   WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
   USES_TERMINAL

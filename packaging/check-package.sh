@@ -3,9 +3,9 @@
 # (control fields, the files it holds, the maintainer scripts) and with lintian,
 # which must report no error. Warnings are printed; the ones kept are explained in
 # the README.
-#   check-package.sh BUILD-DIR
+#   check-package.sh BUILD-DIR LIBDIR
 set -uo pipefail
-build=$1
+build=$1 libdir=$2
 cd "$build" || exit 1
 rm -f ondrel_*.deb
 cpack -G DEB --config CPackConfig.cmake >cpack.log 2>&1 || { cat cpack.log >&2; echo "FAIL: cpack" >&2; exit 1; }
@@ -30,8 +30,8 @@ for path in ./usr/bin/ondrel ./usr/bin/radiosim ./usr/lib/systemd/system/ondrel.
             ./usr/lib/sysusers.d/ondrel.conf ./usr/share/applications/ondrel.desktop \
             ./usr/share/icons/hicolor/48x48/apps/ondrel.png ./usr/share/man/man1/ondrel.1.gz \
             ./usr/share/man/man1/radiosim.1.gz ./usr/share/ondrel/Ondrel.html ./usr/share/ondrel/Ondrel.ini \
-            ./usr/include/ondrel/linkcore/Linkcore.h ./usr/lib/pkgconfig/linkcore.pc \
-            ./usr/lib/cmake/Linkcore/LinkcoreConfig.cmake ./usr/share/doc/ondrel/copyright; do
+            ./usr/include/ondrel/linkcore/Linkcore.h "./usr/$libdir/pkgconfig/linkcore.pc" \
+            "./usr/$libdir/cmake/Linkcore/LinkcoreConfig.cmake" ./usr/share/doc/ondrel/copyright; do
     grep -qxF "$path" <<<"$contents" || fail "$path not in the package"
 done
 # Installed, not enabled: nothing under /etc/systemd.
@@ -47,13 +47,13 @@ done
 # Stripped, and no search path left in any program or library.
 extract=$control/tree
 dpkg-deb --extract "$deb" "$extract"
-for file in "$extract"/usr/bin/* "$extract"/usr/lib/lib*.so.*.*; do
+for file in "$extract"/usr/bin/* "$extract/usr/$libdir"/lib*.so.*.*; do
     readelf -d "$file" | grep -qE 'RPATH|RUNPATH' && fail "$file carries a search path"
     readelf -S "$file" | grep -q '\.debug_info' && fail "$file is not stripped"
 done
 
 echo "== lintian"
-lintian --info --display-info "$deb" | tee lintian.log
+lintian --display-info "$deb" | tee lintian.log
 grep -q '^E:' lintian.log && fail "lintian reports errors"
 
 if ((failures > 0)); then
