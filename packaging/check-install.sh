@@ -15,7 +15,7 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-if ! DESTDIR="$work/root" cmake --install "$build" >"$work/install.log" 2>&1; then
+if ! DESTDIR="$work/root" cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
     cat "$work/install.log" >&2
     echo "FAIL: cmake --install" >&2
     exit 1
