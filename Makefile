@@ -4,6 +4,8 @@
 #   make test SANITIZER=asan   AddressSanitizer + UndefinedBehaviorSanitizer
 #   make test SANITIZER=tsan   ThreadSanitizer
 #   make fuzz                  libFuzzer targets (clang), built in build-fuzz/
+#   make package               the Debian package build/ondrel_*.deb
+#   make package-check         the package, inspected with dpkg-deb and lintian
 
 SANITIZER ?=
 BUILD ?= build$(if $(SANITIZER),-$(SANITIZER))
