@@ -19,7 +19,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://localhost/ondrel")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The package's own libraries satisfy the program's needs; dpkg-shlibdeps learns them
 # from the shlibs file CPack writes for them. CPack adds no ldconfig call when the
@@ -47,10 +46,11 @@ add_custom_command(OUTPUT ${ONDREL_CHANGELOG_GZ}
   VERBATIM)
 # Manual pages are installed compressed, as Debian wants them.
 set(ONDREL_MAN_GZ "")
-foreach(page ondrel.1 radiosim.1)
+foreach(source ${ONDREL_MAN_PAGES})
+  get_filename_component(page ${source} NAME)
   add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz
-    COMMAND gzip -9nc ${CMAKE_CURRENT_LIST_DIR}/man/${page} > ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz
-    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/man/${page}
+    COMMAND gzip -9nc ${source} > ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz
+    DEPENDS ${source}
     VERBATIM)
   list(APPEND ONDREL_MAN_GZ ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz)
 endforeach()

@@ -101,6 +101,13 @@ for program in ondrel radiosim; do
     done < <("${loader[@]}" ldd "$root/bin/$program")
 done
 
+# The remote client, where the build has it.
+if [[ -x $build/client/ondrel-client ]]; then
+    [[ -f $root/share/man/man1/ondrel-client.1.gz ]] || fail "missing ondrel-client(1)"
+    output=$("${loader[@]}" "$root/bin/ondrel-client" --version 2>&1)
+    [[ $output == *"$version"* ]] || fail "ondrel-client --version printed '$output'"
+fi
+
 # --- --help and the manual page name the same options and exit statuses -----------------------
 # Options of the --help text (words beginning with - or --) against the manual page's
 # text, and the option headings of the manual page's OPTIONS against --help.
