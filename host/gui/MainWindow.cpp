@@ -99,11 +99,10 @@ CStaticEx* GroupFrame(QWidget* parent, const char* name, const QString& title, c
     return frame;
 }
 
-// A status value.
+// A status value, empty until the service fills it.
 CStaticEx* Field(QWidget* parent, const char* name, const Placement& at)
 {
-    CStaticEx* field = Label(parent, name, QString(), at);
-    return field;
+    return Label(parent, name, QString(), at);
 }
 
 QPushButton* PictureButton(QWidget* parent, const char* name, const char* text, const Placement& at, QSize picture)

@@ -3,8 +3,9 @@
 
 namespace host::gui {
 
-// Registers the pictures; needed once before the first is loaded, because the linker
-// drops a static library's resource object that nothing refers to. Safe to repeat.
+// Registers the pictures, and icons 128, 138 and 139 with the control library by
+// number; needed once before the first is loaded, because the linker drops a static
+// library's resource object that nothing refers to. Safe to repeat. GUI thread.
 void InitResources();
 
 } // namespace host::gui

@@ -8,7 +8,6 @@
 #include "platform/Profile.h"
 #include "tests/support/MessageBoxCapture.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/Wait.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
