@@ -5,6 +5,8 @@
 #   make test SANITIZER=tsan   ThreadSanitizer
 #   make fuzz                  libFuzzer targets (clang), built in build-fuzz/
 #   make bench                 the host against ser2net and the bare pseudo-terminal
+#   make package               the Debian package build/ondrel_*.deb
+#   make package-check         the package, inspected with dpkg-deb and lintian
 
 SANITIZER ?=
 BUILD ?= build$(if $(SANITIZER),-$(SANITIZER))
@@ -42,6 +44,14 @@ screenshot: configure
 	cmake --build $(BUILD) -j $(JOBS) --target gui_tests
 	QT_QPA_PLATFORM=offscreen ONDREL_SCREENSHOT=$(CURDIR)/docs/window.png \
 	  $(BUILD)/tests/gui/gui_tests --gtest_filter='WindowServiceTest.ControlRunsTheServiceAndTheDisplayFollows'
+
+# The Debian package build/ondrel_<version>-1_<arch>.deb; package-check also
+# inspects it with dpkg-deb and lintian.
+package: build
+	cmake --build $(BUILD) --target package
+
+package-check: build
+	cmake --build $(BUILD) --target package-check
 
 bench: build
 	@scripts/install-deps.sh --bench

@@ -31,7 +31,9 @@ constexpr const char* kUsage =
     "  --piece-gap MS        pause between the pieces of a split reply (default 2)\n"
     "  --noise TEXT|random   send noise bytes before every reply\n"
     "  --close-after N       close the device after N commands\n"
-    "  --verbose             log commands and replies on standard error\n";
+    "  --verbose             log commands and replies on standard error\n"
+    "  --help                print this text\n"
+    "  --version             print the program's version\n";
 
 struct Settings {
     radiosim::Options options;
@@ -78,6 +80,10 @@ bool ParseArguments(int argc, char** argv, Settings& settings)
         const std::string_view option = argv[i];
         if (option == "--help") {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        }
+        if (option == "--version") {
+            std::printf("radiosim %s\n", ONDREL_VERSION);
             std::exit(0);
         }
         if (option == "--silent") {

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Checks the service unit: the exit statuses that must not restart it are exactly
+# those of a start that would fail again (the headless runner's constants), and
+# systemd-analyze verify accepts the unit where systemd is present (else exit 77:
+# the check is skipped).
+#   check-unit.sh UNIT HEADLESS-RUNNER-HEADER PROGRAM
+set -uo pipefail
+unit=$1 header=$2 program=$3
+
+constant() { sed -n "s/.*inline constexpr int $1 = \([0-9]*\);.*/\1/p" "$header"; }
+expected="$(constant kExitStartRefused) $(constant kExitAlreadyRunning) $(constant kExitNoInstanceLock)"
+prevented=$(sed -n 's/^RestartPreventExitStatus=//p' "$unit")
+if [[ $prevented != "$expected" ]]; then
+    echo "FAIL: RestartPreventExitStatus=$prevented, the runner's refusals are $expected" >&2
+    exit 1
+fi
+watchdog=$(constant kExitWatchdog)
+if [[ " $prevented " == *" $watchdog "* ]] || ! grep -qx 'Restart=on-failure' "$unit"; then
+    echo "FAIL: the watchdog's exit ($watchdog) must restart the unit" >&2
+    exit 1
+fi
+for setting in NoNewPrivileges=yes ProtectSystem=strict ReadWritePaths=/etc/ondrel ProtectHome=yes PrivateTmp=yes \
+               DevicePolicy=closed 'DeviceAllow=char-ttyS rw' LogsDirectory=ondrel RuntimeDirectory=ondrel \
+               User=ondrel SupplementaryGroups=dialout Environment=ONDREL_PROFILE=/etc/ondrel/Ondrel.ini \
+               'ExecStart=/usr/bin/ondrel --headless'; do
+    grep -qxF "$setting" "$unit" || { echo "FAIL: $setting missing" >&2; exit 1; }
+done
+
+if ! command -v systemd-analyze >/dev/null; then
+    echo "systemd-analyze is not installed: unit verification skipped"
+    exit 77
+fi
+# verify wants the program to exist: the copy runs the built one.
+work=$(mktemp -d "${TMPDIR:-/tmp}/ondrel-unit.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+sed "s|^ExecStart=/usr/bin/ondrel|ExecStart=$program|" "$unit" >"$work/ondrel.service"
+if ! SYSTEMD_LOG_LEVEL=notice systemd-analyze verify --man=no "$work/ondrel.service" >"$work/verify.log" 2>&1; then
+    cat "$work/verify.log" >&2
+    echo "FAIL: systemd-analyze verify" >&2
+    exit 1
+fi
+if grep -v -e '^$' "$work/verify.log" | grep -q .; then
+    cat "$work/verify.log" >&2
+    echo "FAIL: systemd-analyze verify warned" >&2
+    exit 1
+fi
+echo "unit verified"
