@@ -69,6 +69,8 @@ public:
     // The text that did not belong to the dialogue (UnexpectedText).
     const std::string& unexpected() const { return unexpected_; }
     int wrongPasswords() const { return wrongPasswords_; }
+    // The host's greeting has arrived.
+    bool greeted() const { return stage_ != Stage::Greeting; }
 
 private:
     enum class Stage { Greeting, UserReply, PasswordReply, Done };

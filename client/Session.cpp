@@ -36,10 +36,13 @@ LoginOutcome HostSession::open(LoginSettings& settings, const PasswordRetry& ret
     // The host serves one connection at a time and notices a closed one only after a
     // moment; a session of this user's that has just ended (the last command of a
     // script, a relay's program closing the port) makes it answer "BUSY;" meanwhile.
+    // While it opens its listening socket afresh after a session, a connection that
+    // was waiting in the old one is closed before any greeting: asked again as well.
     const auto busyUntil = Clock::now() + kBusyRetry;
     for (;;) {
         LoginOutcome outcome = attempt(settings, retry);
-        if (outcome.result != LoginResult::Busy || Clock::now() >= busyUntil) {
+        const bool closedUngreeted = outcome.result == LoginResult::ConnectionClosed && !outcome.greeted;
+        if ((outcome.result != LoginResult::Busy && !closedUngreeted) || Clock::now() >= busyUntil) {
             return outcome;
         }
         std::this_thread::sleep_for(kBusyPause);
@@ -96,6 +99,7 @@ LoginOutcome HostSession::attempt(LoginSettings& settings, const PasswordRetry& 
         }
     }
     outcome.result = dialogue.result();
+    outcome.greeted = dialogue.greeted();
     if (outcome.result == LoginResult::LoggedIn) {
         outcome.kind = LoginOutcome::Kind::LoggedIn;
         firstBytes_ = dialogue.takeSessionBytes();

@@ -30,13 +30,16 @@ struct LoginOutcome {
     enum class Kind { LoggedIn, Unreachable, Host } kind = Kind::Unreachable;
     LoginResult result = LoginResult::InProgress; // Kind::Host: what the host answered
     std::string detail;                           // connection error or unexpected text
+    bool greeted = false;                         // the host's greeting arrived
 
     bool loggedIn() const { return kind == Kind::LoggedIn; }
 };
 
 class HostSession {
 public:
-    // Connects and logs in; a busy host is asked again for a few seconds. On success the connection is open and firstBytes() holds
+    // Connects and logs in; a busy host, or one that closes the connection before
+    // greeting, is asked again for a few seconds. On success the connection is open
+    // and firstBytes() holds
     // what the host sent right after the login reply. `settings.password` is updated
     // when a retry gave a better one.
     LoginOutcome open(LoginSettings& settings, const PasswordRetry& retry = {});
