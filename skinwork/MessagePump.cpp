@@ -1,13 +1,18 @@
 #include "skinwork/MessagePump.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QEventLoop>
-#include <QObject>
+#include <QSocketNotifier>
 #include <QThread>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <vector>
 
 namespace skinwork {
@@ -16,20 +21,33 @@ namespace {
 // Messages handed out per DoEvents call and per wake-up of the event loop.
 constexpr std::size_t kBatch = 100;
 
-QEvent::Type wakeEventType()
-{
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
-
 } // namespace
 
 // The FIFO of one GUI thread's targets. Posters append under the mutex; the
 // owner thread takes messages out one at a time and calls the handler without
 // holding the lock, so a handler may post, pump or destroy targets.
+// Posters wake the owner's event loop through an eventfd that a socket notifier of
+// the owner thread watches: a poster never calls into Qt, so nothing of Qt's own
+// (uninstrumented) locking stands between the threads.
 class ThreadPump : public std::enable_shared_from_this<ThreadPump> {
 public:
-    ThreadPump() : waker_(*this) {}
+    ThreadPump() : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    {
+        if (wakeFd_ < 0) {
+            throw std::bad_alloc();
+        }
+        notifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read);
+        QObject::connect(notifier_, &QSocketNotifier::activated, notifier_, [this] { onWake(); });
+    }
+
+    ~ThreadPump()
+    {
+        delete notifier_;
+        ::close(wakeFd_);
+    }
+
+    ThreadPump(const ThreadPump&) = delete;
+    ThreadPump& operator=(const ThreadPump&) = delete;
 
     static std::shared_ptr<ThreadPump> current(bool create)
     {
@@ -115,6 +133,9 @@ public:
     void onWake()
     {
         const std::shared_ptr<ThreadPump> keepAlive = shared_from_this();
+        std::uint64_t count = 0;
+        while (::read(wakeFd_, &count, sizeof count) < 0 && errno == EINTR) {
+        }
         {
             std::lock_guard lock(mutex_);
             wakePosted_ = false;
@@ -164,23 +185,12 @@ private:
         platform::Message message;
     };
 
-    class Waker final : public QObject {
-    public:
-        explicit Waker(ThreadPump& pump) : pump_(pump) {}
-        bool event(QEvent* event) override
-        {
-            if (event->type() == wakeEventType()) {
-                pump_.onWake();
-                return true;
-            }
-            return QObject::event(event);
+    void postWake()
+    {
+        const std::uint64_t one = 1;
+        while (::write(wakeFd_, &one, sizeof one) < 0 && errno == EINTR) {
         }
-
-    private:
-        ThreadPump& pump_;
-    };
-
-    void postWake() { QCoreApplication::postEvent(&waker_, new QEvent(wakeEventType())); }
+    }
 
     mutable std::mutex mutex_;
     std::deque<Entry> queue_;
@@ -188,7 +198,8 @@ private:
     // Owner thread only.
     int suppressedLevel_ = -1;
     bool wakeDeferred_ = false;
-    Waker waker_;
+    const int wakeFd_;
+    QSocketNotifier* notifier_ = nullptr;
 };
 
 WindowMessageTarget::WindowMessageTarget(Handler handler)
