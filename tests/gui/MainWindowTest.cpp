@@ -320,12 +320,6 @@ TEST_F(WindowInputTest, AboutBoxClosesOnReleaseEnterAndEscape)
 
 TEST_F(WindowInputTest, SetupOpensFromTheMenuWithItsHelp)
 {
-#if defined(__SANITIZE_THREAD__)
-    // Painting the Setup dialog makes Qt hand work to its own thread pool through
-    // memory copies inside Qt, which ThreadSanitizer sees without Qt's synchronisation
-    // and without a frame of ours to suppress narrowly. The dialog's own tests cover it.
-    GTEST_SKIP() << "Qt's uninstrumented thread pool under ThreadSanitizer";
-#endif
     openWindow();
     QString title;
     QTimer poll;
