@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -57,14 +58,23 @@ int CLinkcore::CheckMirelUserPassword(const char* userId, const char* password)
 
 int CLinkcore::ChangeUserPassword(const char* userId, const char* newPassword)
 {
-    const std::optional<int> slot = FindUserSlot(TextOf(userId));
-    if (!slot) {
-        return 0;
-    }
-    // The profile refuses a value it cannot store (one holding a line break); the
-    // caller must then hear that the old password still holds.
-    return platform::ApplicationProfile().WriteProfileString(kSettingSection, UserKey(*slot, kPasswordField),
-                                                            TextOf(newPassword));
+    const std::string_view id = TextOf(userId);
+    const std::string_view password = TextOf(newPassword);
+    // The slot is found and written in one update of the profile, so a save of the
+    // user list that renumbers the slots meanwhile cannot put the password into
+    // another user's slot. The profile refuses a value it cannot store (one holding
+    // a line break); the caller must then hear that the old password still holds.
+    return platform::ApplicationProfile().UpdateProfile(
+        [id, password](const platform::ProfileValues& values) -> std::optional<std::vector<platform::ProfileEntry>> {
+            for (int slot = 0; slot < kUserSlots; ++slot) {
+                const std::string stored = values.GetProfileString(kSettingSection, UserKey(slot, kUserIdField), "");
+                if (!stored.empty() && stored == id) {
+                    return std::vector<platform::ProfileEntry>{
+                        {std::string(kSettingSection), UserKey(slot, kPasswordField), std::string(password)}};
+                }
+            }
+            return std::nullopt;
+        });
 }
 
 int CLinkcore::GetUserDisabled(const char* userId)

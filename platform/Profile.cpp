@@ -1,5 +1,6 @@
 #include "platform/Profile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -84,11 +85,11 @@ std::vector<std::string> ReadLines(const std::filesystem::path& file)
     return lines;
 }
 
-std::optional<std::string> Lookup(const std::filesystem::path& file, std::string_view section,
+std::optional<std::string> Lookup(const std::vector<std::string>& lines, std::string_view section,
                                   std::string_view key)
 {
     bool inSection = false;
-    for (const std::string& line : ReadLines(file)) {
+    for (const std::string& line : lines) {
         if (auto name = SectionOf(line)) {
             inSection = SameName(*name, section);
         } else if (inSection) {
@@ -199,7 +200,7 @@ int Profile::GetProfileInt(std::string_view section, std::string_view key, int f
     std::optional<std::string> text;
     {
         std::lock_guard lock(mutex_);
-        text = Lookup(file_, section, key);
+        text = Lookup(ReadLines(file_), section, key);
     }
     if (!text) {
         return fallback;
@@ -214,7 +215,7 @@ std::string Profile::GetProfileString(std::string_view section, std::string_view
                                       std::string_view fallback) const
 {
     std::lock_guard lock(mutex_);
-    return Lookup(file_, section, key).value_or(std::string(fallback));
+    return Lookup(ReadLines(file_), section, key).value_or(std::string(fallback));
 }
 
 int Profile::WriteProfileInt(std::string_view section, std::string_view key, int value)
@@ -236,7 +237,23 @@ int Profile::WriteProfileEntries(std::span<const ProfileEntry> entries)
         }
     }
     std::lock_guard lock(mutex_);
-    std::vector<std::string> lines = ReadLines(file_);
+    return WriteLocked(ReadLines(file_), entries);
+}
+
+int Profile::UpdateProfile(const Change& change)
+{
+    std::lock_guard lock(mutex_);
+    ProfileValues values;
+    values.lines_ = ReadLines(file_);
+    const std::optional<std::vector<ProfileEntry>> entries = change(values);
+    if (!entries || !std::all_of(entries->begin(), entries->end(), Storable)) {
+        return 0;
+    }
+    return WriteLocked(std::move(values.lines_), *entries);
+}
+
+int Profile::WriteLocked(std::vector<std::string> lines, std::span<const ProfileEntry> entries)
+{
     for (const ProfileEntry& entry : entries) {
         SetValue(lines, entry);
     }
@@ -246,6 +263,12 @@ int Profile::WriteProfileEntries(std::span<const ProfileEntry> entries)
         text += '\n';
     }
     return ReplaceFile(file_, text) ? 1 : 0;
+}
+
+std::string ProfileValues::GetProfileString(std::string_view section, std::string_view key,
+                                            std::string_view fallback) const
+{
+    return Lookup(lines_, section, key).value_or(std::string(fallback));
 }
 
 std::filesystem::path Profile::defaultPath()

@@ -8,11 +8,13 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -21,6 +23,16 @@ struct ProfileEntry {
     std::string section;
     std::string key;
     std::string value;
+};
+
+// The values of the file as one read found them; handed to Profile::UpdateProfile.
+class ProfileValues {
+public:
+    std::string GetProfileString(std::string_view section, std::string_view key, std::string_view fallback) const;
+
+private:
+    friend class Profile;
+    std::vector<std::string> lines_;
 };
 
 class Profile {
@@ -38,6 +50,13 @@ public:
     // all of them or none. 1 on success; 0 when an entry cannot be stored (nothing
     // is then written) or the file could not be written.
     int WriteProfileEntries(std::span<const ProfileEntry> entries);
+    // Reads the file once, asks `change` what to write from those values and writes
+    // it with one replacement of the file, all under the profile's lock: no other
+    // write of this process lands between the read and the write. `change` must not
+    // call this profile. It returns nullopt to write nothing (result 0); otherwise
+    // the result is as for WriteProfileEntries.
+    using Change = std::function<std::optional<std::vector<ProfileEntry>>(const ProfileValues&)>;
+    int UpdateProfile(const Change& change);
 
     std::filesystem::path path() const;
     // Points this profile at another file; later calls use it.
@@ -50,6 +69,9 @@ public:
     static std::optional<std::filesystem::path> pathFromArguments(int argc, const char* const* argv);
 
 private:
+    // Applies `entries` to `lines` and replaces the file; the caller holds mutex_.
+    int WriteLocked(std::vector<std::string> lines, std::span<const ProfileEntry> entries);
+
     std::filesystem::path file_;
     mutable std::mutex mutex_;
 };

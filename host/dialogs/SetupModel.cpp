@@ -265,15 +265,19 @@ SetupSettings LoadSetupSettings(const platform::Profile& profile)
     return settings;
 }
 
-bool SaveSetupSettings(const SetupSettings& settings, platform::Profile& profile)
+namespace {
+
+// Everything the dialog saves, in its order; `values` is what the store holds at
+// the moment of saving.
+std::vector<platform::ProfileEntry> SettingsEntries(const SetupSettings& settings,
+                                                    const platform::ProfileValues& values)
 {
-    // What the store holds now, read just before the one write below.
     std::array<std::string, kUserSlots> storedIds;
     std::array<std::string, kUserSlots> storedPasswords;
     for (int slot = 0; slot < kUserSlots; ++slot) {
         const auto s = static_cast<std::size_t>(slot);
-        storedIds[s] = profile.GetProfileString(kSettingSection, UserKey(slot, kUserIdField), "");
-        storedPasswords[s] = profile.GetProfileString(kSettingSection, UserKey(slot, kPasswordField), "");
+        storedIds[s] = values.GetProfileString(kSettingSection, UserKey(slot, kUserIdField), "");
+        storedPasswords[s] = values.GetProfileString(kSettingSection, UserKey(slot, kPasswordField), "");
     }
     // The store's current password of a user not edited here: its own slot when
     // that still holds its ID, else the first slot that does (the slot a password
@@ -325,7 +329,18 @@ bool SaveSetupSettings(const SetupSettings& settings, platform::Profile& profile
         text(kSettingSection, UserKey(slot, kDescriptionField), entry.description);
         number(kSettingSection, UserKey(slot, kUserDisabledField), entry.disabled != 0 ? 1 : 0);
     }
-    return profile.WriteProfileEntries(entries) == 1;
+    return entries;
+}
+
+} // namespace
+
+bool SaveSetupSettings(const SetupSettings& settings, platform::Profile& profile)
+{
+    // The store's values are read and the new ones written in one update of the
+    // profile, so a password changed over the network just before is kept.
+    return profile.UpdateProfile([&settings](const platform::ProfileValues& values) {
+               return std::optional(SettingsEntries(settings, values));
+           }) == 1;
 }
 
 } // namespace dialogs

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <sys/stat.h>
 #include <thread>
@@ -143,6 +144,39 @@ TEST_F(ProfileTest, WritesFromManyThreadsAreAllKept)
             EXPECT_EQ(profile.GetProfileInt("S", "key " + std::to_string(t) + "." + std::to_string(k), -1), k);
         }
     }
+}
+
+// Read-modify-write through UpdateProfile: counters bumped from several threads lose
+// no increment, and an update that declines or cannot be stored leaves the file alone.
+TEST_F(ProfileTest, UpdatesReadAndWriteAsOne)
+{
+    constexpr int kThreads = 4;
+    constexpr int kBumpsEach = 25;
+    const auto bump = [](const platform::ProfileValues& values) {
+        const int count = std::stoi(values.GetProfileString("S", "count", "0"));
+        return std::optional(std::vector<platform::ProfileEntry>{{"S", "count", std::to_string(count + 1)}});
+    };
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kThreads; ++t) {
+        writers.emplace_back([&] {
+            for (int k = 0; k < kBumpsEach; ++k) {
+                EXPECT_EQ(profile.UpdateProfile(bump), 1);
+            }
+        });
+    }
+    for (auto& writer : writers) {
+        writer.join();
+    }
+    EXPECT_EQ(profile.GetProfileInt("S", "count", 0), kThreads * kBumpsEach);
+
+    const std::string before = ReadFile(file);
+    EXPECT_EQ(profile.UpdateProfile([](const platform::ProfileValues&) {
+        return std::optional<std::vector<platform::ProfileEntry>>();
+    }), 0);
+    EXPECT_EQ(profile.UpdateProfile([](const platform::ProfileValues&) {
+        return std::optional(std::vector<platform::ProfileEntry>{{"S", "count", "0"}, {"S", "bad", "two\nlines"}});
+    }), 0);
+    EXPECT_EQ(ReadFile(file), before);
 }
 
 TEST(ProfileLocation, CommandLineOptionInEitherForm)
