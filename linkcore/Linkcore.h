@@ -113,6 +113,9 @@ public:
 
     // User store: ten user slots in the application profile, read anew by every call.
     static int CheckMirelUserPassword(const char* userId, const char* password);
+    // The same from one reading of the profile; on success `*disabled` (when not
+    // null) tells whether the user is disabled, as GetUserDisabled would.
+    static int CheckMirelUserPassword(const char* userId, const char* password, int* disabled);
     // Writes the password of the first slot holding `userId`; 0 when no slot holds it
     // or the profile could not store it.
     static int ChangeUserPassword(const char* userId, const char* newPassword);

@@ -101,9 +101,10 @@ int CLinkcore::CmdSetCodeCheckMIREL_LOGIN(std::string_view segment, LinkcoreShar
         }
     } else if (prefix == kPasswordPrefix) {
         const std::string userId = session.userId();
+        int disabled = 0;
         if (value.size() > kMaxLoginValueLength || userId.empty()) {
             result = 0;
-        } else if (CheckMirelUserPassword(userId.c_str(), std::string(value).c_str()) == 0) {
+        } else if (CheckMirelUserPassword(userId.c_str(), std::string(value).c_str(), &disabled) == 0) {
             const int failures = ++session.loginFailures;
             SendToClient(*shared, kPasswordWrong);
             Log(Format("%s LOGIN %s Password NG.(%d)", session.clientIp().c_str(), userId.c_str(), failures));
@@ -111,7 +112,7 @@ int CLinkcore::CmdSetCodeCheckMIREL_LOGIN(std::string_view segment, LinkcoreShar
                 SendToClient(*shared, kLoginFailed);
                 OnSocketClose();
             }
-        } else if (GetUserDisabled(userId.c_str()) == 1) {
+        } else if (disabled == 1) {
             SendToClient(*shared, kUserDisabled);
             Log(session.clientIp() + " LOGIN " + userId + " Password OK.(User Disabled)");
             OnSocketClose();

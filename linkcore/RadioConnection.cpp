@@ -106,8 +106,10 @@ void CLinkcore::ReceiveRadioText(LinkcoreShared* shared)
 {
     unsigned char chunk[CSerport::kReceiveCapacity + 1] = {};
     int textLost = 0;
-    shared->serial.GetRcvData(chunk, &textLost);
-    const std::size_t length = std::strlen(reinterpret_cast<const char*>(chunk));
+    // The radio's text may hold zero bytes (its modem's binary frames in pass-through
+    // mode): the length, not a terminator, tells where it ends.
+    unsigned long length = 0;
+    shared->serial.GetRcvData(chunk, &textLost, &length);
     if (textLost == 1) {
         // The beginning of this text is gone: it does not continue the partial reply
         // held back, and it begins inside a reply.

@@ -291,11 +291,16 @@ void CLinkcore::SessionLoop::runPass(const std::stop_token& stop)
         if (shared_.radioLost == 1) {
             closeForLostRadio();
         } else if (socket.GetSocketClosed() == 1) {
-            if (socket.GetSendOverflow() == 1) {
-                const SessionRecord& session = shared_.session;
-                Log(session.clientIp() + " CONN " + session.userId() + " Connection Error:Send Buffer Full!!");
+            // A client may send its last commands and close at once: what it sent
+            // before closing is carried out, in order, before the session closes.
+            takeBufferedText();
+            if (shared_.clientConnected == 1) {
+                if (socket.GetSendOverflow() == 1) {
+                    const SessionRecord& session = shared_.session;
+                    Log(session.clientIp() + " CONN " + session.userId() + " Connection Error:Send Buffer Full!!");
+                }
+                OnSocketClose();
             }
-            OnSocketClose();
             forgetClientText();
         } else if (!deferred_.empty()) {
             const std::string text = std::move(deferred_);
@@ -303,9 +308,7 @@ void CLinkcore::SessionLoop::runPass(const std::stop_token& stop)
             takeClientText(text);
         } else if (socket.GetRcvDataLength() > 0) {
             shared_.session.lastReceiveTime = platform::MonotonicNow().count();
-            unsigned char chunk[CNetport::kReceiveBufferSize] = {};
-            socket.GetRcvData(chunk);
-            takeClientText(reinterpret_cast<const char*>(chunk));
+            takeClientText(receiveClientText());
         }
     }
 
@@ -336,9 +339,7 @@ bool CLinkcore::SessionLoop::takeTextAtOnce()
         return true; // taken already
     }
     shared_.session.lastReceiveTime = platform::MonotonicNow().count();
-    unsigned char chunk[CNetport::kReceiveBufferSize] = {};
-    socket.GetRcvData(chunk);
-    const std::string_view text = reinterpret_cast<const char*>(chunk);
+    const std::string text = receiveClientText();
     if (commandTooLong(text)) {
         deferred_ = text;
         return false;
@@ -347,6 +348,28 @@ bool CLinkcore::SessionLoop::takeTextAtOnce()
     // radio path can end the session, so nothing here waits for this thread's end.
     takeClientText(text);
     return true;
+}
+
+std::string CLinkcore::SessionLoop::receiveClientText()
+{
+    unsigned char chunk[CNetport::kReceiveBufferSize] = {};
+    unsigned long length = 0;
+    shared_.socket.GetRcvData(chunk, &length);
+    return std::string(reinterpret_cast<const char*>(chunk), length);
+}
+
+void CLinkcore::SessionLoop::takeBufferedText()
+{
+    // The socket thread has ended: nothing more arrives, so one take empties the buffer.
+    if (!deferred_.empty()) {
+        const std::string text = std::move(deferred_);
+        deferred_.clear();
+        takeClientText(text);
+    }
+    if (shared_.clientConnected == 1) {
+        const std::string text = receiveClientText();
+        takeClientText(text);
+    }
 }
 
 void CLinkcore::SessionLoop::forgetClientText()
@@ -417,8 +440,6 @@ void CLinkcore::SessionLoop::retryListener(platform::MonoTime now)
 
 void CLinkcore::SessionLoop::takeClientText(std::string_view chunk)
 {
-    // The endpoint hands over text: a NUL ends it.
-    chunk = chunk.substr(0, chunk.find('\0'));
     if (chunk.empty()) {
         return;
     }
@@ -431,10 +452,12 @@ void CLinkcore::SessionLoop::takeClientText(std::string_view chunk)
         return;
     }
     if (shared_.passThrough == 1 && session.clientLoggedIn == 1) {
+        // The client talks to the radio's modem: every byte goes, NUL bytes too.
         SendToRadio(shared_, chunk);
         return;
     }
-    accumulator_ += chunk;
+    // Commands are text: a NUL ends the text of this chunk.
+    accumulator_ += chunk.substr(0, chunk.find('\0'));
     const std::size_t last = accumulator_.rfind(';');
     if (last == std::string::npos) {
         return;

@@ -89,6 +89,10 @@ private:
     void closeForLostRadio();
     bool commandTooLong(std::string_view chunk) const;
     void forgetClientText();
+    // Takes all the text waiting in the endpoint's receive buffer, NUL bytes included.
+    std::string receiveClientText();
+    // After the client closed: carries out the text it sent before, held back or buffered.
+    void takeBufferedText();
 
     LinkcoreShared& shared_;
     std::string accumulator_;

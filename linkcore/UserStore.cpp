@@ -1,6 +1,7 @@
 // The network users: ten slots of user ID, password, description and disabled flag
-// in the application profile. Nothing is cached: every query reads the profile, so
-// an edit made by the host counts from the next query on.
+// in the application profile. Nothing is cached: every query reads the profile once
+// and answers from that one reading, so an edit made by the host counts from the
+// next query on.
 
 #include "linkcore/Linkcore.h"
 #include "linkcore/ServiceSettings.h"
@@ -19,9 +20,8 @@ using namespace linkcore::settings;
 
 // The first slot whose user ID equals `userId` byte for byte; free slots (empty
 // IDs) never match.
-std::optional<int> FindUserSlot(std::string_view userId)
+std::optional<int> FindUserSlot(const platform::ProfileValues& profile, std::string_view userId)
 {
-    const platform::Profile& profile = platform::ApplicationProfile();
     for (int slot = 0; slot < kUserSlots; ++slot) {
         const std::string stored = profile.GetProfileString(kSettingSection, UserKey(slot, kUserIdField), "");
         if (!stored.empty() && stored == userId) {
@@ -47,13 +47,28 @@ bool OperatingSystemOffersVoice()
 
 int CLinkcore::CheckMirelUserPassword(const char* userId, const char* password)
 {
-    const std::optional<int> slot = FindUserSlot(TextOf(userId));
+    return CheckMirelUserPassword(userId, password, nullptr);
+}
+
+int CLinkcore::CheckMirelUserPassword(const char* userId, const char* password, int* disabled)
+{
+    if (disabled != nullptr) {
+        *disabled = 0;
+    }
+    // One reading answers the slot, the password and the flag, so they belong together.
+    const platform::ProfileValues profile = platform::ApplicationProfile().Snapshot();
+    const std::optional<int> slot = FindUserSlot(profile, TextOf(userId));
     if (!slot) {
         return 0;
     }
-    const std::string stored =
-        platform::ApplicationProfile().GetProfileString(kSettingSection, UserKey(*slot, kPasswordField), "");
-    return stored == TextOf(password) ? 1 : 0;
+    const std::string stored = profile.GetProfileString(kSettingSection, UserKey(*slot, kPasswordField), "");
+    if (stored != TextOf(password)) {
+        return 0;
+    }
+    if (disabled != nullptr) {
+        *disabled = profile.GetProfileInt(kSettingSection, UserKey(*slot, kUserDisabledField), 0) != 0 ? 1 : 0;
+    }
+    return 1;
 }
 
 int CLinkcore::ChangeUserPassword(const char* userId, const char* newPassword)
@@ -79,24 +94,23 @@ int CLinkcore::ChangeUserPassword(const char* userId, const char* newPassword)
 
 int CLinkcore::GetUserDisabled(const char* userId)
 {
-    const std::optional<int> slot = FindUserSlot(TextOf(userId));
+    const platform::ProfileValues profile = platform::ApplicationProfile().Snapshot();
+    const std::optional<int> slot = FindUserSlot(profile, TextOf(userId));
     if (!slot) {
         return 0;
     }
-    return platform::ApplicationProfile().GetProfileInt(kSettingSection, UserKey(*slot, kUserDisabledField), 0) != 0
-               ? 1
-               : 0;
+    return profile.GetProfileInt(kSettingSection, UserKey(*slot, kUserDisabledField), 0) != 0 ? 1 : 0;
 }
 
 int CLinkcore::GetUserDescription(const char* userId, char* dst)
 {
     std::memset(dst, 0, 4);
-    const std::optional<int> slot = FindUserSlot(TextOf(userId));
+    const platform::ProfileValues profile = platform::ApplicationProfile().Snapshot();
+    const std::optional<int> slot = FindUserSlot(profile, TextOf(userId));
     if (!slot) {
         return 0;
     }
-    const std::string description =
-        platform::ApplicationProfile().GetProfileString(kSettingSection, UserKey(*slot, kDescriptionField), "");
+    const std::string description = profile.GetProfileString(kSettingSection, UserKey(*slot, kDescriptionField), "");
     const std::size_t length = std::min(description.size(), kUserDescriptionSize - 1);
     std::memcpy(dst, description.data(), length);
     dst[length] = '\0';

@@ -227,10 +227,9 @@ bool AcceptPending(NetportEndpoint& endpoint)
     return true;
 }
 
-// Appends the text of one received chunk (up to a NUL, which ends received text).
-void StoreChunk(NetportEndpoint& endpoint, const char* chunk)
+// Appends one received chunk, every byte of it (zero bytes too).
+void StoreChunk(NetportEndpoint& endpoint, const char* chunk, std::size_t textLength)
 {
-    const std::size_t textLength = std::strlen(chunk);
     if (textLength == 0) {
         return;
     }
@@ -266,8 +265,7 @@ bool ReceivePending(NetportEndpoint& endpoint, std::size_t room)
     if (n < 0) {
         return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
     }
-    chunk[n] = '\0';
-    StoreChunk(endpoint, chunk);
+    StoreChunk(endpoint, chunk, static_cast<std::size_t>(n));
     return true;
 }
 
@@ -507,6 +505,11 @@ int CNetport::GetRcvDataLength()
 
 int CNetport::GetRcvData(unsigned char* dst)
 {
+    return GetRcvData(dst, nullptr);
+}
+
+int CNetport::GetRcvData(unsigned char* dst, unsigned long* length)
+{
     if (dst == nullptr) {
         return 0;
     }
@@ -515,6 +518,9 @@ int CNetport::GetRcvData(unsigned char* dst)
     {
         std::lock_guard receiveLock(endpoint.receiveMutex);
         std::memcpy(dst, endpoint.receiveBuffer, endpoint.receiveLength + 1);
+        if (length != nullptr) {
+            *length = endpoint.receiveLength;
+        }
         endpoint.receiveLength = 0;
         endpoint.receiveBuffer[0] = '\0';
         wasBlocked = endpoint.receiveBlocked;
@@ -536,7 +542,7 @@ int CNetport::WaitRcvData(unsigned milliseconds)
     return endpoint.receiveLength > 0 ? 1 : 0;
 }
 
-int CNetport::Write(unsigned char* text, unsigned long /*length*/)
+int CNetport::Write(unsigned char* text, unsigned long length)
 {
     NetportEndpoint& endpoint = Endpoint();
     if (text == nullptr || endpoint.threadAlive.load() == 0 ||
@@ -549,7 +555,7 @@ int CNetport::Write(unsigned char* text, unsigned long /*length*/)
         return 0;
     }
     char* chars = reinterpret_cast<char*>(text);
-    const std::size_t size = std::strlen(chars);
+    const std::size_t size = length;
     const std::size_t queued = endpoint.outbound.size() - endpoint.outboundSent;
     std::size_t sent = 0;
     if (queued == 0) {
@@ -563,8 +569,12 @@ int CNetport::Write(unsigned char* text, unsigned long /*length*/)
     }
     if (queued + (size - sent) > kSendQueueLimit) {
         // The peer does not take its text: the session is over, and the socket
-        // thread closes it the usual way. What was not sent stays with the caller.
-        std::memmove(chars, chars + sent, size - sent + 1);
+        // thread closes it the usual way. What was not sent stays with the caller,
+        // at the start of `text`, ended by a NUL when there is room for one.
+        std::memmove(chars, chars + sent, size - sent);
+        if (sent > 0) {
+            chars[size - sent] = '\0';
+        }
         endpoint.sendOverflow = 1;
         endpoint.RequestStop();
         return 0;
@@ -574,7 +584,9 @@ int CNetport::Write(unsigned char* text, unsigned long /*length*/)
         // The socket thread now waits for the socket to take more.
         endpoint.Wake();
     }
-    chars[0] = '\0';
+    if (size > 0) {
+        chars[0] = '\0';
+    }
     return 1;
 }
 

@@ -3,7 +3,8 @@
 // thread it owns and joins; all public operations may be called from any thread.
 // The socket thread sleeps in poll() until a socket or its wake-up eventfd is ready:
 // no periodic wake-up. Received text is read only while the receive buffer has room,
-// so none is dropped: the rest waits in the socket until the owner takes text.
+// so none is dropped: the rest waits in the socket until the owner takes text. Every
+// byte is carried, NUL bytes too; the lengths tell where text ends.
 #pragma once
 
 #include "platform/WindowMessage.h"
@@ -62,14 +63,17 @@ public:
     // Copies the received text, NUL-terminated, to `dst` (room for kReceiveBufferSize)
     // and empties the buffer; always 1.
     int GetRcvData(unsigned char* dst);
+    // The same; `*length` (when not null) is the number of bytes taken. Received
+    // text may hold NUL bytes (binary frames), so only this length tells where it ends.
+    int GetRcvData(unsigned char* dst, unsigned long* length);
     // Waits up to `milliseconds` for received text; returns at once when the socket thread
     // is not running. 1 when text is waiting, 0 otherwise.
     int WaitRcvData(unsigned milliseconds);
-    // Sends the NUL-terminated `text` (`length` is not used) as far as the socket takes
-    // it now and queues the rest; never waits for the peer. 1 when all of it was sent or
-    // queued: `text` is consumed in place. 0 without a client (`text` untouched), or when
-    // the queue cannot take the rest, which ends the session (GetSendOverflow); `text`
-    // then holds what was not sent. Texts of concurrent callers go out one after the
+    // Sends the `length` bytes of `text` (NUL bytes included) as far as the socket takes
+    // them now and queues the rest; never waits for the peer. 1 when all of it was sent
+    // or queued: `text` is consumed in place (its first byte becomes NUL). 0 without a
+    // client (`text` untouched), or when the queue cannot take the rest, which ends the
+    // session (GetSendOverflow); `text` then begins with what was not sent. Texts of concurrent callers go out one after the
     // other, never interleaved, in the order of the calls.
     int Write(unsigned char* text, unsigned long length);
     // 1 when the last session ended because its peer did not take its text (the queue

@@ -193,15 +193,11 @@ std::filesystem::path HomeConfigFolder()
 
 } // namespace
 
-Profile::Profile(std::filesystem::path file) : file_(std::move(file)) {}
+namespace {
 
-int Profile::GetProfileInt(std::string_view section, std::string_view key, int fallback) const
+// The decimal integer in `text`, spaces around it allowed; `fallback` when there is none.
+int IntegerOr(const std::optional<std::string>& text, int fallback)
 {
-    std::optional<std::string> text;
-    {
-        std::lock_guard lock(mutex_);
-        text = Lookup(ReadLines(file_), section, key);
-    }
     if (!text) {
         return fallback;
     }
@@ -211,11 +207,25 @@ int Profile::GetProfileInt(std::string_view section, std::string_view key, int f
     return (error == std::errc() && end != digits.data()) ? value : fallback;
 }
 
+} // namespace
+
+Profile::Profile(std::filesystem::path file) : file_(std::move(file)) {}
+
+int Profile::GetProfileInt(std::string_view section, std::string_view key, int fallback) const
+{
+    std::optional<std::string> text;
+    {
+        std::lock_guard lock(mutex_);
+        text = Lookup(ReadLocked(), section, key);
+    }
+    return IntegerOr(text, fallback);
+}
+
 std::string Profile::GetProfileString(std::string_view section, std::string_view key,
                                       std::string_view fallback) const
 {
     std::lock_guard lock(mutex_);
-    return Lookup(ReadLines(file_), section, key).value_or(std::string(fallback));
+    return Lookup(ReadLocked(), section, key).value_or(std::string(fallback));
 }
 
 int Profile::WriteProfileInt(std::string_view section, std::string_view key, int value)
@@ -237,14 +247,14 @@ int Profile::WriteProfileEntries(std::span<const ProfileEntry> entries)
         }
     }
     std::lock_guard lock(mutex_);
-    return WriteLocked(ReadLines(file_), entries);
+    return WriteLocked(ReadLocked(), entries);
 }
 
 int Profile::UpdateProfile(const Change& change)
 {
     std::lock_guard lock(mutex_);
     ProfileValues values;
-    values.lines_ = ReadLines(file_);
+    values.lines_ = ReadLocked();
     const std::optional<std::vector<ProfileEntry>> entries = change(values);
     if (!entries || !std::all_of(entries->begin(), entries->end(), Storable)) {
         return 0;
@@ -263,6 +273,30 @@ int Profile::WriteLocked(std::vector<std::string> lines, std::span<const Profile
         text += '\n';
     }
     return ReplaceFile(file_, text) ? 1 : 0;
+}
+
+ProfileValues Profile::Snapshot() const
+{
+    std::lock_guard lock(mutex_);
+    ProfileValues values;
+    values.lines_ = ReadLocked();
+    return values;
+}
+
+std::uint64_t Profile::FileReads() const
+{
+    return fileReads_.load();
+}
+
+std::vector<std::string> Profile::ReadLocked() const
+{
+    fileReads_.fetch_add(1);
+    return ReadLines(file_);
+}
+
+int ProfileValues::GetProfileInt(std::string_view section, std::string_view key, int fallback) const
+{
+    return IntegerOr(Lookup(lines_, section, key), fallback);
 }
 
 std::string ProfileValues::GetProfileString(std::string_view section, std::string_view key,

@@ -7,6 +7,8 @@
 // spaces included ("MIREL 000 User ID=alice"); a malformed line is skipped.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -29,6 +31,8 @@ struct ProfileEntry {
 class ProfileValues {
 public:
     std::string GetProfileString(std::string_view section, std::string_view key, std::string_view fallback) const;
+    // Missing section or key, or a value that is not a decimal integer, gives `fallback`.
+    int GetProfileInt(std::string_view section, std::string_view key, int fallback) const;
 
 private:
     friend class Profile;
@@ -57,6 +61,11 @@ public:
     // the result is as for WriteProfileEntries.
     using Change = std::function<std::optional<std::vector<ProfileEntry>>(const ProfileValues&)>;
     int UpdateProfile(const Change& change);
+    // The values of the file as one read finds them now, for a caller that needs
+    // several values that belong together (a user's slot, password and flag).
+    ProfileValues Snapshot() const;
+    // How many times the file has been read since this object was made.
+    std::uint64_t FileReads() const;
 
     std::filesystem::path path() const;
     // Points this profile at another file; later calls use it.
@@ -72,8 +81,12 @@ private:
     // Applies `entries` to `lines` and replaces the file; the caller holds mutex_.
     int WriteLocked(std::vector<std::string> lines, std::span<const ProfileEntry> entries);
 
+    // Reads the file; the caller holds mutex_.
+    std::vector<std::string> ReadLocked() const;
+
     std::filesystem::path file_;
     mutable std::mutex mutex_;
+    mutable std::atomic<std::uint64_t> fileReads_{0};
 };
 
 // The running application's profile, which the libraries read and write. One

@@ -361,8 +361,16 @@ int CSerport::GetRcvData(unsigned char* dst)
 
 int CSerport::GetRcvData(unsigned char* dst, int* textLost)
 {
+    return GetRcvData(dst, textLost, nullptr);
+}
+
+int CSerport::GetRcvData(unsigned char* dst, int* textLost, unsigned long* length)
+{
     std::lock_guard lock(receiveMutex_);
     std::memcpy(dst, receiveBuffer_, receiveLength_ + 1);
+    if (length != nullptr) {
+        *length = receiveLength_;
+    }
     receiveLength_ = 0;
     receiveBuffer_[0] = 0;
     if (textLost != nullptr) {
@@ -452,11 +460,11 @@ void CSerport::ReadThread(int device, int wake)
 }
 
 // Appends received bytes to the buffer, keeping the newest kReceiveCapacity characters.
-// The bytes are text: a zero byte ends it.
+// Every byte counts, zero bytes too: a radio's modem sends binary frames.
 void CSerport::DataIO(const unsigned char* bytes, std::size_t count)
 {
     const unsigned char* text = bytes;
-    std::size_t length = static_cast<std::size_t>(std::find(bytes, bytes + count, 0) - bytes);
+    std::size_t length = count;
     {
         std::lock_guard lock(receiveMutex_);
         if (length >= kReceiveCapacity) {

@@ -1,5 +1,5 @@
 // CSerport: one serial line with a reader thread of its own that collects received
-// text into a 1023-character buffer. The object owns the device and the thread; the
+// bytes, zero bytes included, into a 1023-character buffer. The object owns the device and the thread; the
 // owner opens, reconfigures and closes it (OpenComPort, CloseComPort). Write,
 // GetRcvData, GetRcvDataLength, WaitRcvData, GetLineLost, WinMsgSendReg and
 // ReceiverReg may be called from any thread.
@@ -76,6 +76,9 @@ public:
     // The same; `*textLost` (when not null) is 1 when older text was dropped from the
     // full buffer since the last take, so the taken text does not continue what came before.
     int GetRcvData(unsigned char* dst, int* textLost);
+    // The same; `*length` (when not null) is the number of bytes taken. The text may
+    // hold zero bytes (binary frames), so only this length tells where it ends.
+    int GetRcvData(unsigned char* dst, int* textLost, unsigned long* length);
     unsigned GetRcvDataLength();
     // Waits up to `milliseconds` for received text; returns early when the port closes
     // or is lost. 1 when the buffer holds text, 0 otherwise.
