@@ -364,5 +364,57 @@ TEST_F(SessionServerTest, TheLocalAddressIsADottedQuad)
     }
 }
 
+// The radio's modem sends binary frames in pass-through mode: NUL bytes and all pass
+// both ways byte for byte.
+TEST_F(SessionServerTest, PassThroughRelaysFramesWithNulBytesBothWays)
+{
+    using namespace std::string_literals;
+    startService(19);
+    auto client = connectAndLogIn();
+    client->send("EX05500001;");
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return shared_.passThrough == 1; }));
+    ASSERT_EQ(client->readThrough("EX05500001;"), "EX05500001;");
+
+    const std::string toRadio = "\xc0\x00\x82\xa0\x00\x00;\x00sr\r\xc0"s;
+    client->send(toRadio);
+    // The simulated modem echoes what it receives.
+    EXPECT_EQ(client->readThrough("sr\r\xc0"), toRadio);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return radio_->passThroughText().find(toRadio) != std::string::npos; }));
+
+    const std::string fromRadio = "\xc0\x00\x96\x00\x00\x01\x00frame\xc0"s;
+    radio_->inject(fromRadio);
+    EXPECT_EQ(client->readThrough("frame\xc0"), fromRadio);
+}
+
+// A client may send its last commands and close at once, before it was even logged
+// in: the commands reach the radio in order, before the steps of the session's close.
+TEST_F(SessionServerTest, TheLastCommandsBeforeAnAbruptCloseAreCarriedOutInOrder)
+{
+    const std::vector<std::string> commands = {"FA00014250000;", "MD1;", "FB00007050000;", "MD2;"};
+    std::string batch;
+    for (const std::string& command : commands) {
+        batch += command;
+    }
+    startService(20);
+    const std::vector<std::string> texts = {
+        "UID:" + std::string(kUser) + ";PWD:" + std::string(kPassword) + ";" + batch, // login and commands at once
+        batch,                                                                          // logged in before
+    };
+    for (const std::string& text : texts) {
+        auto client = connect();
+        if (text == batch) {
+            logIn(*client);
+        }
+        radio_->clearReceivedCommands();
+        client->send(text);
+        client->close();
+        ASSERT_TRUE(radio_->waitForCommand("IF;", 5s));
+        std::vector<std::string> expected = commands;
+        expected.insert(expected.end(), {"KY" + std::string(25, ' ') + ";", "ID;", "RX;", "IF;"});
+        EXPECT_EQ(radio_->receivedCommands(), expected) << text;
+        ASSERT_TRUE(waitUntilListening());
+    }
+}
+
 } // namespace
 } // namespace sessiontest

@@ -395,17 +395,35 @@ TEST_F(NetportTest, TextBeyondTheBufferWaitsInTheSocketUntilTaken)
     }
 }
 
-TEST_F(NetportTest, ReceivedTextEndsAtNul)
+// Binary frames pass both ways byte for byte: NUL bytes are part of the text, and
+// Write sends exactly the length it is given.
+TEST_F(NetportTest, NulBytesPassBothWaysWithTheirLengths)
 {
+    using namespace std::string_literals;
     std::unique_ptr<LoopbackClient> client;
     Serve(client);
 
-    client->send(std::string_view("AB\0CD", 5));
-    ASSERT_TRUE(WaitForLength(2));
-    EXPECT_EQ("AB", TakeText());
-    client->send("ID;");
-    ASSERT_TRUE(WaitForLength(3));
-    EXPECT_EQ("ID;", TakeText()) << "the bytes after the NUL are not kept";
+    const std::string frames[] = {"\0"s, "AB\0CD"s, "\0\0ID;"s, "\x7e\x00\xff\x00\x7e;"s};
+    for (const std::string& frame : frames) {
+        client->send(frame);
+        ASSERT_TRUE(WaitForLength(static_cast<int>(frame.size())));
+        unsigned char text[CNetport::kReceiveBufferSize];
+        std::memset(text, 0xff, sizeof text);
+        unsigned long length = 0;
+        EXPECT_EQ(1, netport_.GetRcvData(text, &length));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), frame);
+        EXPECT_EQ(0, text[length]) << "terminated after its length";
+
+        std::string reply = frame + "!";
+        EXPECT_EQ(1, netport_.Write(reinterpret_cast<unsigned char*>(reply.data()), frame.size()))
+            << "only the given length goes";
+        std::string received;
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (received.size() < frame.size() && std::chrono::steady_clock::now() < deadline) {
+            received += client->receiveFor(50ms);
+        }
+        EXPECT_EQ(received, frame);
+    }
 }
 
 TEST_F(NetportTest, WriteWithoutClientReturnsZeroAndSendsNothing)
@@ -426,19 +444,19 @@ TEST_F(NetportTest, WriteWithoutClientReturnsZeroAndSendsNothing)
     EXPECT_EQ("FA;", client.receiveUntil(";"));
 }
 
-TEST_F(NetportTest, WriteSendsTheTextUpToItsNulAndConsumesIt)
+TEST_F(NetportTest, WriteSendsTheGivenLengthAndConsumesIt)
 {
     std::unique_ptr<LoopbackClient> client;
     Serve(client);
 
     unsigned char text[] = "FA00014250000;";
-    EXPECT_EQ(1, netport_.Write(text, 1));
+    EXPECT_EQ(1, netport_.Write(text, 3));
     EXPECT_EQ('\0', text[0]);
     unsigned char empty[] = "";
     EXPECT_EQ(1, netport_.Write(empty, 0));
-    unsigned char next[] = "ID;";
-    EXPECT_EQ(1, netport_.Write(next, 100));
-    EXPECT_EQ("FA00014250000;ID;", client->receiveUntil("ID;"));
+    unsigned char next[] = "ID;IF;";
+    EXPECT_EQ(1, netport_.Write(next, 3));
+    EXPECT_EQ("FA0ID;", client->receiveUntil("ID;"));
 }
 
 TEST_F(NetportTest, ConcurrentWritersNeverInterleave)

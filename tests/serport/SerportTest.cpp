@@ -71,8 +71,10 @@ std::string Take(CSerport& port)
 {
     unsigned char text[CSerport::kReceiveCapacity + 1];
     std::memset(text, 'x', sizeof text);
-    EXPECT_EQ(port.GetRcvData(text), 1);
-    return reinterpret_cast<const char*>(text);
+    unsigned long length = 0;
+    EXPECT_EQ(port.GetRcvData(text, nullptr, &length), 1);
+    EXPECT_EQ(text[length], 0) << "the text is terminated after its length";
+    return std::string(reinterpret_cast<const char*>(text), length);
 }
 
 // Takes received text until `size` characters have come or `limit` passed.
@@ -361,6 +363,19 @@ TEST_F(SerportTest, TextSplitAnywhereArrivesWholeAndInOrder)
         pty_.send(std::string(1, c));
     }
     EXPECT_EQ(Collect(port, text.size()), text);
+}
+
+// A radio's modem sends binary frames: zero bytes are part of the text, wherever they stand.
+TEST_F(SerportTest, ZeroBytesArriveWithTheTextAroundThem)
+{
+    using namespace std::string_literals;
+    const std::string frames[] = {"\0"s, "\0\0\0ID;"s, "FA\0\x01\xff\0;"s, "\x7e\x00\x10\x00\x7e"s, "IF;\0"s};
+    CSerport port;
+    ASSERT_EQ(Open(port), 1);
+    for (const std::string& frame : frames) {
+        pty_.send(frame);
+        EXPECT_EQ(Collect(port, frame.size()), frame) << "frame of " << frame.size() << " bytes";
+    }
 }
 
 TEST_F(SerportTest, AnOverflowingBufferKeepsTheNewestText)
