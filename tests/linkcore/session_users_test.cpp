@@ -2,11 +2,13 @@
 // description copy and the voice query.
 
 #include "linkcore/Linkcore.h"
+#include "platform/Profile.h"
 #include "tests/linkcore/SessionFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace sessiontest {
@@ -77,12 +79,52 @@ TEST_F(UserStoreTest, TheDisabledFlagIsAnyNonZeroValue)
 TEST_F(UserStoreTest, EveryQueryReadsTheProfileAnew)
 {
     EXPECT_EQ(CLinkcore::CheckMirelUserPassword("alice", "Secret-1"), 1);
+    int disabled = -1;
+    writeInt("Setting", "MIREL 000 User Disabled", 1);
+    EXPECT_EQ(CLinkcore::CheckMirelUserPassword("alice", "Secret-1", &disabled), 1);
+    EXPECT_EQ(disabled, 1) << "a user disabled between logins";
+    writeInt("Setting", "MIREL 000 User Disabled", 0);
+    EXPECT_EQ(CLinkcore::CheckMirelUserPassword("alice", "Secret-1", &disabled), 1);
+    EXPECT_EQ(disabled, 0);
     writeString("Setting", "MIREL 000 Password", "edited by the host");
     EXPECT_EQ(CLinkcore::CheckMirelUserPassword("alice", "Secret-1"), 0);
     EXPECT_EQ(CLinkcore::CheckMirelUserPassword("alice", "edited by the host"), 1);
     writeString("Setting", "MIREL 000 User ID", "alicia");
     EXPECT_EQ(CLinkcore::CheckMirelUserPassword("alice", "edited by the host"), 0);
     EXPECT_EQ(CLinkcore::CheckMirelUserPassword("alicia", "edited by the host"), 1);
+}
+
+// A password check (with the disabled flag the login needs) and every other query read
+// the profile file once, however many slots they search, and answer from that reading.
+TEST_F(UserStoreTest, EveryQueryReadsTheProfileFileOnce)
+{
+    addUser(9, "tenth", "pw10", "last slot", 1);
+    struct Case {
+        const char* user;
+        const char* password;
+        int result;
+        int disabled;
+    };
+    const Case cases[] = {
+        {"alice", "Secret-1", 1, 0}, {"bob", "bobpass", 1, 1}, {"tenth", "pw10", 1, 1},
+        {"alice", "wrong", 0, 0},    {"nobody", "x", 0, 0},
+    };
+    const platform::Profile& profile = platform::ApplicationProfile();
+    for (const Case& c : cases) {
+        int disabled = -1;
+        std::uint64_t before = profile.FileReads();
+        EXPECT_EQ(CLinkcore::CheckMirelUserPassword(c.user, c.password, &disabled), c.result) << c.user;
+        EXPECT_EQ(disabled, c.disabled) << c.user;
+        EXPECT_EQ(profile.FileReads() - before, 1u) << c.user << ": password check";
+
+        before = profile.FileReads();
+        EXPECT_EQ(CLinkcore::CheckMirelUserPassword(c.user, c.password), c.result) << c.user;
+        EXPECT_EQ(CLinkcore::GetUserDisabled(c.user), c.disabled) << c.user;
+        char description[CLinkcore::kUserDescriptionSize] = {};
+        CLinkcore linkcore;
+        linkcore.GetUserDescription(c.user, description);
+        EXPECT_EQ(profile.FileReads() - before, 3u) << c.user << ": one read per query";
+    }
 }
 
 TEST_F(UserStoreTest, APasswordChangeKeepsEveryByteThatTheProfileCanHold)
