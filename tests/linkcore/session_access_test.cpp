@@ -4,6 +4,7 @@
 
 #include "linkcore/Linkcore.h"
 #include "linkcore/LinkcoreShared.h"
+#include "linkcore/LoginBackoff.h"
 #include "tests/linkcore/SessionFixture.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +146,34 @@ TEST_F(AccessTest, TheBackoffGrowsIsBoundedSparesOtherAddressesAndIsForgotten)
     client->send("PWD:" + std::string(kPassword) + ";");
     EXPECT_EQ(client->readThrough(kLoggedIn), kLoggedIn);
     EXPECT_EQ(countRecords("Back-off"), 8);
+}
+
+// The table on its own: delays by failure count, a success, and the bound on addresses.
+TEST(LoginBackoffTest, DelaysByFailureCountAndTheTableStaysBounded)
+{
+    using std::chrono::milliseconds;
+    using std::chrono::seconds;
+    linkcore::LoginBackoff backoff;
+    const platform::MonoTime start{1'000'000};
+    const int expected[] = {0, 0, 5, 10, 20, 40, 80, 160, 300, 300, 300, 300, 300, 300, 300, 300, 300, 300, 300, 300};
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(backoff.recordFailure("10.0.0.1", start), milliseconds(seconds(expected[i]))) << "failure " << i + 1;
+    }
+    EXPECT_EQ(backoff.remaining("10.0.0.1", start + seconds(299)), seconds(1));
+    EXPECT_EQ(backoff.remaining("10.0.0.2", start), milliseconds(0));
+    backoff.recordSuccess("10.0.0.1");
+    EXPECT_EQ(backoff.remaining("10.0.0.1", start), milliseconds(0));
+
+    // A full table drops the address quiet longest; the newest addresses are kept.
+    const std::size_t addresses = linkcore::LoginBackoff::kMaxAddresses + 10;
+    for (std::size_t i = 0; i < addresses; ++i) {
+        for (int failure = 0; failure < 3; ++failure) {
+            backoff.recordFailure("a" + std::to_string(i), start + milliseconds(i));
+        }
+    }
+    const platform::MonoTime later = start + milliseconds(addresses);
+    EXPECT_EQ(backoff.remaining("a0", later), milliseconds(0)) << "dropped";
+    EXPECT_GT(backoff.remaining("a" + std::to_string(addresses - 1), later), milliseconds(0));
 }
 
 } // namespace
