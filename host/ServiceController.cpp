@@ -31,7 +31,7 @@ constexpr std::chrono::milliseconds kPowerPause{200};
 // Buffer sizes handed to the library's readers, zero-filled before each call.
 constexpr std::size_t kStatusTextSize = 20;
 constexpr std::size_t kModelNameSize = 25;
-constexpr std::size_t kAddressSize = 30;
+constexpr std::size_t kAddressSize = 48; // an IPv6 address in text
 constexpr std::size_t kUserIdSize = 35;
 constexpr std::size_t kDescriptionSize = 131;
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "linkcore/Linkcore.h"
+#include "linkcore/LoginBackoff.h"
 #include "linkcore/RadioState.h"
 #include "linkcore/ReplyFramer.h"
 #include "linkcore/SessionRecord.h"
@@ -93,6 +94,9 @@ struct LinkcoreShared {
     std::atomic<int> clientConnected{0}; // from a client's acceptance to the session-close steps
     std::atomic<unsigned> serverPort{0}; // listened on again after every session
     std::atomic<int> listenFailed{0};    // the endpoint could not listen again after a session
+    // Failed logins per client address, counted while loginBackoffOn (read at each acceptance).
+    linkcore::LoginBackoff loginBackoff;
+    std::atomic<int> loginBackoffOn{0};
     // Serialises SocketServerOpen and SocketServerClose, which any instance may call.
     std::mutex sessionServerMutex;
     // The session thread sleeps on this until something happens: the endpoint's events

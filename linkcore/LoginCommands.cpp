@@ -108,7 +108,18 @@ int CLinkcore::CmdSetCodeCheckMIREL_LOGIN(std::string_view segment, LinkcoreShar
             const int failures = ++session.loginFailures;
             SendToClient(*shared, kPasswordWrong);
             Log(Format("%s LOGIN %s Password NG.(%d)", session.clientIp().c_str(), userId.c_str(), failures));
-            if (failures >= kMaxLoginFailures) {
+            // A failure that starts a back-off also ends the session: the address waits
+            // before its next guess.
+            bool backoffStarted = false;
+            if (shared->loginBackoffOn == 1) {
+                const auto delay = shared->loginBackoff.recordFailure(session.clientIp(), platform::MonotonicNow());
+                backoffStarted = delay.count() > 0;
+                if (backoffStarted) {
+                    Log(Format("%s LOGIN %s Back-off %lld s.", session.clientIp().c_str(), userId.c_str(),
+                               static_cast<long long>(std::chrono::ceil<std::chrono::seconds>(delay).count())));
+                }
+            }
+            if (failures >= kMaxLoginFailures || backoffStarted) {
                 SendToClient(*shared, kLoginFailed);
                 OnSocketClose();
             }
@@ -123,6 +134,7 @@ int CLinkcore::CmdSetCodeCheckMIREL_LOGIN(std::string_view segment, LinkcoreShar
             session.sessionStartTime = platform::MonotonicNow().count();
             SendToClient(*shared, kLoggedIn);
             session.clientLoggedIn = 1;
+            shared->loginBackoff.recordSuccess(session.clientIp());
             NotifyHost(*shared, kNotifySession, kSessionLoggedIn);
             Log(session.clientIp() + " LOGIN " + userId + " Password OK.");
         }

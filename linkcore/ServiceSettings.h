@@ -16,6 +16,10 @@ inline constexpr std::string_view kSessionTimeKey = "MIREL Session Time"; // min
 inline constexpr std::string_view kLogKey = "MIREL Log";                   // non-zero = logging on
 inline constexpr std::string_view kLogFolderKey = "MIREL Log File Path";   // section kFilePathSection
 inline constexpr std::string_view kVoiceKey = "MIREL Voice";
+// Empty = every IPv4 address; an IPv4 or IPv6 literal, or "localhost".
+inline constexpr std::string_view kBindAddressKey = "MIREL Bind Address";
+// Non-zero = a client address with repeated failed logins waits before it is served again.
+inline constexpr std::string_view kLoginBackoffKey = "MIREL Login Backoff";
 
 inline constexpr int kUserSlots = 10;
 

@@ -16,7 +16,7 @@ struct SessionRecord {
     // Longest user ID a client may give; room a caller gives GetLoginUserID.
     static constexpr std::size_t kMaxUserIdLength = 32;
     static constexpr std::size_t kUserIdSize = 35;
-    static constexpr std::size_t kClientIpSize = 25;
+    static constexpr std::size_t kClientIpSize = 46; // an IPv6 address in text, and its NUL
 
     std::atomic<int> clientLoggedIn{0};
     std::atomic<int> loginFailures{0};

@@ -88,6 +88,9 @@ int CLinkcore::SocketServerOpen(unsigned port)
     // Registered before the listener exists, so that no event of it goes unheard.
     shared.sessionWakeup.clear();
     shared.socket.EventSinkReg(&shared.sessionEvents);
+    const std::string bindAddress =
+        platform::ApplicationProfile().GetProfileString(settings::kSettingSection, settings::kBindAddressKey, "");
+    shared.socket.SetBindAddress(bindAddress.c_str());
     if (shared.socket.Listen(port) == 0) {
         shared.socket.EventSinkReg(nullptr);
         return 0;
@@ -96,6 +99,7 @@ int CLinkcore::SocketServerOpen(unsigned port)
     shared.clientConnected = 0;
     shared.listenFailed = 0;
     shared.session.clear();
+    shared.loginBackoff.clear();
     shared.serverPort = port;
     shared.serverRun = 1;
     shared.sessionThread = std::jthread(&CLinkcore::ThreadSock, &shared);
@@ -261,6 +265,21 @@ CLinkcore::SessionLoop::SessionLoop(LinkcoreShared& shared) : shared_(shared)
     readSessionLimit();
 }
 
+bool CLinkcore::SessionLoop::refuseWaitingClient()
+{
+    CNetport& socket = shared_.socket;
+    char address[CNetport::kAddressTextSize] = {};
+    if (socket.GetClientIP(address) != 1 ||
+        shared_.loginBackoff.remaining(address, platform::MonotonicNow()) == std::chrono::milliseconds(0)) {
+        return false;
+    }
+    // Closed at once, without a greeting: held open, it would keep the one session slot
+    // from everybody else, the rightful user included. Its back-off was logged when it began.
+    socket.DisConnect();
+    shared_.listenFailed = socket.Listen(shared_.serverPort) == 1 ? 0 : 1;
+    return true;
+}
+
 void CLinkcore::SessionLoop::readSessionLimit()
 {
     const int minutes = platform::ApplicationProfile().GetProfileInt(settings::kSettingSection,
@@ -410,6 +429,13 @@ std::optional<platform::MonoTime> CLinkcore::SessionLoop::nextDeadline() const
 
 void CLinkcore::SessionLoop::acceptClient()
 {
+    shared_.loginBackoffOn = platform::ApplicationProfile().GetProfileInt(settings::kSettingSection,
+                                                                         settings::kLoginBackoffKey, 0) != 0
+                                 ? 1
+                                 : 0;
+    if (shared_.loginBackoffOn == 1 && refuseWaitingClient()) {
+        return;
+    }
     // Every connection starts from an empty record.
     shared_.session.clear();
     readSessionLimit();

@@ -83,6 +83,8 @@ public:
 
 private:
     void acceptClient();
+    // With the login back-off on: closes a client whose address still waits; true when it did.
+    bool refuseWaitingClient();
     void readSessionLimit();
     bool listenerMissing() const;
     void retryListener(platform::MonoTime now);

@@ -65,7 +65,11 @@ struct NetportEndpoint {
 
     std::mutex lifeMutex;
     std::thread thread;
-    sockaddr_in address{}; // bind or connect target; under lifeMutex
+    sockaddr_in address{}; // connect target; under lifeMutex
+    // The listening address as the owner gave it (empty: every IPv4 address); under lifeMutex.
+    std::string bindAddress;
+    sockaddr_storage listenAddress{}; // what Listen binds to; under lifeMutex
+    socklen_t listenAddressLength = 0;
     // eventfd raised by RequestStop; lowered when the next session starts.
     int wakeFd = -1;
 
@@ -80,7 +84,7 @@ struct NetportEndpoint {
     int listenSocket = -1;
     // The peer of the current or last connection, kept so that its address can be
     // told even after a client that sent its text and closed at once has gone.
-    sockaddr_in peerAddress{};
+    sockaddr_storage peerAddress{};
 
     std::mutex receiveMutex;
     std::condition_variable receiveArrived;
@@ -204,7 +208,7 @@ void TurnAway(int fd)
 // Accepts one pending connection; false when the listening socket failed.
 bool AcceptPending(NetportEndpoint& endpoint)
 {
-    sockaddr_in peer{};
+    sockaddr_storage peer{};
     socklen_t peerLength = sizeof peer;
     const int fd = ::accept4(endpoint.listenSocket, reinterpret_cast<sockaddr*>(&peer), &peerLength,
                              SOCK_CLOEXEC | SOCK_NONBLOCK);
@@ -323,6 +327,32 @@ bool ResolveHost(const char* host, in_addr& resolved)
     return true;
 }
 
+// The listening address for `text`: empty = every IPv4 address, an IPv4 or IPv6
+// literal, or "localhost" (the IPv4 loopback address). False for anything else.
+bool ListenAddress(const std::string& text, unsigned port, sockaddr_storage& address, socklen_t& length)
+{
+    address = sockaddr_storage{};
+    const auto portBytes = htons(static_cast<std::uint16_t>(port));
+    auto* ipv4 = reinterpret_cast<sockaddr_in*>(&address);
+    auto* ipv6 = reinterpret_cast<sockaddr_in6*>(&address);
+    if (text.empty() || text == "localhost") {
+        ipv4->sin_family = AF_INET;
+        ipv4->sin_addr.s_addr = htonl(text.empty() ? INADDR_ANY : INADDR_LOOPBACK);
+    } else if (::inet_pton(AF_INET, text.c_str(), &ipv4->sin_addr) == 1) {
+        ipv4->sin_family = AF_INET;
+    } else if (::inet_pton(AF_INET6, text.c_str(), &ipv6->sin6_addr) == 1) {
+        ipv6->sin6_family = AF_INET6;
+        ipv6->sin6_port = portBytes;
+        length = sizeof(sockaddr_in6);
+        return true;
+    } else {
+        return false;
+    }
+    ipv4->sin_port = portBytes;
+    length = sizeof(sockaddr_in);
+    return true;
+}
+
 sockaddr_in Ipv4Address(in_addr host, unsigned port)
 {
     sockaddr_in address{};
@@ -420,6 +450,7 @@ CNetport::CNetport()
         return;
     }
     endpoint.StopAndJoin();
+    endpoint.bindAddress.clear();
     endpoint.eventWindow = nullptr;
     endpoint.clientMode = 0;
     endpoint.clientExists = 0;
@@ -442,7 +473,8 @@ int CNetport::Listen(unsigned port)
 {
     NetportEndpoint& endpoint = Endpoint();
     std::lock_guard lifeLock(endpoint.lifeMutex);
-    endpoint.address = Ipv4Address(in_addr{htonl(INADDR_ANY)}, port);
+    const bool addressValid =
+        ListenAddress(endpoint.bindAddress, port, endpoint.listenAddress, endpoint.listenAddressLength);
     endpoint.acceptedFlag = 0;
     endpoint.closedFlag = 0;
     if (endpoint.threadAlive.load() != 0) {
@@ -451,9 +483,9 @@ int CNetport::Listen(unsigned port)
     endpoint.StopAndJoin();
     {
         std::unique_lock socketLock(endpoint.socketMutex);
-        endpoint.peerAddress = sockaddr_in{};
+        endpoint.peerAddress = sockaddr_storage{};
     }
-    if (port > kHighestPort || CreateLSocket() == 0) {
+    if (port > kHighestPort || !addressValid || CreateLSocket() == 0) {
         platform::ShowMessageBox("Network connection error.");
         return 0;
     }
@@ -599,17 +631,36 @@ int CNetport::GetClientIP(char* dst)
 {
     NetportEndpoint& endpoint = Endpoint();
     std::shared_lock socketLock(endpoint.socketMutex);
-    sockaddr_in peer{};
+    sockaddr_storage peer{};
     socklen_t length = sizeof peer;
     if (endpoint.clientSocket < 0 ||
         ::getpeername(endpoint.clientSocket, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
         peer = endpoint.peerAddress;
     }
-    if (dst == nullptr || peer.sin_family != AF_INET) {
+    if (dst == nullptr) {
         return 0;
     }
-    WriteDottedQuad(peer.sin_addr, dst);
+    if (peer.ss_family == AF_INET) {
+        WriteDottedQuad(reinterpret_cast<const sockaddr_in*>(&peer)->sin_addr, dst);
+        return 1;
+    }
+    if (peer.ss_family != AF_INET6) {
+        return 0;
+    }
+    char text[INET6_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&peer)->sin6_addr, text, sizeof text);
+    std::memcpy(dst, text, std::strlen(text) + 1);
     return 1;
+}
+
+int CNetport::SetBindAddress(const char* address)
+{
+    NetportEndpoint& endpoint = Endpoint();
+    std::lock_guard lifeLock(endpoint.lifeMutex);
+    endpoint.bindAddress = address == nullptr ? std::string() : std::string(address);
+    sockaddr_storage parsed{};
+    socklen_t length = 0;
+    return ListenAddress(endpoint.bindAddress, 0, parsed, length) ? 1 : 0;
 }
 
 int CNetport::GetLocalIP(char* dst)
@@ -686,14 +737,21 @@ int CNetport::CreateLSocket()
     if (endpoint.wakeFd < 0) {
         return 0;
     }
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
+    const int family = endpoint.listenAddress.ss_family;
+    int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
     if (fd < 0) {
+        return 0;
+    }
+    // An IPv6 address listens for IPv6 only, so that "::1" does not also answer IPv4 clients.
+    const int v6Only = 1;
+    if (family == AF_INET6 && ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6Only, sizeof v6Only) != 0) {
+        CloseDescriptor(fd);
         return 0;
     }
     // The port of a session that just ended stays in TIME_WAIT; the next Listen must not wait for it.
     const int reuse = 1;
     if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&endpoint.address), sizeof endpoint.address) != 0 ||
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&endpoint.listenAddress), endpoint.listenAddressLength) != 0 ||
         ::listen(fd, kListenBacklog) != 0) {
         CloseDescriptor(fd);
         return 0;
@@ -735,7 +793,8 @@ int CNetport::CreateCSocket()
     }
     std::unique_lock socketLock(endpoint.socketMutex);
     endpoint.clientSocket = fd;
-    endpoint.peerAddress = endpoint.address;
+    endpoint.peerAddress = sockaddr_storage{};
+    std::memcpy(&endpoint.peerAddress, &endpoint.address, sizeof endpoint.address);
     return 1;
 }
 

@@ -31,8 +31,8 @@ class CNetport {
 public:
     // Room the caller gives GetRcvData; received text never exceeds 1023 characters.
     static constexpr unsigned kReceiveBufferSize = 1024;
-    // Room the caller gives GetClientIP and GetLocalIP.
-    static constexpr unsigned kAddressTextSize = 16;
+    // Room the caller gives GetClientIP and GetLocalIP: an IPv6 address in text.
+    static constexpr unsigned kAddressTextSize = 46;
     // Text for the peer waits in an outbound queue of at most this many bytes, which
     // the socket thread sends as the peer takes it. A Write that would overfill it ends
     // the session: a peer that does not read cannot hold up the writers.
@@ -41,7 +41,8 @@ public:
     // also ends the session.
     static constexpr int kWriteTimeLimitMs = 3000;
 
-    // Resets the endpoint to Idle when no socket thread runs; a running endpoint is left alone.
+    // Resets the endpoint to Idle, bound to every IPv4 address, when no socket thread runs;
+    // a running endpoint is left alone.
     CNetport();
     // Stops the socket thread, if any, and joins it.
     virtual ~CNetport();
@@ -49,7 +50,11 @@ public:
     CNetport(const CNetport&) = delete;
     CNetport& operator=(const CNetport&) = delete;
 
-    // Listens on every interface on `port` and starts the socket thread: 1 on success.
+    // The address later Listen calls bind to: nullptr or empty = every IPv4 address, an
+    // IPv4 or IPv6 literal (IPv6 only for an IPv6 one), or "localhost" (127.0.0.1). Kept
+    // even when it does not parse, so that Listen fails as for a bad port; 1 when it parses.
+    int SetBindAddress(const char* address);
+    // Listens on the bind address (SetBindAddress) on `port` and starts the socket thread: 1 on success.
     // Clears the accepted and closed flags even when refused because the thread runs.
     // A socket failure shows "Network connection error." and gives 0.
     int Listen(unsigned port);
@@ -80,7 +85,7 @@ public:
     // overflowed or stalled for kWriteTimeLimitMs); cleared by the next Listen or Connect.
     int GetSendOverflow();
 
-    // The connected peer's address as a dotted quad in `dst` (room for kAddressTextSize);
+    // The connected peer's address as a dotted quad or IPv6 text in `dst` (room for kAddressTextSize);
     // 0, `dst` untouched, when there is no connected socket.
     int GetClientIP(char* dst);
     // This host's IPv4 address as a dotted quad in `dst` (room for kAddressTextSize);

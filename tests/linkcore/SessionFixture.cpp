@@ -126,6 +126,12 @@ std::vector<std::string> ProfileFixture::messageBoxes() const
 
 SessionClient::SessionClient(unsigned port) : client_(port) {}
 
+SessionClient::SessionClient(const std::string& host, unsigned port, const std::string& source,
+                             std::chrono::milliseconds limit)
+    : client_(host, port, source, limit)
+{
+}
+
 std::string SessionClient::readThrough(std::string_view text, std::chrono::milliseconds limit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;

@@ -91,6 +91,9 @@ private:
 class SessionClient {
 public:
     explicit SessionClient(unsigned port);
+    // Connects to the numeric `host` from the numeric `source` (empty: the system's choice).
+    SessionClient(const std::string& host, unsigned port, const std::string& source = {},
+                  std::chrono::milliseconds limit = 5s);
 
     bool connected() const { return client_.connected(); }
     void send(std::string_view bytes) { client_.send(bytes); }

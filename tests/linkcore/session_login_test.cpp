@@ -60,7 +60,7 @@ TEST_F(LoginTest, TheRightPasswordLogsInAndIsLoggedAndNotified)
     EXPECT_EQ(notes[0].lParam, CLinkcore::kSessionAccepted);
     EXPECT_EQ(notes[1].lParam, CLinkcore::kSessionLoggedIn);
 
-    char address[16] = {};
+    char address[CNetport::kAddressTextSize] = {};
     EXPECT_EQ(CLinkcore::GetClientIP(address), 1);
     EXPECT_STREQ(address, "127.0.0.1");
     EXPECT_EQ(CLinkcore::GetClientExest(), 1);

@@ -331,6 +331,58 @@ TEST_F(NetportTest, ListenFailureShowsNetworkConnectionError)
     EXPECT_EQ(0, netport_.GetSocketClosed());
 }
 
+// The bind address decides which local addresses reach the endpoint: the allowed
+// one is served and shows its peer's address, the other is refused by the system.
+TEST_F(NetportTest, TheBindAddressLimitsWhereClientsConnect)
+{
+    struct Case {
+        const char* bind;
+        const char* served;
+        const char* peer;
+        const char* refused;
+    };
+    const Case cases[] = {
+        {"127.0.0.1", "127.0.0.1", "127.0.0.1", "127.0.0.2"},
+        {"localhost", "127.0.0.1", "127.0.0.1", "127.0.0.2"},
+        {"::1", "::1", "::1", "127.0.0.1"},
+        {"", "127.0.0.2", "127.0.0.1", "::1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bind);
+        EXPECT_EQ(1, netport_.SetBindAddress(c.bind));
+        ASSERT_EQ(1, netport_.Listen(port_));
+        LoopbackClient refused(c.refused, port_, {}, std::chrono::milliseconds(0));
+        EXPECT_FALSE(refused.connected());
+        LoopbackClient client(c.served, port_);
+        ASSERT_TRUE(client.connected());
+        ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketAccepted() == 1; }));
+        char address[CNetport::kAddressTextSize] = {};
+        EXPECT_EQ(1, netport_.GetClientIP(address));
+        EXPECT_STREQ(address, c.peer);
+        client.send("IF;");
+        ASSERT_TRUE(WaitForLength(3));
+        EXPECT_EQ(TakeText(), "IF;");
+        netport_.DisConnect();
+    }
+}
+
+TEST_F(NetportTest, ABadBindAddressFailsTheListenLikeABadPort)
+{
+    MessageBoxCapture boxes;
+    for (const char* bad : {"not-an-address", "1.2.3.4.5", "::1::2", "localhost6", " 127.0.0.1"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(0, netport_.SetBindAddress(bad));
+        EXPECT_EQ(0, netport_.Listen(port_));
+        EXPECT_EQ(-1, netport_.GetRcvDataLength());
+    }
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>(5, "Network connection error."));
+    // A new endpoint object listens on every IPv4 address again.
+    CNetport fresh;
+    EXPECT_EQ(1, fresh.Listen(port_));
+    LoopbackClient client("127.0.0.2", port_);
+    EXPECT_TRUE(client.connected());
+}
+
 TEST_F(NetportTest, ReceivedTextAccumulatesUntilTaken)
 {
     std::unique_ptr<LoopbackClient> client;

@@ -46,6 +46,52 @@ LoopbackClient::LoopbackClient(unsigned port, std::chrono::milliseconds limit)
     } while (Left(deadline).count() > 0);
 }
 
+LoopbackClient::LoopbackClient(const std::string& host, unsigned port, const std::string& source,
+                               std::chrono::milliseconds limit)
+{
+    const auto numeric = [port](const std::string& text, sockaddr_storage& address) {
+        address = sockaddr_storage{};
+        auto* ipv4 = reinterpret_cast<sockaddr_in*>(&address);
+        auto* ipv6 = reinterpret_cast<sockaddr_in6*>(&address);
+        if (::inet_pton(AF_INET, text.c_str(), &ipv4->sin_addr) == 1) {
+            ipv4->sin_family = AF_INET;
+            ipv4->sin_port = htons(static_cast<std::uint16_t>(port));
+            return socklen_t{sizeof(sockaddr_in)};
+        }
+        if (::inet_pton(AF_INET6, text.c_str(), &ipv6->sin6_addr) != 1) {
+            throw std::runtime_error("not a numeric address: " + text);
+        }
+        ipv6->sin6_family = AF_INET6;
+        ipv6->sin6_port = htons(static_cast<std::uint16_t>(port));
+        return socklen_t{sizeof(sockaddr_in6)};
+    };
+    sockaddr_storage target{};
+    const socklen_t targetLength = numeric(host, target);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    do {
+        fd_ = ::socket(target.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd_ < 0) {
+            throw std::runtime_error("socket failed");
+        }
+        if (!source.empty()) {
+            sockaddr_storage from{};
+            const socklen_t fromLength = numeric(source, from);
+            reinterpret_cast<sockaddr_in*>(&from)->sin_port = 0;
+            if (::bind(fd_, reinterpret_cast<const sockaddr*>(&from), fromLength) != 0) {
+                throw std::runtime_error("bind failed: " + source);
+            }
+        }
+        if (::connect(fd_, reinterpret_cast<const sockaddr*>(&target), targetLength) == 0) {
+            return;
+        }
+        ::close(fd_);
+        fd_ = -1;
+        if (Left(deadline).count() > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    } while (Left(deadline).count() > 0);
+}
+
 LoopbackClient::~LoopbackClient()
 {
     close();

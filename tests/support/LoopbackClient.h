@@ -11,6 +11,10 @@ class LoopbackClient {
 public:
     // Connects to 127.0.0.1:port, retrying for up to `limit` while the server starts.
     explicit LoopbackClient(unsigned port, std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // Connects to the numeric address `host` (IPv4 or IPv6) from the numeric address `source`
+    // (empty: the system's choice); a zero `limit` makes one attempt only.
+    LoopbackClient(const std::string& host, unsigned port, const std::string& source = {},
+                   std::chrono::milliseconds limit = std::chrono::seconds(5));
     ~LoopbackClient();
     LoopbackClient(const LoopbackClient&) = delete;
     LoopbackClient& operator=(const LoopbackClient&) = delete;
