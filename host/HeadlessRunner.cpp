@@ -1,6 +1,5 @@
 #include "host/HeadlessRunner.h"
 
-#include "host/InstanceLock.h"
 #include "host/ServiceController.h"
 #include "host/SignalWatcher.h"
 #include "linkcore/Linkcore.h"
@@ -120,20 +119,6 @@ int HeadlessLoop::run()
 
 int RunHeadless(const HostOptions& options)
 {
-    // Before any thread starts, so that every thread inherits the blocked set.
-    BlockTerminationSignals();
-
-    const InstanceLock lock(InstanceLock::defaultDirectory());
-    if (lock.state() == InstanceLock::State::Busy) {
-        return kExitAlreadyRunning;
-    }
-    if (!lock.held()) {
-        std::fprintf(stderr, "ondrel: cannot lock %s/%s\n", InstanceLock::defaultDirectory().c_str(),
-                     InstanceLock::kFileName);
-        return kExitNoInstanceLock;
-    }
-    platform::SetApplicationProfilePath(options.profile ? *options.profile : platform::Profile::defaultPath());
-
     HeadlessLoop loop(stdout);
     const SignalWatcher signals(&loop.queue(), kQuitMessage);
     ServiceController controller(loop, &loop.queue(), options.corvexEnabled, options.loadMessageEnabled);

@@ -25,6 +25,7 @@ inline constexpr int kExitStopped = 0;        // stopped by SIGINT or SIGTERM
 inline constexpr int kExitStartRefused = 1;   // the start sequence refused (text on stderr)
 inline constexpr int kExitWatchdog = 2;       // the radio fell silent (the watchdog) or was lost: the service stopped
 inline constexpr int kExitAlreadyRunning = 3; // another copy runs for this user (nothing printed)
+inline constexpr int kExitNoWindow = 4;       // the window module could not be loaded (text on stderr)
 inline constexpr int kExitNoInstanceLock = 5; // the instance lock file could not be made
 
 // The message loop: a queue-backed message target, one-shot timers on the steady
@@ -61,8 +62,9 @@ private:
     bool quit_ = false;
 };
 
-// The whole headless program: the single-instance lock, the profile, the signals, the
-// start sequence and the loop. Returns the exit status.
+// The headless program, once main.cpp holds the single-instance lock, has blocked the
+// termination signals and chosen the profile: the signal watcher, the start sequence
+// and the loop. Returns the exit status.
 int RunHeadless(const HostOptions& options);
 
 } // namespace host

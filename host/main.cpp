@@ -1,8 +1,12 @@
 // ondrel: the radio host. Opens its window; with --headless it runs the service
-// without one.
+// without one. Either way one copy runs per user (the window and a headless copy
+// exclude each other; a second copy ends at once and silently).
 #include "host/HeadlessRunner.h"
 #include "host/HostOptions.h"
-#include "host/gui/WindowApp.h"
+#include "host/InstanceLock.h"
+#include "host/SignalWatcher.h"
+#include "host/WindowModule.h"
+#include "platform/Profile.h"
 
 #include <cstdio>
 
@@ -21,7 +25,7 @@ constexpr const char* kUsage =
     "  --version       print the program's version\n"
     "exit status: 0 window closed or stopped by a signal, 1 start refused (headless),\n"
     "             2 the radio fell silent or was lost (headless), 3 another copy runs,\n"
-    "             5 no instance lock\n";
+    "             4 the window could not be opened, 5 no instance lock\n";
 
 } // namespace
 
@@ -36,8 +40,22 @@ int main(int argc, char** argv)
         std::printf("ondrel %s\n", ONDREL_VERSION);
         return 0;
     }
+    // Before any thread starts, so that every thread inherits the blocked set.
+    host::BlockTerminationSignals();
+
+    const host::InstanceLock lock(host::InstanceLock::defaultDirectory());
+    if (lock.state() == host::InstanceLock::State::Busy) {
+        return host::kExitAlreadyRunning;
+    }
+    if (!lock.held()) {
+        std::fprintf(stderr, "ondrel: cannot lock %s/%s\n", host::InstanceLock::defaultDirectory().c_str(),
+                     host::InstanceLock::kFileName);
+        return host::kExitNoInstanceLock;
+    }
+    platform::SetApplicationProfilePath(options.profile ? *options.profile : platform::Profile::defaultPath());
+
     if (options.headless) {
         return host::RunHeadless(options);
     }
-    return host::gui::RunWindow(options, argc, argv);
+    return host::RunWindowModule(options, argc, argv);
 }

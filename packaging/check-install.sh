@@ -25,7 +25,7 @@ lib=$root/$libdir
 
 # --- The files in their places ----------------------------------------------------------
 expected=(
-    bin/ondrel bin/radiosim
+    bin/ondrel bin/radiosim "$libdir/ondrel/ondrel-window.so"
     "$includedir/ondrel/platform/WindowMessage.h"
     "$includedir/ondrel/serport/Serport.h" "$includedir/ondrel/serport/LineSettings.h"
     "$includedir/ondrel/netport/Netport.h" "$includedir/ondrel/linkcore/Linkcore.h"
@@ -100,6 +100,20 @@ for program in ondrel radiosim; do
         esac
     done < <("${loader[@]}" ldd "$root/bin/$program")
 done
+# The program carries no toolkit: only its window module does, and that finds the
+# installed libraries too.
+"${loader[@]}" ldd "$root/bin/ondrel" | grep -q libQt6 && fail "ondrel links Qt; only its window module should"
+module=$root/$libdir/ondrel/ondrel-window.so
+if [[ -f $module ]]; then
+    while read -r needed arrow path _; do
+        [[ $arrow == "=>" ]] || continue
+        [[ $path == "not" ]] && fail "ondrel-window.so: $needed not found"
+        case $needed in
+            libondrel-platform.so.* | libserport.so.* | libnetport.so.* | liblinkcore.so.* | libskinwork.so.*)
+                [[ $(realpath -m "$path") == "$lib/"* ]] || fail "ondrel-window.so takes $needed from $path" ;;
+        esac
+    done < <("${loader[@]}" ldd "$module")
+fi
 
 # The remote client, where the build has it.
 if [[ -x $build/client/ondrel-client ]]; then

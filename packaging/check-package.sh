@@ -31,7 +31,8 @@ for path in ./usr/bin/ondrel ./usr/bin/radiosim ./usr/lib/systemd/system/ondrel.
             ./usr/share/icons/hicolor/48x48/apps/ondrel.png ./usr/share/man/man1/ondrel.1.gz \
             ./usr/share/man/man1/radiosim.1.gz ./usr/share/ondrel/Ondrel.html ./usr/share/ondrel/Ondrel.ini \
             ./usr/include/ondrel/linkcore/Linkcore.h "./usr/$libdir/pkgconfig/linkcore.pc" \
-            "./usr/$libdir/cmake/Linkcore/LinkcoreConfig.cmake" ./usr/share/doc/ondrel/copyright; do
+            "./usr/$libdir/cmake/Linkcore/LinkcoreConfig.cmake" ./usr/share/doc/ondrel/copyright \
+            "./usr/$libdir/ondrel/ondrel-window.so"; do
     grep -qxF "$path" <<<"$contents" || fail "$path not in the package"
 done
 # Installed, not enabled: nothing under /etc/systemd.
@@ -47,7 +48,7 @@ done
 # Stripped, and no search path left in any program or library.
 extract=$control/tree
 dpkg-deb --extract "$deb" "$extract"
-for file in "$extract"/usr/bin/* "$extract/usr/$libdir"/lib*.so.*.*; do
+for file in "$extract"/usr/bin/* "$extract/usr/$libdir"/lib*.so.*.* "$extract/usr/$libdir"/ondrel/*.so; do
     readelf -d "$file" | grep -qE 'RPATH|RUNPATH' && fail "$file carries a search path"
     readelf -S "$file" | grep -q '\.debug_info' && fail "$file is not stripped"
 done

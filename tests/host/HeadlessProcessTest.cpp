@@ -24,6 +24,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 using testsupport::ChildProcess;
 
@@ -103,6 +104,12 @@ TEST_F(HeadlessProcessTest, ScriptedSession)
     EXPECT_THAT(host->output(), HasSubstr("Ondrel: profile " + profilePath().string() + "\n"));
     ASSERT_TRUE(host->waitForOutput("Model: Tarsel"));
     ASSERT_TRUE(host->waitForOutput("Power: on"));
+    // The service runs without the window's toolkit in memory.
+    {
+        std::ifstream maps("/proc/" + std::to_string(host->pid()) + "/maps");
+        const std::string mapped((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
+        EXPECT_THAT(mapped, Not(HasSubstr("libQt6")));
+    }
     // Every status line begins with the local date and time.
     EXPECT_TRUE(ContainsPattern(host->output(), "\n####-##-## ##:##:## Service: running\n")) << host->output();
 
@@ -220,6 +227,20 @@ TEST_F(HeadlessProcessTest, HelpAndVersion)
     auto version = launch({"--version"});
     EXPECT_EQ(version->waitForExit(), 0);
     EXPECT_EQ(version->output(), std::string("ondrel ") + ONDREL_VERSION + "\n");
+}
+
+// The window is a module of its own: a program that cannot find it says so and ends
+// with its own status, rather than running without the window the user asked for.
+TEST_F(HeadlessProcessTest, WithoutItsWindowModuleTheProgramSaysWhyAndEnds)
+{
+    std::filesystem::create_directory(dir / "bin");
+    const std::filesystem::path lonely = dir / "bin" / "ondrel";
+    std::filesystem::copy_file(ONDREL_PROGRAM, lonely);
+    ChildProcess program({lonely.string()}, {"ONDREL_PROFILE=" + profilePath().string(),
+                                             "XDG_RUNTIME_DIR=" + (dir / "runtime").string()});
+    EXPECT_EQ(program.waitForExit(), 4);
+    EXPECT_THAT(program.errors(), HasSubstr("ondrel: cannot open the window (--headless runs without one):"));
+    EXPECT_THAT(program.errors(), HasSubstr((dir / "bin" / "ondrel-window.so").string() + ": not found"));
 }
 
 } // namespace
