@@ -701,12 +701,10 @@ int RunClientSoak(long cycles)
 // ---- Service cycles in this process ----
 
 // The window's side of the controller without a toolkit: its messages come through a
-// queue, its timers are only noted (a cycle is over long before the watchdog's second),
-// and the start sequence's pauses are shortened by `pauseDivisor`, which the simulated
-// radio, answering at once, allows.
+// queue, the start sequence's pauses are slept as the window sleeps them, and its
+// timers are only noted (a cycle is over long before the watchdog's second).
 class CycleHost final : public host::ServiceHost {
 public:
-    explicit CycleHost(int pauseDivisor) : pauseDivisor_(pauseDivisor) {}
 
     platform::MessageQueue queue;
     host::ServiceController* controller = nullptr;
@@ -724,10 +722,7 @@ public:
         }
         return queue.size() > 0;
     }
-    void sleepFor(std::chrono::milliseconds duration) override
-    {
-        std::this_thread::sleep_for(duration / pauseDivisor_);
-    }
+    void sleepFor(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
     void setTimer(unsigned, std::chrono::milliseconds) override {}
     void killTimer(unsigned) override {}
     void displayChanged(host::DisplayField, const host::HostDisplay&) override {}
@@ -748,9 +743,6 @@ public:
         }
         return true;
     }
-
-private:
-    int pauseDivisor_;
 };
 
 bool ServiceCycle(long cycle, host::ServiceController& controller, CycleHost& host, unsigned port,
@@ -804,7 +796,7 @@ int RunServiceCycles(long cycles)
     });
 
     const Figures before = ReadFigures("self");
-    CycleHost host(10);
+    CycleHost host;
     Figures start;
     Figures warm;
     const long warmUp = std::min<long>(100, std::max<long>(cycles / 10, 1));
@@ -832,9 +824,8 @@ int RunServiceCycles(long cycles)
     const Figures end = SettledFigures("self", start, 5s);
     const LogCheck log = CheckLog(work.path() / "log");
 
-    std::printf("ondrel_soak: %ld service start/stop cycles in %.1f s (%.0f ms each; pauses of the start "
-                "shortened tenfold)\n",
-                cycles, seconds, 1000 * seconds / static_cast<double>(cycles));
+    std::printf("ondrel_soak: %ld service start/stop cycles in %.1f s (%.0f ms each)\n", cycles, seconds,
+                1000 * seconds / static_cast<double>(cycles));
     std::printf("  activity log: %ld OPEN, %ld CLOSE\n", log.opens, log.closes);
     std::printf("This process (the controller, the libraries' threads and the simulated radio):\n");
     PrintFigures("before the first start", before);
