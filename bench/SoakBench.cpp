@@ -811,6 +811,9 @@ int RunServiceCycles(long cycles)
                 return 1;
             }
             host.pumpMessages();
+            // The simulator keeps the commands it received; that record is its own memory,
+            // not the controller's.
+            radio.clearReceivedCommands();
             if (cycle == 0) {
                 start = SettledFigures("self", before, 2s);
             }
