@@ -318,7 +318,7 @@ constexpr auto kStallLimit = 1s;
 // "BUSY;" while the previous session is still closing) and reads the greeting.
 bool OpenSession(Connection& client, unsigned port, Counts& counts)
 {
-    const auto deadline = Clock::now() + kReplyLimit;
+    const auto deadline = Clock::now() + 2 * kReplyLimit;
     while (Clock::now() < deadline) {
         if (!client.connect(port)) {
             ++counts.refusedConnects;

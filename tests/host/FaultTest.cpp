@@ -149,17 +149,6 @@ protected:
 
 // ---- Settings ----
 
-TEST_F(FaultTest, MissingSettingsMeanTheDefaults)
-{
-    auto host = launch();
-    // COM1 is then /dev/ttyS0, where no radio answers.
-    EXPECT_EQ(host->waitForExit(), 1);
-    EXPECT_THAT(host->errors(), HasSubstr("- START - Failed. Can not"));
-    EXPECT_THAT(host->errors(), HasSubstr("COM1"));
-    EXPECT_THAT(host->errors(), Not(HasSubstr("settings")));
-    EXPECT_FALSE(std::filesystem::exists(profilePath()));
-}
-
 // Settings that exist but cannot be read refuse the start with the reason; the file
 // is left exactly as it was.
 TEST_F(FaultTest, UnreadableSettingsRefuseTheStartAndStayAsTheyAre)
