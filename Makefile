@@ -5,6 +5,7 @@
 #   make test SANITIZER=tsan   ThreadSanitizer
 #   make fuzz                  libFuzzer targets (clang), built in build-fuzz/
 #   make bench                 the host against ser2net and the bare pseudo-terminal
+#   make soak                  10,000 client cycles and 1,000 service start/stop cycles
 #   make package               the Debian package build/ondrel_*.deb
 #   make package-check         the package, inspected with dpkg-deb and lintian
 
@@ -15,7 +16,7 @@ JOBS ?= $(shell nproc)
 CCACHE := $(shell command -v ccache 2>/dev/null)
 LAUNCHER := $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 
-.PHONY: all deps configure build test run fuzz bench screenshot clean
+.PHONY: all deps configure build test run fuzz bench soak screenshot clean
 
 all: build
 
@@ -56,6 +57,14 @@ package-check: build
 bench: build
 	@scripts/install-deps.sh --bench
 	$(BUILD)/bench/ondrel_latency_bench
+
+# Descriptors, threads and memory of the host over many sessions and many starts and
+# stops of the service (docs/reliability.md); SOAK_CYCLES and SERVICE_CYCLES set the counts.
+SOAK_CYCLES ?= 10000
+SERVICE_CYCLES ?= 1000
+soak: build
+	nice $(BUILD)/bench/ondrel_soak --cycles $(SOAK_CYCLES)
+	nice $(BUILD)/bench/ondrel_soak --service-cycles $(SERVICE_CYCLES)
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz

@@ -1,11 +1,14 @@
 #include "host/ServiceController.h"
 
 #include "linkcore/Linkcore.h"
+#include "platform/ComPorts.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 namespace host {
@@ -122,13 +125,28 @@ void ServiceController::start()
 
 void ServiceController::startService(int comPort, int baud, int tcpPort)
 {
+    // Settings that cannot be read are not replaced by defaults: the service would run
+    // on another port and device than the user chose, without the users and the log.
+    const platform::Profile& profile = platform::ApplicationProfile();
+    if (const int error = profile.LastReadError(); error != 0) {
+        const std::string line = "- START - Failed. Can not read the settings.";
+        Log(line);
+        startFailure_ = line + "\n" + Format("%s: %s", profile.path().c_str(), std::strerror(error));
+        platform::ShowMessageBox(Format("The settings file %s can not be read (%s).\n", profile.path().c_str(),
+                                        std::strerror(error)),
+                                 kStartErrorTitle, platform::MessageBoxIcon::Exclamation);
+        return;
+    }
     if (link_->RadioConnectionOpen(kProvisionalModel, static_cast<unsigned>(comPort), static_cast<unsigned>(baud), 1) ==
         0) {
         // The port number is read again: the log names what the settings hold now.
-        const std::string line =
-            Format("- START - Failed. Can not open COM%d.", ReadSetting("COM Port", kDefaultComPort));
+        const int port = ReadSetting("COM Port", kDefaultComPort);
+        const std::string line = Format("- START - Failed. Can not open COM%d.", port);
         Log(line);
-        startFailure_ = line;
+        const int error = link_->GetRadioOpenError();
+        startFailure_ = line + "\n" +
+                        Format("COM%d (%s): %s", port, platform::ComPortDevicePath(static_cast<unsigned>(port)).c_str(),
+                               error == EBUSY ? "in use by another program" : std::strerror(error));
         return;
     }
     state_.serviceRunning = true;

@@ -92,7 +92,9 @@ public:
     const HostDisplay& display() const { return display_; }
     const ServiceState& state() const { return state_; }
     bool corvexEnabled() const { return corvexEnabled_; }
-    // The log line of the last refused start; empty after a successful one.
+    // The log line of the last refused start, for a port that could not be opened or
+    // settings that could not be read followed by a line with the reason; empty after
+    // a successful start.
     const std::string& startFailure() const { return startFailure_; }
     // Why the service stopped last; None until it has stopped once.
     StopCause lastStop() const { return lastStop_; }

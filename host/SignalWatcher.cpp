@@ -32,6 +32,10 @@ void BlockTerminationSignals()
     // ignored signal would be discarded before the signalfd could see it.
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    // A write to a pipe or socket whose reader has gone (the terminal or journal the
+    // status lines go to, a client that reset) fails with EPIPE instead of ending the
+    // program.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 SignalWatcher::SignalWatcher(platform::WindowHandle target, std::uint32_t message)

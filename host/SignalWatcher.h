@@ -16,6 +16,7 @@ namespace host {
 
 // Blocks SIGINT and SIGTERM in the calling thread (and in the threads it starts later)
 // and gives them their default disposition, so that a blocked signal stays pending.
+// Also ignores SIGPIPE for the whole process: a reader that went away never ends it.
 void BlockTerminationSignals();
 
 class SignalWatcher {

@@ -1,6 +1,11 @@
 // The activity log: one text file per local date in the folder the host chose,
 // opened, appended to and closed for every record so that other programs may read
 // or move it between records. One append runs at a time in the process.
+//
+// A log that fails (its folder missing or not writable, the disk full) does not stop
+// the service. The failure is shown once, not for every record: again only after a
+// record has been written since, or when another file fails (the folder setting
+// changed, or a new day began).
 
 #include "linkcore/Linkcore.h"
 #include "linkcore/ServiceSettings.h"
@@ -20,6 +25,15 @@
 namespace {
 
 constexpr std::string_view kOpenErrorText = "MIREL Log:File Open Error!!";
+constexpr std::string_view kWriteErrorText = "MIREL Log:File Write Error!!";
+
+// The failure last shown, as the file's path and the text; empty once a record was
+// written since. Under AppendMutex.
+std::string& ShownFailure()
+{
+    static std::string shown;
+    return shown;
+}
 
 std::mutex& AppendMutex()
 {
@@ -116,21 +130,32 @@ void CLinkcore::MirelLogAdd(const char* text)
     const std::string record = Format("%02d:%02d:%02d ", now.hour, now.minute, now.second) +
                                OneLine(text != nullptr ? text : "") + "\n";
 
-    bool opened = false;
+    std::string_view failure;
     {
         std::lock_guard lock(AppendMutex());
         bool created = false;
         const int fd = OpenLogFile(path, created);
-        if (fd >= 0) {
-            opened = true;
-            WriteAll(fd, created ? Header(now) + record : record);
-            ::close(fd);
+        if (fd < 0) {
+            failure = kOpenErrorText;
+        } else {
+            const bool written = WriteAll(fd, created ? Header(now) + record : record);
+            if (::close(fd) != 0 || !written) {
+                failure = kWriteErrorText;
+            }
+        }
+        std::string& shown = ShownFailure();
+        if (failure.empty()) {
+            shown.clear();
+        } else if (const std::string key = path + '\n' + std::string(failure); shown == key) {
+            failure = {};
+        } else {
+            shown = key;
         }
     }
     // Outside the lock: the handler hands the text on and returns, so neither the
     // calling thread nor other loggers wait for the user.
-    if (!opened) {
-        platform::ShowMessageBox(kOpenErrorText, {}, platform::MessageBoxIcon::Error);
+    if (!failure.empty()) {
+        platform::ShowMessageBox(failure, {}, platform::MessageBoxIcon::Error);
     }
 }
 

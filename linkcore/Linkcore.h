@@ -35,6 +35,9 @@ public:
     // Opens COM `port` at `baud` (2 stop bits at 4800, else 1), optionally clears the
     // radio state and stores `model` as the connected model, and starts the radio reader.
     int RadioConnectionOpen(unsigned model, unsigned port, unsigned baud, int clear);
+    // Why the last RadioConnectionOpen could not open the port, as an errno value
+    // (EBUSY: another program holds it); 0 after a successful one.
+    int GetRadioOpenError();
     // Stops and joins the radio reader and closes the port; nothing when no reader runs.
     void RadioConnectionClose();
     // Sends the NUL-terminated text to the radio unchanged (also in pass-through mode).

@@ -69,6 +69,11 @@ int CLinkcore::RadioConnectionOpen(unsigned model, unsigned port, unsigned baud,
     return 1;
 }
 
+int CLinkcore::GetRadioOpenError()
+{
+    return LinkcoreShared::instance().serial.GetOpenError();
+}
+
 void CLinkcore::RadioConnectionClose()
 {
     LinkcoreShared::instance().closeRadioLink();

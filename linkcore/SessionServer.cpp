@@ -191,6 +191,13 @@ unsigned CLinkcore::ThreadSock(std::stop_token stop, LinkcoreShared* shared)
     platform::UnwatchClock(&wakeup);
     {
         const std::lock_guard lock(shared->sessionMutex);
+        // Closing the server skips the session-close steps, but the session it ends
+        // still gets its CLOSE record: every OPEN in the log has one.
+        if (shared->clientConnected == 1) {
+            const std::string userId = shared->session.userId();
+            Log(shared->session.clientIp() + " CLOSE " + (userId.empty() ? std::string("-") : userId) +
+                " Connection Close");
+        }
         shared->sessionLoop = nullptr;
     }
     shared->serverAlive = 0;

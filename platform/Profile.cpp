@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -74,15 +73,57 @@ std::optional<KeyValue> KeyValueOf(std::string_view line)
     return KeyValue{line.substr(0, equals), line.substr(equals + 1)};
 }
 
-std::vector<std::string> ReadLines(const std::filesystem::path& file)
+// The file's lines; a file that does not exist has none. `error` is the errno of a
+// file that exists but cannot be read (0 otherwise), whose lines are then unknown.
+std::vector<std::string> ReadLines(const std::filesystem::path& file, int& error)
 {
+    error = 0;
+    int fd = -1;
+    do {
+        fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        error = errno == ENOENT ? 0 : errno;
+        return {};
+    }
+    std::string text;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            error = errno;
+            ::close(fd);
+            return {};
+        }
+        if (n == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
     std::vector<std::string> lines;
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
     }
     return lines;
+}
+
+// A file that exists but that this process may not write (read-only by its mode, or
+// on a read-only file system) is kept as it is: replacing it through a new file would
+// bypass its protection.
+bool MayReplace(const std::filesystem::path& file)
+{
+    return ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0 || errno == ENOENT;
 }
 
 std::optional<std::string> Lookup(const std::vector<std::string>& lines, std::string_view section,
@@ -247,7 +288,11 @@ int Profile::WriteProfileEntries(std::span<const ProfileEntry> entries)
         }
     }
     std::lock_guard lock(mutex_);
-    return WriteLocked(ReadLocked(), entries);
+    std::vector<std::string> lines = ReadLocked();
+    if (readError_.load() != 0) {
+        return 0; // what the file holds is unknown: a rewrite would lose it
+    }
+    return WriteLocked(std::move(lines), entries);
 }
 
 int Profile::UpdateProfile(const Change& change)
@@ -255,6 +300,9 @@ int Profile::UpdateProfile(const Change& change)
     std::lock_guard lock(mutex_);
     ProfileValues values;
     values.lines_ = ReadLocked();
+    if (readError_.load() != 0) {
+        return 0;
+    }
     const std::optional<std::vector<ProfileEntry>> entries = change(values);
     if (!entries || !std::all_of(entries->begin(), entries->end(), Storable)) {
         return 0;
@@ -266,6 +314,9 @@ int Profile::WriteLocked(std::vector<std::string> lines, std::span<const Profile
 {
     for (const ProfileEntry& entry : entries) {
         SetValue(lines, entry);
+    }
+    if (!MayReplace(file_)) {
+        return 0;
     }
     std::string text;
     for (const std::string& line : lines) {
@@ -291,7 +342,15 @@ std::uint64_t Profile::FileReads() const
 std::vector<std::string> Profile::ReadLocked() const
 {
     fileReads_.fetch_add(1);
-    return ReadLines(file_);
+    int error = 0;
+    std::vector<std::string> lines = ReadLines(file_, error);
+    readError_.store(error);
+    return lines;
+}
+
+int Profile::LastReadError() const
+{
+    return readError_.load();
 }
 
 int ProfileValues::GetProfileInt(std::string_view section, std::string_view key, int fallback) const

@@ -3,6 +3,10 @@
 // seen at once; every write replaces the file atomically (temporary file + rename)
 // with mode 0600 and keeps all other keys. All methods are safe from any thread.
 //
+// A missing file holds no settings (every query gives its fallback; a write creates
+// it). A file that exists but cannot be read also gives the fallbacks, and is never
+// written (LastReadError tells); nor is one that this process may not write.
+//
 // File format: "[Section]" lines and "key=value" lines. Keys are taken verbatim,
 // spaces included ("MIREL 000 User ID=alice"); a malformed line is skipped.
 #pragma once
@@ -47,7 +51,8 @@ public:
     int GetProfileInt(std::string_view section, std::string_view key, int fallback) const;
     std::string GetProfileString(std::string_view section, std::string_view key,
                                  std::string_view fallback) const;
-    // 1 on success, 0 when the file could not be written (the old file is then intact).
+    // 1 on success, 0 when the file could not be written, cannot be read or may not be
+    // written (the old file is then intact).
     int WriteProfileInt(std::string_view section, std::string_view key, int value);
     int WriteProfileString(std::string_view section, std::string_view key, std::string_view value);
     // Writes every entry, in order, with one replacement of the file: a reader sees
@@ -66,6 +71,9 @@ public:
     ProfileValues Snapshot() const;
     // How many times the file has been read since this object was made.
     std::uint64_t FileReads() const;
+    // The errno of the last reading when the file exists but could not be read
+    // (EACCES, EISDIR, EIO...); 0 when it was read or does not exist.
+    int LastReadError() const;
 
     std::filesystem::path path() const;
     // Points this profile at another file; later calls use it.
@@ -87,6 +95,7 @@ private:
     std::filesystem::path file_;
     mutable std::mutex mutex_;
     mutable std::atomic<std::uint64_t> fileReads_{0};
+    mutable std::atomic<int> readError_{0};
 };
 
 // The running application's profile, which the libraries read and write. One

@@ -57,7 +57,9 @@ void Signal(int eventFd)
 
 // A second opener of the same device is refused, as a port that is not shared.
 // Only a lock held elsewhere counts: a file system without flock support does not
-// make the port unusable.
+// make the port unusable. A terminal that another program has put in exclusive mode
+// (TIOCEXCL) refuses ordinary openers by itself, but lets a privileged one in: that
+// one must not share the line either, so the mode found set counts as held elsewhere.
 bool LockExclusively(int device)
 {
     int result = 0;
@@ -65,6 +67,10 @@ bool LockExclusively(int device)
         result = ::flock(device, LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     if (result != 0 && errno == EWOULDBLOCK) {
+        return false;
+    }
+    int exclusive = 0;
+    if (::ioctl(device, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
         return false;
     }
     ::ioctl(device, TIOCEXCL); // ignored where unsupported, as all settings are
@@ -180,15 +186,22 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
     }
 
     const int device = OpenDevice(platform::ComPortDevicePath(port));
+    openError_.store(device < 0 ? errno : 0);
     termios saved{};
-    // A device that is not a terminal has no line settings: it is no serial port.
-    if (device < 0 || !LockExclusively(device) || ::tcgetattr(device, &saved) != 0) {
+    if (device >= 0 && !LockExclusively(device)) {
+        openError_.store(EBUSY);
+    } else if (device >= 0 && ::tcgetattr(device, &saved) != 0) {
+        // A device that is not a terminal has no line settings: it is no serial port.
+        openError_.store(ENOTTY);
+    }
+    if (openError_.load() != 0) {
         CloseDescriptor(device);
         platform::ShowMessageBox(kOpenError);
         return 0;
     }
     const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wake < 0) {
+        openError_.store(errno);
         ReleaseDevice(device, saved);
         platform::ShowMessageBox(kOpenError);
         return 0;
@@ -196,6 +209,7 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
 
     termios work{};
     if (!WorkingSettings(saved, settings, work) || !SetAndCheck(device, work, settings)) {
+        openError_.store(EINVAL); // the line does not take the speed or character size
         ReleaseDevice(device, saved);
         CloseDescriptor(wake);
         platform::ShowMessageBox(kOpenError);
@@ -224,6 +238,7 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
         reader_ = std::thread(&CSerport::ReadThread, this, device, wake);
         ::pthread_setname_np(reader_.native_handle(), kReaderName);
     } catch (const std::system_error&) {
+        openError_.store(EAGAIN);
         run_.store(false);
         std::lock_guard lock(writeMutex_);
         ReleaseDevice(device, saved);
@@ -342,6 +357,11 @@ void CSerport::LoseLine()
     }
     received_.notify_all();
     Signal(wake_);
+}
+
+int CSerport::GetOpenError()
+{
+    return openError_.load();
 }
 
 int CSerport::GetLineLost()

@@ -85,6 +85,10 @@ public:
     int WaitRcvData(unsigned milliseconds);
     // 1 once the open line was lost (see above), until the next opening.
     int GetLineLost();
+    // Why the last OpenComPort of a closed port failed, as an errno value: EBUSY when
+    // another program holds the device (a lock or exclusive mode), ENOTTY when it is no
+    // terminal, else the error of open(); 0 after a successful opening.
+    int GetOpenError();
 
     // Window that receives WM_SERPORT_DATA; nullptr stops the messages.
     void WinMsgSendReg(platform::WindowHandle window);
@@ -112,6 +116,7 @@ private:
     std::atomic<bool> open_{false};
     std::atomic<bool> run_{false};
     std::atomic<bool> lineLost_{false};
+    std::atomic<int> openError_{0};
     std::atomic<CSerportReceiver*> receiver_{nullptr};
     std::atomic<std::int64_t> characterTimeNs_{0};
     std::atomic<platform::WindowHandle> notifyWindow_{nullptr};

@@ -173,7 +173,8 @@ TEST_F(StartSequenceTest, ComPortThatCannotBeOpenedIsRefused)
     controller->start();
 
     EXPECT_FALSE(controller->state().serviceRunning);
-    EXPECT_EQ(controller->startFailure(), "- START - Failed. Can not open COM1.");
+    EXPECT_EQ(controller->startFailure(), "- START - Failed. Can not open COM1.\nCOM1 (" +
+                                              (dir / "no-such-device").string() + "): No such file or directory");
     EXPECT_THAT(logText(), HasSubstr("- START - Failed. Can not open COM1.\n"));
     EXPECT_THAT(boxes.texts(), ::testing::Contains(HasSubstr("Error opening COM port")));
     EXPECT_TRUE(recorder.sleeps.empty());

@@ -86,13 +86,32 @@ TEST_F(ActivityLogTest, SwitchingTheLogOffStopsItAtOnce)
     EXPECT_EQ(logRecords(), (std::vector<std::string>{"kept", "kept again"}));
 }
 
-TEST_F(ActivityLogTest, AMissingFolderRaisesTheOpenErrorForEveryRecord)
+// A failing log is shown once, not for every record; once a record has been written
+// again, the next failure is shown again.
+TEST_F(ActivityLogTest, AMissingFolderRaisesTheOpenErrorOnceUntilARecordIsWritten)
 {
-    writeString("File Path", "MIREL Log File Path", (dir_ / "no such folder").string());
+    const auto folder = dir_ / "no such folder";
+    writeString("File Path", "MIREL Log File Path", folder.string());
     CLinkcore::MirelLogAdd("one");
     CLinkcore::MirelLogAdd("two");
+    EXPECT_EQ(messageBoxes(), std::vector<std::string>{std::string(kOpenError)});
+    EXPECT_FALSE(std::filesystem::exists(folder));
+
+    std::filesystem::create_directory(folder);
+    CLinkcore::MirelLogAdd("three");
+    std::filesystem::remove_all(folder);
+    CLinkcore::MirelLogAdd("four");
+    CLinkcore::MirelLogAdd("five");
     EXPECT_EQ(messageBoxes(), (std::vector<std::string>{std::string(kOpenError), std::string(kOpenError)}));
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "no such folder"));
+}
+
+// A full disk: the day's file leads to /dev/full, which takes no byte.
+TEST_F(ActivityLogTest, AFullDiskRaisesTheWriteErrorOnce)
+{
+    std::filesystem::create_symlink("/dev/full", todaysLog());
+    CLinkcore::MirelLogAdd("one");
+    CLinkcore::MirelLogAdd("two");
+    EXPECT_EQ(messageBoxes(), std::vector<std::string>{"MIREL Log:File Write Error!!"});
 }
 
 TEST_F(ActivityLogTest, LoggingOffWithAMissingFolderRaisesNothing)

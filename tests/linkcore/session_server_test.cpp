@@ -337,9 +337,10 @@ TEST_F(SessionServerTest, ClosingTheServerMidSessionLeavesTheNextOpenClean)
     linkcore_.SocketServerClose();
     EXPECT_TRUE(client->waitForClose());
     EXPECT_EQ(shared_.serverAlive, 0);
-    // Stopping the server does not run the session-close steps.
+    // Stopping the server does not run the session-close steps, but the log closes the session.
     syncRadio();
     EXPECT_EQ(radio_->receivedCommands(), std::vector<std::string>{"AI0;"});
+    EXPECT_TRUE(waitForLogRecord("127.0.0.1 CLOSE alice Connection Close"));
 
     port_ = testsupport::FreeTcpPort();
     ASSERT_EQ(linkcore_.SocketServerOpen(port_), 1);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -42,6 +43,30 @@ TEST_F(ProfileTest, MissingFileOrKeyGivesTheCallersDefault)
     ASSERT_EQ(profile.WriteProfileInt("Settings", "Port", 1), 1);
     EXPECT_EQ(profile.GetProfileInt("Settings", "Other", -7), -7);
     EXPECT_EQ(profile.GetProfileInt("Elsewhere", "Port", 3), 3);
+}
+
+// A file that exists but cannot be read (here a folder in its place, which no
+// privilege reads) gives the defaults, tells why, and is never written: a rewrite
+// would keep only the new keys. A missing file is no error.
+TEST_F(ProfileTest, AFileThatCannotBeReadGivesDefaultsAndIsNeverWritten)
+{
+    EXPECT_EQ(profile.GetProfileInt("Settings", "Port", 50000), 50000);
+    EXPECT_EQ(profile.LastReadError(), 0);
+
+    std::filesystem::create_directories(file);
+    EXPECT_EQ(profile.GetProfileString("Settings", "Name", "none"), "none");
+    EXPECT_EQ(profile.LastReadError(), EISDIR);
+    EXPECT_EQ(profile.WriteProfileString("Settings", "Name", "new"), 0);
+    bool asked = false;
+    EXPECT_EQ(profile.UpdateProfile([&](const platform::ProfileValues&) {
+        asked = true;
+        return std::optional<std::vector<platform::ProfileEntry>>(std::vector<platform::ProfileEntry>{});
+    }),
+              0);
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(std::filesystem::is_directory(file));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()), {}), 1)
+        << "no temporary file left beside it";
 }
 
 TEST_F(ProfileTest, KeysKeepTheirSpacesAndValuesRoundTrip)

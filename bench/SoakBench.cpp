@@ -1,0 +1,876 @@
+// ondrel_soak: does the host keep its descriptors, threads and memory over a long run?
+//
+//   ondrel_soak [--cycles N]        N client cycles (default 10,000) against
+//                                   `ondrel --headless` on the simulated radio
+//   ondrel_soak --service-cycles N  N start/stop cycles of the service from the
+//                                   window's controller, in this process
+//
+// Client cycles: connect, greeting, login, "FA;" and its answer, close; mixed in, a
+// wrong password before the right one, three wrong passwords (the host ends the
+// session), a second client while one is logged in (answered "BUSY;"), and abrupt
+// resets (SO_LINGER 0) after the greeting and while the host is answering. The host's
+// open descriptors, threads and resident memory are read from /proc at the start,
+// after a warm-up and at the end, and every session must have its OPEN and CLOSE
+// lines in the activity log, in turn.
+//
+// Service cycles: ServiceController start (radio identified, server open, power
+// reported), a client connected (every other cycle logged in), stop; this process's
+// descriptors, threads and memory after the first cycle and at the end.
+//
+// The exit status is 0 when nothing grew; 1 when descriptors or threads grew, a
+// session lacks its log lines, memory grew beyond the tolerance after the warm-up,
+// or a cycle failed.
+#include "host/ServiceController.h"
+#include "host/ServiceHost.h"
+#include "linkcore/Linkcore.h"
+#include "platform/MessageBox.h"
+#include "platform/Profile.h"
+#include "platform/WindowMessage.h"
+#include "tools/radiosim/RadioSimulator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr auto kReplyLimit = 5s;
+// Resident memory may grow this much after the warm-up before it counts as growth:
+// allocator arenas and caches settle in steps of pages, not bytes.
+constexpr long kMemoryToleranceKb = 1024;
+
+// Memory figures mean little under a sanitizer (its quarantine and shadow grow on
+// their own); there they are reported, not judged.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kJudgeMemory = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kJudgeMemory = false;
+#else
+constexpr bool kJudgeMemory = true;
+#endif
+#else
+constexpr bool kJudgeMemory = true;
+#endif
+
+// ---- Figures of a process ----
+
+struct Figures {
+    int descriptors = -1;
+    int threads = -1;
+    long rssKb = -1;
+};
+
+Figures ReadFigures(const std::string& pid)
+{
+    Figures figures;
+    std::error_code error;
+    int count = 0;
+    for (std::filesystem::directory_iterator it("/proc/" + pid + "/fd", error), end; !error && it != end;
+         it.increment(error)) {
+        ++count;
+    }
+    if (!error) {
+        figures.descriptors = count;
+    }
+    std::ifstream status("/proc/" + pid + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("Threads:")) {
+            figures.threads = std::stoi(line.substr(8));
+        } else if (line.starts_with("VmRSS:")) {
+            figures.rssKb = std::stol(line.substr(6));
+        }
+    }
+    return figures;
+}
+
+void PrintFigures(const char* label, const Figures& figures)
+{
+    std::printf("  %-22s %6d descriptors %4d threads %8ld kB resident\n", label, figures.descriptors,
+                figures.threads, figures.rssKb);
+}
+
+// Compares the end with the start (descriptors, threads) and with the warm-up (memory);
+// prints and returns the verdict.
+bool Judge(const Figures& start, const Figures& warm, const Figures& end)
+{
+    bool ok = true;
+    if (end.descriptors < 0 || end.descriptors > start.descriptors) {
+        std::printf("FAIL: descriptors grew from %d to %d\n", start.descriptors, end.descriptors);
+        ok = false;
+    }
+    if (end.threads < 0 || end.threads > start.threads) {
+        std::printf("FAIL: threads grew from %d to %d\n", start.threads, end.threads);
+        ok = false;
+    }
+    const long grown = end.rssKb - warm.rssKb;
+    if (kJudgeMemory && grown > kMemoryToleranceKb) {
+        std::printf("FAIL: resident memory grew by %ld kB after the warm-up (tolerance %ld kB)\n", grown,
+                    kMemoryToleranceKb);
+        ok = false;
+    } else {
+        std::printf("  resident memory after the warm-up: %+ld kB (tolerance %ld kB%s)\n", grown, kMemoryToleranceKb,
+                    kJudgeMemory ? "" : ", not judged under a sanitizer");
+    }
+    return ok;
+}
+
+// Waits until the figures of `pid` are back to `target` (descriptors and threads) or
+// `limit` passes: a session's last descriptor may still be closing.
+Figures SettledFigures(const std::string& pid, const Figures& target, std::chrono::milliseconds limit)
+{
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        const Figures figures = ReadFigures(pid);
+        if ((figures.descriptors <= target.descriptors && figures.threads <= target.threads) ||
+            Clock::now() > deadline) {
+            return figures;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+// ---- A client ----
+
+class Connection {
+public:
+    Connection() = default;
+    ~Connection() { close(); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Connects to 127.0.0.1:port; false when refused or failed.
+    bool connect(unsigned port)
+    {
+        close();
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd_ < 0) {
+            return false;
+        }
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            close();
+            return false;
+        }
+        const int on = 1;
+        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        received_.clear();
+        return true;
+    }
+
+    bool send(std::string_view bytes)
+    {
+        while (!bytes.empty()) {
+            const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (sent < 0 && errno == EINTR) {
+                continue;
+            }
+            if (sent <= 0) {
+                return false;
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(sent));
+        }
+        return true;
+    }
+
+    // Reads until the text received since the last call holds `text`; false when the
+    // host closes first or kReplyLimit passes. The text is then in received().
+    bool expect(std::string_view text, std::chrono::milliseconds limit = kReplyLimit)
+    {
+        const auto deadline = Clock::now() + limit;
+        char buffer[4096];
+        while (received_.find(text) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) {
+                return fail();
+            }
+            pollfd ready{fd_, POLLIN, 0};
+            const int result = ::poll(&ready, 1, static_cast<int>(left.count()) + 1);
+            if (result < 0 && errno != EINTR) {
+                return fail();
+            }
+            if (result <= 0) {
+                continue;
+            }
+            const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                return fail();
+            }
+            received_.append(buffer, static_cast<std::size_t>(got));
+        }
+        const std::size_t end = received_.find(text) + text.size();
+        last_ = received_.substr(0, end);
+        received_.erase(0, end);
+        return true;
+    }
+
+    // True when the host closes the connection within kReplyLimit.
+    bool expectClose()
+    {
+        const auto deadline = Clock::now() + kReplyLimit;
+        char buffer[4096];
+        while (Clock::now() < deadline) {
+            pollfd ready{fd_, POLLIN, 0};
+            if (::poll(&ready, 1, 100) <= 0) {
+                continue;
+            }
+            const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+            if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The text up to what the last expect() found; after a failed one, all text received.
+    const std::string& received() const { return last_; }
+
+    // Closes with a reset instead of the orderly end: SO_LINGER with a zero time.
+    void reset()
+    {
+        if (fd_ >= 0) {
+            const linger abort{1, 0};
+            ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        }
+        close();
+    }
+
+    void close()
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+
+private:
+    bool fail()
+    {
+        last_ = std::move(received_);
+        received_.clear();
+        return false;
+    }
+
+    int fd_ = -1;
+    std::string received_;
+    std::string last_;
+};
+
+constexpr std::string_view kGreeting = "Hello!! This is ORVANE MIREL.\r\n>";
+constexpr std::string_view kBusy = "BUSY;";
+constexpr std::string_view kUserOk = "UID:OK;\r\n>";
+constexpr std::string_view kPasswordOk = "PWD:OK;>@@UE1;";
+constexpr std::string_view kPasswordWrong = "PWD:NG;\r\n>";
+constexpr std::string_view kLoginFailed = "Login failed. Good-Bye";
+
+struct Counts {
+    long sessions = 0;      // connections the host greeted
+    long logins = 0;
+    long wrongPasswords = 0;
+    long busyRefusals = 0;  // "BUSY;" to a second client, as expected
+    long resets = 0;
+    long lateBusy = 0;      // "BUSY;" while the previous session was still ending
+    long refusedConnects = 0;
+    long dropped = 0;       // accepted, then closed without a greeting or "BUSY;"
+    long stalled = 0;       // connected, then neither greeted nor closed within kStallLimit
+};
+
+// A connection made in the instant a session ends can reach the listening socket that
+// the host is closing: it is then reset ("dropped") or, when the handshake was not yet
+// complete, left connected with nobody at the other end ("stalled"). A real client
+// would see the same; the soak counts them and connects again.
+constexpr auto kStallLimit = 1s;
+
+// The next session: connects (again while the host is between listeners, and after a
+// "BUSY;" while the previous session is still closing) and reads the greeting.
+bool OpenSession(Connection& client, unsigned port, Counts& counts)
+{
+    const auto deadline = Clock::now() + 2 * kReplyLimit;
+    while (Clock::now() < deadline) {
+        if (!client.connect(port)) {
+            ++counts.refusedConnects;
+            std::this_thread::sleep_for(1ms);
+            continue;
+        }
+        // The greeting ends in ">"; "BUSY;" comes without one, followed by the close.
+        const auto attempt = Clock::now();
+        client.expect(">", kStallLimit);
+        if (client.received().find(kGreeting) != std::string::npos) {
+            ++counts.sessions;
+            return true;
+        }
+        if (client.received().find(kBusy) != std::string::npos) {
+            ++counts.lateBusy;
+        } else if (Clock::now() - attempt >= kStallLimit) {
+            ++counts.stalled;
+        } else {
+            ++counts.dropped;
+        }
+        client.close();
+        std::this_thread::sleep_for(1ms);
+    }
+    return false;
+}
+
+bool LogIn(Connection& client, const std::string& user, const std::string& password)
+{
+    return client.send("UID:" + user + ";") && client.expect(kUserOk) && client.send("PWD:" + password + ";") &&
+           client.expect(kPasswordOk);
+}
+
+// True when `text` ends in a frequency answer: "FA", eleven digits, ";".
+bool EndsInFrequency(const std::string& text)
+{
+    constexpr std::size_t kLength = 14;
+    return text.size() >= kLength && text.compare(text.size() - kLength, 2, "FA") == 0 &&
+           std::all_of(text.end() - 12, text.end() - 1, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "FA;" and its answer; the radio's own reports (auto-information) may come first.
+bool Query(Connection& client)
+{
+    if (!client.send("FA;")) {
+        return false;
+    }
+    for (int replies = 0; replies < 100; ++replies) {
+        if (!client.expect(";")) {
+            return false;
+        }
+        if (EndsInFrequency(client.received())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// One cycle of kind `kind` (0..9); false, with the reason in `failure`, when the host
+// did not answer as it should.
+bool RunCycle(int kind, unsigned port, Counts& counts, std::string& failure)
+{
+    const std::string user = "soak";
+    const std::string password = "soak-pass";
+    Connection client;
+    if (!OpenSession(client, port, counts)) {
+        failure = "no greeting (received: \"" + client.received() + "\", refused " +
+                  std::to_string(counts.refusedConnects) + ", busy " + std::to_string(counts.lateBusy) +
+                  ", dropped " + std::to_string(counts.dropped) + ")";
+        return false;
+    }
+    switch (kind) {
+    case 6: // a wrong password first
+        if (!client.send("UID:" + user + ";") || !client.expect(kUserOk) || !client.send("PWD:wrong;") ||
+            !client.expect(kPasswordWrong) || !client.send("PWD:" + password + ";") || !client.expect(kPasswordOk)) {
+            failure = "login after a wrong password";
+            return false;
+        }
+        ++counts.wrongPasswords;
+        ++counts.logins;
+        break;
+    case 9: // three wrong passwords: the host ends the session
+        if (!client.send("UID:" + user + ";PWD:bad1;PWD:bad2;PWD:bad3;") || !client.expect(kLoginFailed) ||
+            !client.expectClose()) {
+            failure = "three wrong passwords";
+            return false;
+        }
+        counts.wrongPasswords += 3;
+        return true;
+    case 8: // a reset right after the greeting
+        client.reset();
+        ++counts.resets;
+        return true;
+    default:
+        if (!LogIn(client, user, password)) {
+            failure = "login";
+            return false;
+        }
+        ++counts.logins;
+        break;
+    }
+    if (kind == 7) {
+        // A second client while this one is logged in.
+        Connection second;
+        if (!second.connect(port) || !second.expect(kBusy) || !second.expectClose()) {
+            failure = "no BUSY; for a second client";
+            return false;
+        }
+        ++counts.busyRefusals;
+    }
+    if (kind == 5) {
+        // Queries sent, and a reset while the host is writing their answers.
+        client.send("FA;FB;IF;FA;FB;IF;");
+        client.reset();
+        ++counts.resets;
+        return true;
+    }
+    if (!Query(client)) {
+        failure = "no answer to FA;";
+        return false;
+    }
+    client.close();
+    return true;
+}
+
+// ---- The host as a child process ----
+
+class HostProcess {
+public:
+    HostProcess(const std::filesystem::path& profile, const std::filesystem::path& work)
+        : outputPath_(work / "host-output.txt")
+    {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        std::vector<std::string> environment;
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            const std::string_view text = *entry;
+            if (!text.starts_with("XDG_RUNTIME_DIR=") && !text.starts_with("ONDREL_PROFILE=")) {
+                environment.emplace_back(text);
+            }
+        }
+        std::filesystem::create_directory(work / "runtime");
+        environment.push_back("XDG_RUNTIME_DIR=" + (work / "runtime").string());
+        std::vector<char*> envp;
+        for (std::string& entry : environment) {
+            envp.push_back(entry.data());
+        }
+        envp.push_back(nullptr);
+        std::vector<std::string> arguments = {ONDREL_PROGRAM, "--headless", "--profile", profile.string()};
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~HostProcess()
+    {
+        if (pid_ > 0 && !exited_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    HostProcess(const HostProcess&) = delete;
+    HostProcess& operator=(const HostProcess&) = delete;
+
+    std::string pid() const { return std::to_string(pid_); }
+
+    std::string output() const
+    {
+        std::ifstream file(outputPath_);
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    bool waitForOutput(std::string_view text, std::chrono::milliseconds limit) const
+    {
+        const auto deadline = Clock::now() + limit;
+        while (output().find(text) == std::string::npos) {
+            if (Clock::now() > deadline || pid_ <= 0) {
+                return false;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return true;
+    }
+
+    // SIGTERM, then the exit status (-1 when it did not end within 15 s or a signal ended it).
+    int stop()
+    {
+        ::kill(pid_, SIGTERM);
+        const auto deadline = Clock::now() + 15s;
+        int status = 0;
+        while (::waitpid(pid_, &status, WNOHANG) == 0) {
+            if (Clock::now() > deadline) {
+                return -1;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    std::filesystem::path outputPath_;
+    pid_t pid_ = -1;
+    bool exited_ = false;
+};
+
+// A temporary folder removed with its contents.
+class WorkDir {
+public:
+    WorkDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "ondrel-soak-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            path_ = pattern;
+        }
+    }
+    ~WorkDir()
+    {
+        std::error_code ignored;
+        if (!path_.empty()) {
+            std::filesystem::remove_all(path_, ignored);
+        }
+    }
+    WorkDir(const WorkDir&) = delete;
+    WorkDir& operator=(const WorkDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+unsigned FreePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    unsigned port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    ::close(fd);
+    return port;
+}
+
+// The profile of one user on COM1 = the radio, the log on in `logFolder`.
+void WriteProfile(platform::Profile& profile, const std::string& device, unsigned port,
+                  const std::filesystem::path& logFolder)
+{
+    profile.WriteProfileEntries(std::vector<platform::ProfileEntry>{
+        {"COM Devices", "COM1", device},
+        {"Setting", "COM Port", "1"},
+        {"Setting", "MIREL IP Port No", std::to_string(port)},
+        {"Setting", "MIREL Log", "1"},
+        {"File Path", "MIREL Log File Path", logFolder.string()},
+        {"Setting", "MIREL 000 User ID", "soak"},
+        {"Setting", "MIREL 000 Password", "soak-pass"},
+        {"Setting", "MIREL 000 Description", "Soak test"},
+        // Off, as by default: the wrong passwords of the soak must not lock its address out.
+        {"Setting", "MIREL Login Backoff", "0"},
+    });
+    std::filesystem::create_directories(logFolder);
+}
+
+struct LogCheck {
+    long opens = 0;
+    long closes = 0;
+    long outOfTurn = 0; // an OPEN while a session was open, or a CLOSE without one
+};
+
+LogCheck CheckLog(const std::filesystem::path& folder)
+{
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end()); // one file per date, named by it
+    LogCheck check;
+    bool open = false;
+    for (const auto& path : files) {
+        std::ifstream file(path);
+        for (std::string line; std::getline(file, line);) {
+            if (line.find(" OPEN - Connection Open") != std::string::npos) {
+                check.outOfTurn += open ? 1 : 0;
+                open = true;
+                ++check.opens;
+            } else if (line.find(" CLOSE ") != std::string::npos) {
+                check.outOfTurn += open ? 0 : 1;
+                open = false;
+                ++check.closes;
+            }
+        }
+    }
+    return check;
+}
+
+int RunClientSoak(long cycles)
+{
+    radiosim::RadioSimulator radio;
+    if (!radio.start()) {
+        std::fprintf(stderr, "ondrel_soak: %s\n", radio.error().c_str());
+        return 1;
+    }
+    const WorkDir work;
+    const unsigned port = FreePort();
+    const auto profilePath = work.path() / "Ondrel.ini";
+    platform::Profile profile(profilePath);
+    WriteProfile(profile, radio.devicePath(), port, work.path() / "log");
+
+    HostProcess host(profilePath, work.path());
+    if (!host.waitForOutput("Power: on", 15s)) {
+        std::fprintf(stderr, "ondrel_soak: the host did not start:\n%s", host.output().c_str());
+        return 1;
+    }
+    const Figures start = ReadFigures(host.pid());
+    const long warmUp = std::min<long>(200, std::max<long>(cycles / 10, 1));
+    Figures warm;
+    Counts counts;
+    const auto began = Clock::now();
+    for (long cycle = 0; cycle < cycles; ++cycle) {
+        std::string failure;
+        if (!RunCycle(static_cast<int>(cycle % 10), port, counts, failure)) {
+            std::printf("FAIL: cycle %ld (kind %ld): %s\n", cycle, cycle % 10, failure.c_str());
+            host.stop();
+            return 1;
+        }
+        if (cycle + 1 == warmUp) {
+            warm = SettledFigures(host.pid(), start, 2s);
+        }
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
+
+    // The last session's CLOSE line comes once the host has seen the close.
+    LogCheck log;
+    const auto deadline = Clock::now() + 5s;
+    do {
+        log = CheckLog(work.path() / "log");
+    } while (log.closes < counts.sessions && Clock::now() < deadline &&
+             (std::this_thread::sleep_for(10ms), true));
+    const Figures end = SettledFigures(host.pid(), start, 5s);
+
+    std::printf("ondrel_soak: %ld client cycles in %.1f s (%.0f per second)\n", cycles, seconds,
+                static_cast<double>(cycles) / seconds);
+    std::printf("  sessions %ld, logins %ld, wrong passwords %ld, BUSY; refusals %ld, resets %ld\n", counts.sessions,
+                counts.logins, counts.wrongPasswords, counts.busyRefusals, counts.resets);
+    std::printf("  while a session was ending: connects refused %ld, BUSY; %ld, reset without a word %ld, "
+                "stalled %ld\n",
+                counts.refusedConnects, counts.lateBusy, counts.dropped, counts.stalled);
+    std::printf("  activity log: %ld OPEN, %ld CLOSE, %ld out of turn\n", log.opens, log.closes, log.outOfTurn);
+    std::printf("Host (pid %s):\n", host.pid().c_str());
+    PrintFigures("at the start", start);
+    PrintFigures("after the warm-up", warm);
+    PrintFigures("at the end", end);
+    bool ok = Judge(start, warm, end);
+    if (log.opens != counts.sessions || log.closes != counts.sessions || log.outOfTurn != 0) {
+        std::printf("FAIL: %ld sessions, but the log holds %ld OPEN and %ld CLOSE lines (%ld out of turn)\n",
+                    counts.sessions, log.opens, log.closes, log.outOfTurn);
+        ok = false;
+    }
+    const int status = host.stop();
+    if (status != 0) {
+        std::printf("FAIL: the host ended with status %d\n", status);
+        ok = false;
+    }
+    std::printf("%s\n", ok ? "PASS" : "FAIL");
+    return ok ? 0 : 1;
+}
+
+// ---- Service cycles in this process ----
+
+// The window's side of the controller without a toolkit: its messages come through a
+// queue, the start sequence's pauses are slept as the window sleeps them, and its
+// timers are only noted (a cycle is over long before the watchdog's second).
+class CycleHost final : public host::ServiceHost {
+public:
+
+    platform::MessageQueue queue;
+    host::ServiceController* controller = nullptr;
+
+    bool pumpMessages() override
+    {
+        for (int handled = 0; handled < 100; ++handled) {
+            const auto message = queue.take(0ms);
+            if (!message) {
+                return false;
+            }
+            if (message->message == WM_LINKCORE_NOTIFY && controller != nullptr) {
+                controller->onLinkcoreNotify(message->wParam, message->lParam);
+            }
+        }
+        return queue.size() > 0;
+    }
+    void sleepFor(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
+    void setTimer(unsigned, std::chrono::milliseconds) override {}
+    void killTimer(unsigned) override {}
+    void displayChanged(host::DisplayField, const host::HostDisplay&) override {}
+
+    template <typename Condition>
+    bool runUntil(Condition condition, std::chrono::milliseconds limit)
+    {
+        const auto deadline = Clock::now() + limit;
+        while (!condition()) {
+            if (Clock::now() > deadline) {
+                return false;
+            }
+            if (const auto message = queue.take(10ms)) {
+                if (message->message == WM_LINKCORE_NOTIFY && controller != nullptr) {
+                    controller->onLinkcoreNotify(message->wParam, message->lParam);
+                }
+            }
+        }
+        return true;
+    }
+};
+
+bool ServiceCycle(long cycle, host::ServiceController& controller, CycleHost& host, unsigned port,
+                  std::string& failure)
+{
+    controller.start();
+    if (!controller.state().serverOpen) {
+        failure = "start refused: " + controller.startFailure();
+        return false;
+    }
+    if (!host.runUntil([&] { return controller.state().radioPowerOn; }, 5s)) {
+        failure = "no power report";
+        return false;
+    }
+    Counts counts;
+    Connection client;
+    if (!OpenSession(client, port, counts)) {
+        failure = "no greeting";
+        return false;
+    }
+    if (cycle % 2 == 1) {
+        if (!LogIn(client, "soak", "soak-pass") ||
+            !host.runUntil([&] { return controller.state().userLoggedOn; }, 5s) || !Query(client)) {
+            failure = "login or query";
+            return false;
+        }
+    }
+    // Stopped with the client still connected, as a user switching the service off does.
+    controller.stop();
+    if (controller.state().serviceRunning || !client.expectClose()) {
+        failure = "stop";
+        return false;
+    }
+    return true;
+}
+
+int RunServiceCycles(long cycles)
+{
+    radiosim::RadioSimulator radio;
+    if (!radio.start()) {
+        std::fprintf(stderr, "ondrel_soak: %s\n", radio.error().c_str());
+        return 1;
+    }
+    const WorkDir work;
+    const unsigned port = FreePort();
+    platform::SetApplicationProfilePath(work.path() / "Ondrel.ini");
+    WriteProfile(platform::ApplicationProfile(), radio.devicePath(), port, work.path() / "log");
+    // A refused start would otherwise wait for a user to close its message box.
+    platform::SetMessageBoxHandler([](std::string_view text) {
+        std::fprintf(stderr, "ondrel_soak: message box: %.*s\n", static_cast<int>(text.size()), text.data());
+    });
+
+    const Figures before = ReadFigures("self");
+    CycleHost host;
+    Figures start;
+    Figures warm;
+    const long warmUp = std::min<long>(100, std::max<long>(cycles / 10, 1));
+    const auto began = Clock::now();
+    {
+        host::ServiceController controller(host, &host.queue, false, false);
+        host.controller = &controller;
+        for (long cycle = 0; cycle < cycles; ++cycle) {
+            std::string failure;
+            if (!ServiceCycle(cycle, controller, host, port, failure)) {
+                std::printf("FAIL: service cycle %ld: %s\n", cycle, failure.c_str());
+                return 1;
+            }
+            host.pumpMessages();
+            // The simulator keeps the commands it received; that record is its own memory,
+            // not the controller's.
+            radio.clearReceivedCommands();
+            if (cycle == 0) {
+                start = SettledFigures("self", before, 2s);
+            }
+            if (cycle + 1 == warmUp) {
+                warm = SettledFigures("self", start, 2s);
+            }
+        }
+        host.controller = nullptr;
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
+    const Figures end = SettledFigures("self", start, 5s);
+    const LogCheck log = CheckLog(work.path() / "log");
+
+    std::printf("ondrel_soak: %ld service start/stop cycles in %.1f s (%.0f ms each)\n", cycles, seconds,
+                1000 * seconds / static_cast<double>(cycles));
+    std::printf("  activity log: %ld OPEN, %ld CLOSE\n", log.opens, log.closes);
+    std::printf("This process (the controller, the libraries' threads and the simulated radio):\n");
+    PrintFigures("before the first start", before);
+    PrintFigures("after the first cycle", start);
+    PrintFigures("after the warm-up", warm);
+    PrintFigures("at the end", end);
+    bool ok = Judge(start, warm, end);
+    if (log.opens != cycles || log.closes != cycles || log.outOfTurn != 0) {
+        std::printf("FAIL: %ld cycles, but the log holds %ld OPEN and %ld CLOSE lines\n", cycles, log.opens,
+                    log.closes);
+        ok = false;
+    }
+    std::printf("%s\n", ok ? "PASS" : "FAIL");
+    return ok ? 0 : 1;
+}
+
+bool ParseCount(const char* text, long& value)
+{
+    const std::string_view view = text;
+    const auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), value);
+    return error == std::errc{} && end == view.data() + view.size() && value >= 1 && value <= 100'000'000;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    long cycles = 10'000;
+    long serviceCycles = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--cycles" && i + 1 < argc && ParseCount(argv[i + 1], cycles)) {
+            ++i;
+        } else if (option == "--service-cycles" && i + 1 < argc && ParseCount(argv[i + 1], serviceCycles)) {
+            ++i;
+        } else {
+            std::fputs("usage: ondrel_soak [--cycles N] | --service-cycles N\n", stderr);
+            return 2;
+        }
+    }
+    // The soak resets connections on purpose; a write to one must not end it.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    return serviceCycles > 0 ? RunServiceCycles(serviceCycles) : RunClientSoak(cycles);
+}
