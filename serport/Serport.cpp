@@ -1,5 +1,7 @@
 #include "serport/Serport.h"
 
+#include "LineSettings.h"
+
 #include "platform/ComPorts.h"
 #include "platform/MessageBox.h"
 

@@ -12,7 +12,7 @@
 #pragma once
 
 #include "platform/WindowMessage.h"
-#include "serport/LineSettings.h"
+#include "serport/SerportExport.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -29,10 +29,14 @@ inline constexpr std::uint32_t WM_SERPORT_DATA = 0x1110;
 
 class CSerport;
 
+namespace serport {
+struct LineSettings;
+}
+
 // Told on the port's reader thread about received text and the loss of the line, so
 // that its owner handles them as they happen. Its calls must not block for long nor
 // close the port; the receiver must stay valid while it is registered and the port open.
-class CSerportReceiver {
+class SERPORT_EXPORT CSerportReceiver {
 public:
     virtual ~CSerportReceiver() = default;
     // Text was added to the receive buffer.
@@ -41,7 +45,7 @@ public:
     virtual void OnSerportLineLost(CSerport& port) noexcept = 0;
 };
 
-class CSerport {
+class SERPORT_EXPORT CSerport {
 public:
     // Characters the receive buffer holds; GetRcvData needs room for one more (the zero).
     static constexpr std::size_t kReceiveCapacity = 1023;
