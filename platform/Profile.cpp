@@ -1,5 +1,7 @@
 #include "platform/Profile.h"
 
+#include "platform/Descriptor.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -107,22 +109,6 @@ bool FitsOnOneLine(std::string_view text)
     return text.find_first_of("\r\n") == std::string_view::npos;
 }
 
-bool WriteAllToFd(int fd, const std::string& text)
-{
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Replaces `file` with `text` through a temporary file in the same folder, so a
 // reader sees either the old or the new file, never a partial one.
 bool ReplaceFile(const std::filesystem::path& file, const std::string& text)
@@ -135,7 +121,7 @@ bool ReplaceFile(const std::filesystem::path& file, const std::string& text)
     if (fd < 0) {
         return false;
     }
-    const bool written = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && WriteAllToFd(fd, text) && ::fsync(fd) == 0;
+    const bool written = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || ::rename(pattern.c_str(), file.c_str()) != 0) {
         ::unlink(pattern.c_str());
