@@ -1,6 +1,7 @@
 #include "platform/Profile.h"
 
 #include "platform/Descriptor.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,22 +15,6 @@
 
 namespace platform {
 namespace {
-
-// Section and key names match without regard to ASCII case, as users of the
-// settings expect from hand-edited files.
-bool SameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string_view StripCarriageReturn(std::string_view line)
 {
@@ -87,15 +72,17 @@ std::vector<std::string> ReadLines(const std::filesystem::path& file)
     return lines;
 }
 
+// Section and key names match without regard to ASCII case, as users of the
+// settings expect from hand-edited files.
 std::optional<std::string> Lookup(const std::vector<std::string>& lines, std::string_view section,
                                   std::string_view key)
 {
     bool inSection = false;
     for (const std::string& line : lines) {
         if (auto name = SectionOf(line)) {
-            inSection = SameName(*name, section);
+            inSection = EqualsIgnoringCase(*name, section);
         } else if (inSection) {
-            if (auto entry = KeyValueOf(line); entry && SameName(entry->key, key)) {
+            if (auto entry = KeyValueOf(line); entry && EqualsIgnoringCase(entry->key, key)) {
                 return std::string(entry->value);
             }
         }
@@ -145,12 +132,12 @@ void SetValue(std::vector<std::string>& lines, const ProfileEntry& entry)
     std::optional<std::size_t> insertAt; // after the last line of the matching section
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (auto name = SectionOf(lines[i])) {
-            inSection = SameName(*name, entry.section);
+            inSection = EqualsIgnoringCase(*name, entry.section);
             if (inSection) {
                 insertAt = i + 1;
             }
         } else if (inSection) {
-            if (auto existing = KeyValueOf(lines[i]); existing && SameName(existing->key, entry.key)) {
+            if (auto existing = KeyValueOf(lines[i]); existing && EqualsIgnoringCase(existing->key, entry.key)) {
                 lines[i] = line;
                 return;
             }
