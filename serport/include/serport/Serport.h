@@ -96,11 +96,11 @@ public:
     void ReceiverReg(CSerportReceiver* receiver);
 
 private:
-    bool Reconfigure(const serport::LineSettings& settings);
-    void ReadThread(int device, int wake);
-    void DataIO(const unsigned char* bytes, std::size_t count);
+    SERPORT_LOCAL bool Reconfigure(const serport::LineSettings& settings);
+    SERPORT_LOCAL void ReadThread(int device, int wake);
+    SERPORT_LOCAL void DataIO(const unsigned char* bytes, std::size_t count);
     // Marks the line lost and wakes every waiter; the reader tells the receiver.
-    void LoseLine();
+    SERPORT_LOCAL void LoseLine();
 
     // Serialises OpenComPort and CloseComPort; guards savedSettings_ and the reader thread.
     std::mutex lifecycleMutex_;

@@ -5,3 +5,6 @@
 #pragma once
 
 #define SERPORT_EXPORT __attribute__((visibility("default")))
+// On a private member function of an exported class: only the class's own members,
+// all inside the library, can call it, so it stays out of the export table.
+#define SERPORT_LOCAL __attribute__((visibility("hidden")))
