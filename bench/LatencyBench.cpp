@@ -7,7 +7,9 @@
 // (context switches of all its threads) while idle, with and without a logged-in
 // client, and its resident memory.
 //   ondrel_latency_bench [--queries N] [--burst N] [--idle-seconds S]
+#include "platform/Descriptor.h"
 #include "platform/Profile.h"
+#include "platform/PseudoTerminal.h"
 #include "tools/radiosim/RadioSimulator.h"
 
 #include <algorithm>
@@ -33,7 +35,6 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -49,49 +50,8 @@ using namespace std::chrono_literals;
 constexpr int kWarmUpQueries = 50;
 constexpr auto kReplyLimit = 2s;
 
-// A descriptor closed with its owner.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-bool WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent < 0 && errno == ENOTSOCK) {
-            const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            if (written <= 0) {
-                return false;
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(written));
-            continue;
-        }
-        if (sent < 0 && errno == EINTR) {
-            continue;
-        }
-        if (sent <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
-}
+using platform::Descriptor;
+using platform::WriteAll;
 
 // Reads from `fd` into `received` until `done(received)` holds or `limit` passes.
 template <typename Done>
@@ -167,27 +127,6 @@ Summary Summarise(std::vector<double> times)
         return times[std::min(index, times.size() - 1)];
     };
     return Summary{at(0.50), at(0.99), times.back()};
-}
-
-// Opens the radio's device as a serial port in raw mode.
-int OpenRaw(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
-    }
-    termios settings{};
-    if (::tcgetattr(fd, &settings) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    ::cfmakeraw(&settings);
-    settings.c_cflag |= CLOCAL | CREAD;
-    if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 int ConnectLoopback(unsigned port)
@@ -617,7 +556,8 @@ int main(int argc, char** argv)
     // (c) Directly on the radio's device, as the host's serial port would talk to it.
     std::optional<PathResult> direct;
     {
-        const Descriptor device(OpenRaw(radio.devicePath()));
+        // The radio's device, opened as a serial port in raw mode.
+        const Descriptor device = platform::OpenRawTerminal(radio.devicePath(), false);
         if (device.get() < 0) {
             return Fail("cannot open the radio's device");
         }

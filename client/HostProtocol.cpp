@@ -2,16 +2,13 @@
 
 #include "client/HostProtocol.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <array>
 
 namespace client {
 namespace {
-
-char AsciiUpper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 // An "@@" text longer than this without ";" is not one of the host's.
 constexpr std::size_t kLongestAccountReply = 32;
@@ -250,7 +247,7 @@ std::string ReplyMnemonic(std::string_view command)
 {
     const std::size_t length = command.starts_with("@@") ? 4 : 2;
     std::string mnemonic(command.substr(0, std::min(length, command.find(';'))));
-    std::transform(mnemonic.begin(), mnemonic.end(), mnemonic.begin(), AsciiUpper);
+    std::transform(mnemonic.begin(), mnemonic.end(), mnemonic.begin(), platform::AsciiUpper);
     return mnemonic;
 }
 

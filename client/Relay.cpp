@@ -6,15 +6,17 @@
 // log in again.
 
 #include "client/Modes.h"
+#include "platform/PseudoTerminal.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <termios.h>
@@ -61,28 +63,18 @@ public:
 private:
     bool openPty()
     {
-        int controller = -1;
-        int device = -1;
-        if (::openpty(&controller, &device, nullptr, nullptr, nullptr) != 0) {
-            Say(std::string("cannot create a pseudo-terminal: ") + std::strerror(errno));
+        // Raw both ways: no echo, no line editing, no CR/LF translation.
+        std::string error;
+        std::optional<platform::PseudoTerminal> terminal = platform::OpenPseudoTerminal(error);
+        if (!terminal) {
+            Say("cannot create a pseudo-terminal: " + error);
             return false;
         }
-        master_.reset(controller);
-        ::fcntl(controller, F_SETFD, FD_CLOEXEC);
-        ::fcntl(controller, F_SETFL, ::fcntl(controller, F_GETFL) | O_NONBLOCK);
-        // Raw both ways: no echo, no line editing, no CR/LF translation.
-        termios raw{};
-        ::tcgetattr(device, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(device, TCSANOW, &raw);
-        devicePath_ = ::ttyname(device) != nullptr ? ::ttyname(device) : "";
+        master_ = std::move(terminal->controller);
+        devicePath_ = terminal->devicePath;
         // Closing the device end here lets the controller end report when a program
         // holds it: a hang-up while none does.
-        ::close(device);
-        if (devicePath_.empty()) {
-            Say("cannot name the pseudo-terminal");
-            return false;
-        }
+        terminal->device.reset();
         std::error_code failure;
         const std::filesystem::path link = options_.ptyPath;
         if (std::filesystem::is_symlink(std::filesystem::symlink_status(link, failure))) {

@@ -39,14 +39,6 @@ Descriptor ConnectOnce(const std::string& host, const std::string& port, std::ch
 
 } // namespace
 
-void Descriptor::reset(int fd)
-{
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-    fd_ = fd;
-}
-
 ReadStatus ReadAvailable(int fd, std::string& into)
 {
     char buffer[65536];
@@ -68,35 +60,6 @@ ReadStatus ReadAvailable(int fd, std::string& into)
         // A pseudo-terminal's controller end reads EIO once no one holds the device end.
         return errno == EIO || errno == ECONNRESET ? ReadStatus::Closed : ReadStatus::Failed;
     }
-}
-
-bool WriteAll(int fd, std::string_view bytes, std::chrono::milliseconds limit)
-{
-    const auto deadline = Clock::now() + limit;
-    while (!bytes.empty()) {
-        // send() keeps a peer that went away from raising SIGPIPE; other descriptors use write().
-        ssize_t put = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (put < 0 && errno == ENOTSOCK) {
-            put = ::write(fd, bytes.data(), bytes.size());
-        }
-        if (put > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(put));
-            continue;
-        }
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd entry{fd, POLLOUT, 0};
-            const int left = RemainingMs(deadline);
-            if (left == 0 || ::poll(&entry, 1, left) <= 0 || (entry.revents & (POLLERR | POLLHUP)) != 0) {
-                return false;
-            }
-            continue;
-        }
-        return false;
-    }
-    return true;
 }
 
 bool WaitReadable(int fd, std::chrono::milliseconds limit)

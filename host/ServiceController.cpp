@@ -4,6 +4,7 @@
 #include "platform/ComPorts.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
+#include "platform/Text.h"
 
 #include <array>
 #include <cerrno>
@@ -48,13 +49,7 @@ int ReadSetting(std::string_view key, int fallback)
 
 void Log(const std::string& text) { CLinkcore::MirelLogAdd(text.c_str()); }
 
-template <typename... Args>
-std::string Format(const char* format, Args... args)
-{
-    char text[512];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
+using platform::Format;
 
 template <std::size_t Size>
 std::string TextOf(const std::array<char, Size>& buffer)

@@ -1,5 +1,6 @@
 #include "netport/Netport.h"
 
+#include "platform/Descriptor.h"
 #include "platform/MessageBox.h"
 
 #include <arpa/inet.h>
@@ -110,14 +111,6 @@ NetportEndpoint& Endpoint()
 {
     static NetportEndpoint endpoint;
     return endpoint;
-}
-
-void CloseDescriptor(int& fd)
-{
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
 }
 
 void Post(const NetportEndpoint& endpoint, platform::WParam event, platform::LParam value)
@@ -375,7 +368,7 @@ NetportEndpoint::~NetportEndpoint()
         std::lock_guard lifeLock(lifeMutex);
         StopAndJoin();
     }
-    CloseDescriptor(wakeFd);
+    platform::CloseDescriptor(wakeFd);
 }
 
 void NetportEndpoint::RequestStop()
@@ -438,8 +431,8 @@ int NetportEndpoint::StartThread(void (*body)(NetportEndpoint*))
 void NetportEndpoint::CloseUnstartedSockets()
 {
     std::unique_lock socketLock(socketMutex);
-    CloseDescriptor(clientSocket);
-    CloseDescriptor(listenSocket);
+    platform::CloseDescriptor(clientSocket);
+    platform::CloseDescriptor(listenSocket);
 }
 
 CNetport::CNetport()
@@ -745,7 +738,7 @@ int CNetport::CreateLSocket()
     // An IPv6 address listens for IPv6 only, so that "::1" does not also answer IPv4 clients.
     const int v6Only = 1;
     if (family == AF_INET6 && ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6Only, sizeof v6Only) != 0) {
-        CloseDescriptor(fd);
+        platform::CloseDescriptor(fd);
         return 0;
     }
     // The port of a session that just ended stays in TIME_WAIT; the next Listen must not wait for it.
@@ -753,7 +746,7 @@ int CNetport::CreateLSocket()
     if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
         ::bind(fd, reinterpret_cast<const sockaddr*>(&endpoint.listenAddress), endpoint.listenAddressLength) != 0 ||
         ::listen(fd, kListenBacklog) != 0) {
-        CloseDescriptor(fd);
+        platform::CloseDescriptor(fd);
         return 0;
     }
     std::unique_lock socketLock(endpoint.socketMutex);
@@ -773,7 +766,7 @@ int CNetport::CreateCSocket()
     }
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&endpoint.address), sizeof endpoint.address) != 0) {
         if (errno != EINPROGRESS && errno != EINTR) {
-            CloseDescriptor(fd);
+            platform::CloseDescriptor(fd);
             return 0;
         }
         // The connection completes in the background; wait for it a bounded time.
@@ -787,7 +780,7 @@ int CNetport::CreateCSocket()
         int error = 0;
         socklen_t length = sizeof error;
         if (ready <= 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-            CloseDescriptor(fd);
+            platform::CloseDescriptor(fd);
             return 0;
         }
     }
@@ -896,8 +889,8 @@ void CNetport::SockThread(NetportEndpoint* state)
     }
     {
         std::unique_lock socketLock(endpoint.socketMutex);
-        CloseDescriptor(endpoint.clientSocket);
-        CloseDescriptor(endpoint.listenSocket);
+        platform::CloseDescriptor(endpoint.clientSocket);
+        platform::CloseDescriptor(endpoint.listenSocket);
     }
     {
         std::lock_guard receiveLock(endpoint.receiveMutex);

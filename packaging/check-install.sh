@@ -27,7 +27,7 @@ lib=$root/$libdir
 expected=(
     bin/ondrel bin/radiosim "$libdir/ondrel/ondrel-window.so"
     "$includedir/ondrel/platform/WindowMessage.h"
-    "$includedir/ondrel/serport/Serport.h" "$includedir/ondrel/serport/LineSettings.h"
+    "$includedir/ondrel/serport/Serport.h"
     "$includedir/ondrel/netport/Netport.h" "$includedir/ondrel/linkcore/Linkcore.h"
     "$includedir/ondrel/skinwork/Skinwork.h"
     share/ondrel/Ondrel.html share/ondrel/Ondrel.ini
@@ -45,6 +45,16 @@ for package in OndrelPlatform Serport Netport Linkcore Skinwork; do
 done
 for file in "${expected[@]}"; do
     [[ -f $root/$file ]] || fail "missing $file"
+done
+
+# A library with an include/ folder installs exactly that folder's headers: each of
+# them, and no other header of its own.
+for public in "$source"/../*/include/*/; do
+    [[ -d $public ]] || continue
+    name=$(basename "$public")
+    installed=$(cd "$root/$includedir/ondrel" && find "$name" -name '*.h' 2>/dev/null | sort)
+    wanted=$(cd "$public/.." && find "$name" -name '*.h' | sort)
+    [[ $installed == "$wanted" ]] || fail "headers installed for $name: $(echo $installed), not $(echo $wanted)"
 done
 
 # Every public header finds what it includes in the installed tree (each is

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -18,17 +19,27 @@ void WriteToStderr(std::string_view text)
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
+// The handler in `slot` as it is now, copied under the lock so that it is called
+// outside it: a handler may itself replace the handler.
+template <typename Handler>
+Handler Current(const Handler& slot)
+{
+    std::lock_guard lock(handlerMutex);
+    return slot;
+}
+
+template <typename Handler>
+Handler Replace(Handler& slot, Handler handler)
+{
+    std::lock_guard lock(handlerMutex);
+    return std::exchange(slot, std::move(handler));
+}
+
 } // namespace
 
 void ShowMessageBox(std::string_view text)
 {
-    MessageBoxHandler handler;
-    {
-        std::lock_guard lock(handlerMutex);
-        handler = currentHandler;
-    }
-    // Called outside the lock so that a handler may itself replace the handler.
-    if (handler) {
+    if (const MessageBoxHandler handler = Current(currentHandler)) {
         handler(text);
     } else {
         WriteToStderr(text);
@@ -37,20 +48,12 @@ void ShowMessageBox(std::string_view text)
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
 {
-    std::lock_guard lock(handlerMutex);
-    MessageBoxHandler previous = std::move(currentHandler);
-    currentHandler = std::move(handler);
-    return previous;
+    return Replace(currentHandler, std::move(handler));
 }
 
 void ShowMessageBox(std::string_view text, std::string_view title, MessageBoxIcon icon)
 {
-    TitledMessageBoxHandler handler;
-    {
-        std::lock_guard lock(handlerMutex);
-        handler = currentTitledHandler;
-    }
-    if (handler) {
+    if (const TitledMessageBoxHandler handler = Current(currentTitledHandler)) {
         handler(text, title, icon);
     } else {
         ShowMessageBox(text);
@@ -59,10 +62,7 @@ void ShowMessageBox(std::string_view text, std::string_view title, MessageBoxIco
 
 TitledMessageBoxHandler SetTitledMessageBoxHandler(TitledMessageBoxHandler handler)
 {
-    std::lock_guard lock(handlerMutex);
-    TitledMessageBoxHandler previous = std::move(currentTitledHandler);
-    currentTitledHandler = std::move(handler);
-    return previous;
+    return Replace(currentTitledHandler, std::move(handler));
 }
 
 } // namespace platform

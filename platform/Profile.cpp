@@ -1,5 +1,8 @@
 #include "platform/Profile.h"
 
+#include "platform/Descriptor.h"
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -11,22 +14,6 @@
 
 namespace platform {
 namespace {
-
-// Section and key names match without regard to ASCII case, as users of the
-// settings expect from hand-edited files.
-bool SameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string_view StripCarriageReturn(std::string_view line)
 {
@@ -126,15 +113,17 @@ bool MayReplace(const std::filesystem::path& file)
     return ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0 || errno == ENOENT;
 }
 
+// Section and key names match without regard to ASCII case, as users of the
+// settings expect from hand-edited files.
 std::optional<std::string> Lookup(const std::vector<std::string>& lines, std::string_view section,
                                   std::string_view key)
 {
     bool inSection = false;
     for (const std::string& line : lines) {
         if (auto name = SectionOf(line)) {
-            inSection = SameName(*name, section);
+            inSection = EqualsIgnoringCase(*name, section);
         } else if (inSection) {
-            if (auto entry = KeyValueOf(line); entry && SameName(entry->key, key)) {
+            if (auto entry = KeyValueOf(line); entry && EqualsIgnoringCase(entry->key, key)) {
                 return std::string(entry->value);
             }
         }
@@ -146,22 +135,6 @@ std::optional<std::string> Lookup(const std::vector<std::string>& lines, std::st
 bool FitsOnOneLine(std::string_view text)
 {
     return text.find_first_of("\r\n") == std::string_view::npos;
-}
-
-bool WriteAllToFd(int fd, const std::string& text)
-{
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // Replaces `file` with `text` through a temporary file in the same folder, so a
@@ -176,7 +149,7 @@ bool ReplaceFile(const std::filesystem::path& file, const std::string& text)
     if (fd < 0) {
         return false;
     }
-    const bool written = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && WriteAllToFd(fd, text) && ::fsync(fd) == 0;
+    const bool written = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || ::rename(pattern.c_str(), file.c_str()) != 0) {
         ::unlink(pattern.c_str());
@@ -200,12 +173,12 @@ void SetValue(std::vector<std::string>& lines, const ProfileEntry& entry)
     std::optional<std::size_t> insertAt; // after the last line of the matching section
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (auto name = SectionOf(lines[i])) {
-            inSection = SameName(*name, entry.section);
+            inSection = EqualsIgnoringCase(*name, entry.section);
             if (inSection) {
                 insertAt = i + 1;
             }
         } else if (inSection) {
-            if (auto existing = KeyValueOf(lines[i]); existing && SameName(existing->key, entry.key)) {
+            if (auto existing = KeyValueOf(lines[i]); existing && EqualsIgnoringCase(existing->key, entry.key)) {
                 lines[i] = line;
                 return;
             }

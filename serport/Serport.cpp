@@ -1,6 +1,9 @@
 #include "serport/Serport.h"
 
+#include "LineSettings.h"
+
 #include "platform/ComPorts.h"
+#include "platform/Descriptor.h"
 #include "platform/MessageBox.h"
 
 #include <algorithm>
@@ -38,13 +41,6 @@ int OpenDevice(const std::string& path)
         device = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (device < 0 && errno == EINTR);
     return device;
-}
-
-void CloseDescriptor(int fd)
-{
-    if (fd >= 0) {
-        ::close(fd); // not retried on EINTR: on Linux the descriptor is gone either way
-    }
 }
 
 void Signal(int eventFd)
@@ -129,7 +125,7 @@ void ReleaseDevice(int device, const termios& saved)
 {
     ::tcsetattr(device, TCSANOW, &saved);
     ::ioctl(device, TIOCNXCL);
-    CloseDescriptor(device);
+    platform::CloseDescriptor(device);
 }
 
 std::chrono::nanoseconds WriteBudget(std::int64_t characterTimeNs, unsigned long count)
@@ -185,7 +181,7 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
         return 1;
     }
 
-    const int device = OpenDevice(platform::ComPortDevicePath(port));
+    int device = OpenDevice(platform::ComPortDevicePath(port));
     openError_.store(device < 0 ? errno : 0);
     termios saved{};
     if (device >= 0 && !LockExclusively(device)) {
@@ -195,11 +191,11 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
         openError_.store(ENOTTY);
     }
     if (openError_.load() != 0) {
-        CloseDescriptor(device);
+        platform::CloseDescriptor(device);
         platform::ShowMessageBox(kOpenError);
         return 0;
     }
-    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wake < 0) {
         openError_.store(errno);
         ReleaseDevice(device, saved);
@@ -211,7 +207,7 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
     if (!WorkingSettings(saved, settings, work) || !SetAndCheck(device, work, settings)) {
         openError_.store(EINVAL); // the line does not take the speed or character size
         ReleaseDevice(device, saved);
-        CloseDescriptor(wake);
+        platform::CloseDescriptor(wake);
         platform::ShowMessageBox(kOpenError);
         return 0;
     }
@@ -242,7 +238,7 @@ int CSerport::OpenComPort(unsigned port, unsigned baud, unsigned parity, unsigne
         run_.store(false);
         std::lock_guard lock(writeMutex_);
         ReleaseDevice(device, saved);
-        CloseDescriptor(wake);
+        platform::CloseDescriptor(wake);
         device_ = -1;
         wake_ = -1;
         platform::ShowMessageBox(kOpenError);
@@ -293,9 +289,8 @@ void CSerport::CloseComPort()
     }
     ::tcflush(device_, TCIFLUSH);
     ReleaseDevice(device_, savedSettings_);
-    CloseDescriptor(wake_);
+    platform::CloseDescriptor(wake_);
     device_ = -1;
-    wake_ = -1;
 }
 
 int CSerport::Write(const unsigned char* bytes, unsigned long count)

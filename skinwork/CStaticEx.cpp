@@ -1,6 +1,6 @@
 #include "skinwork/CStaticEx.h"
 
-#include "skinwork/StaticPaint.h"
+#include "StaticPaint.h"
 
 #include <QLayout>
 #include <QPainter>

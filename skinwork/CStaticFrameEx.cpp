@@ -1,6 +1,6 @@
 #include "skinwork/CStaticFrameEx.h"
 
-#include "skinwork/StaticPaint.h"
+#include "StaticPaint.h"
 
 #include <QLayout>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "skinwork/CStaticMeterEx.h"
 
-#include "skinwork/StaticPaint.h"
+#include "StaticPaint.h"
 
 #include <QFontMetrics>
 #include <QPainter>

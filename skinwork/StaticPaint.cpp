@@ -1,4 +1,4 @@
-#include "skinwork/StaticPaint.h"
+#include "StaticPaint.h"
 
 #include "skinwork/Application.h"
 

@@ -2,6 +2,7 @@
 
 #include "linkcore/ServiceSettings.h"
 #include "platform/Profile.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <array>
@@ -22,25 +23,6 @@ constexpr std::array<int, 6> kBaudRates = {4800, 9600, 19200, 38400, 57600, 1152
 constexpr std::array<int, 13> kSessionMinutes = {1, 2, 3, 5, 10, 15, 20, 30, 40, 50, 60, 90, 120};
 static_assert(kBaudRates[kDefaultBaudIndex] == 9600);
 
-char LowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// <0, 0 or >0 as `a` sorts before, with or after `b`, ignoring the letter case.
-int CompareIgnoringCase(std::string_view a, std::string_view b)
-{
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const auto x = static_cast<unsigned char>(LowerAscii(a[i]));
-        const auto y = static_cast<unsigned char>(LowerAscii(b[i]));
-        if (x != y) {
-            return x < y ? -1 : 1;
-        }
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
 std::string Padded(std::string_view text, std::size_t width)
 {
     return std::string(width > text.size() ? width - text.size() : 0, ' ') + std::string(text);
@@ -53,7 +35,7 @@ std::string Padded(std::string_view text, std::size_t width)
 void UserList::insertSorted(UserRecord record)
 {
     const auto at = std::upper_bound(users_.begin(), users_.end(), record, [](const UserRecord& a, const UserRecord& b) {
-        return CompareIgnoringCase(a.entry.userId, b.entry.userId) < 0;
+        return platform::CompareIgnoringCase(a.entry.userId, b.entry.userId) < 0;
     });
     users_.insert(at, std::move(record));
 }
@@ -82,7 +64,7 @@ UserList::AddResult UserList::add(UserRecord record)
 std::optional<std::size_t> UserList::find(std::string_view userId) const
 {
     for (std::size_t i = 0; i < users_.size(); ++i) {
-        if (CompareIgnoringCase(users_[i].entry.userId, userId) == 0) {
+        if (platform::CompareIgnoringCase(users_[i].entry.userId, userId) == 0) {
             return i;
         }
     }

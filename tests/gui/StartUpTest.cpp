@@ -6,6 +6,7 @@
 #include "host/gui/MessageBoxes.h"
 #include "host/gui/WindowPosition.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Wait.h"
 
 #include <QMessageBox>
 #include <QScreen>
@@ -13,6 +14,7 @@
 
 #include <gmock/gmock.h>
 
+#include <csignal>
 #include <fstream>
 #include <optional>
 #include <sstream>

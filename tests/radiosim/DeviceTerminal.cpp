@@ -1,44 +1,24 @@
 #include "tests/radiosim/DeviceTerminal.h"
 
+#include "platform/PseudoTerminal.h"
+
 #include <cerrno>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace radiosim::testing {
 
-DeviceTerminal::DeviceTerminal(const std::string& path)
-    : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
-{
-    termios raw{};
-    if (fd_ >= 0 && ::tcgetattr(fd_, &raw) == 0) {
-        ::cfmakeraw(&raw);
-        ::tcsetattr(fd_, TCSANOW, &raw);
-    }
-}
+DeviceTerminal::DeviceTerminal(const std::string& path) : fd_(platform::OpenRawTerminal(path, true).release()) {}
 
 DeviceTerminal::~DeviceTerminal()
 {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
+    platform::CloseDescriptor(fd_);
 }
 
 void DeviceTerminal::send(std::string_view bytes)
 {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        } else if (n < 0 && errno == EAGAIN) {
-            pollfd writable{fd_, POLLOUT, 0};
-            ::poll(&writable, 1, 100);
-        } else if (!(n < 0 && errno == EINTR)) {
-            return;
-        }
-    }
+    platform::WriteAll(fd_, bytes);
 }
 
 bool DeviceTerminal::readSome(std::string& text, std::chrono::steady_clock::time_point deadline)

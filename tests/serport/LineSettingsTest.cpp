@@ -1,4 +1,4 @@
-#include "serport/LineSettings.h"
+#include "LineSettings.h"
 
 #include <gtest/gtest.h>
 

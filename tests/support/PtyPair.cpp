@@ -1,53 +1,38 @@
 #include "tests/support/PtyPair.h"
 
+#include "platform/PseudoTerminal.h"
+
 #include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
+#include <optional>
 #include <stdexcept>
-#include <termios.h>
+
+#include <poll.h>
 #include <unistd.h>
 
 namespace testsupport {
 
 PtyPair::PtyPair()
 {
-    int device = -1;
-    char name[256] = {};
-    if (::openpty(&controller_, &device, name, nullptr, nullptr) != 0) {
-        throw std::runtime_error("openpty failed");
+    std::string error;
+    std::optional<platform::PseudoTerminal> terminal = platform::OpenPseudoTerminal(error);
+    if (!terminal) {
+        throw std::runtime_error(error);
     }
-    termios raw{};
-    ::tcgetattr(device, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(device, TCSANOW, &raw);
-    ::fcntl(controller_, F_SETFD, FD_CLOEXEC);
-    ::fcntl(device, F_SETFD, FD_CLOEXEC);
-    ::fcntl(controller_, F_SETFL, ::fcntl(controller_, F_GETFL) | O_NONBLOCK);
-    deviceKeepOpen_ = device;
-    devicePath_ = name;
+    controller_ = terminal->controller.release();
+    deviceKeepOpen_ = terminal->device.release();
+    devicePath_ = terminal->devicePath;
 }
 
 PtyPair::~PtyPair()
 {
     closeController();
-    if (deviceKeepOpen_ >= 0) {
-        ::close(deviceKeepOpen_);
-    }
+    platform::CloseDescriptor(deviceKeepOpen_);
 }
 
 void PtyPair::send(std::string_view bytes)
 {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(controller_, bytes.data(), bytes.size());
-        if (n > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        } else if (n < 0 && errno == EAGAIN) {
-            pollfd writable{controller_, POLLOUT, 0};
-            ::poll(&writable, 1, 100);
-        } else if (!(n < 0 && errno == EINTR)) {
-            throw std::runtime_error("write to pty failed");
-        }
+    if (!platform::WriteAll(controller_, bytes)) {
+        throw std::runtime_error("write to pty failed");
     }
 }
 
@@ -83,10 +68,7 @@ std::string PtyPair::receiveFor(std::chrono::milliseconds limit)
 
 void PtyPair::closeController()
 {
-    if (controller_ >= 0) {
-        ::close(controller_);
-        controller_ = -1;
-    }
+    platform::CloseDescriptor(controller_);
 }
 
 } // namespace testsupport

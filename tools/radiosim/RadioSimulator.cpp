@@ -1,14 +1,16 @@
 #include "tools/radiosim/RadioSimulator.h"
 
+#include "platform/PseudoTerminal.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -29,14 +31,6 @@ constexpr auto kDrainSettle = std::chrono::milliseconds(50);
 std::string SystemError(const char* what)
 {
     return std::string(what) + ": " + std::strerror(errno);
-}
-
-void CloseFd(int& fd)
-{
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
 }
 
 bool AddFlags(int fd, int statusFlags, int descriptorFlags)
@@ -62,12 +56,6 @@ speed_t SpeedFor(unsigned baud)
     }
 }
 
-void MakeRaw(termios& settings)
-{
-    ::cfmakeraw(&settings);
-    settings.c_cflag |= CLOCAL | CREAD;
-}
-
 } // namespace
 
 RadioSimulator::RadioSimulator(Options options)
@@ -81,7 +69,7 @@ RadioSimulator::RadioSimulator(Options options)
 RadioSimulator::~RadioSimulator()
 {
     stop();
-    CloseFd(wake_);
+    platform::CloseDescriptor(wake_);
 }
 
 bool RadioSimulator::start()
@@ -90,32 +78,14 @@ bool RadioSimulator::start()
         error_ = "already started";
         return false;
     }
-    int controller = -1;
-    int device = -1;
-    if (::openpty(&controller, &device, nullptr, nullptr, nullptr) != 0) {
-        error_ = SystemError("openpty");
-        return false;
-    }
-    char name[256] = {};
-    termios settings{};
-    if (!AddFlags(controller, O_NONBLOCK, FD_CLOEXEC) || !AddFlags(device, 0, FD_CLOEXEC) ||
-        ::ttyname_r(device, name, sizeof name) != 0 || ::tcgetattr(device, &settings) != 0) {
-        error_ = SystemError("pseudo-terminal set-up");
-        ::close(controller);
-        ::close(device);
-        return false;
-    }
     // Raw mode: no echo, no line editing, no CR/LF translation of the protocol bytes.
-    MakeRaw(settings);
-    if (::tcsetattr(device, TCSANOW, &settings) != 0) {
-        error_ = SystemError("tcsetattr");
-        ::close(controller);
-        ::close(device);
+    std::optional<platform::PseudoTerminal> terminal = platform::OpenPseudoTerminal(error_);
+    if (!terminal) {
         return false;
     }
-    deviceKeepOpen_ = device;
-    devicePath_ = name;
-    return launch(controller);
+    deviceKeepOpen_ = terminal->device.release();
+    devicePath_ = terminal->devicePath;
+    return launch(terminal->controller.release());
 }
 
 bool RadioSimulator::startOnDevice(const std::string& path)
@@ -137,7 +107,7 @@ bool RadioSimulator::startOnDevice(const std::string& path)
             return false;
         }
         savedTermios_ = settings;
-        MakeRaw(settings);
+        platform::MakeRaw(settings);
         const speed_t speed = SpeedFor(options_.baud);
         if (speed != B0) {
             ::cfsetispeed(&settings, speed);
@@ -244,8 +214,8 @@ void RadioSimulator::closeDevice()
         ::tcsetattr(fd_, TCSANOW, &savedTermios_);
         restoreTermios_ = false;
     }
-    CloseFd(fd_);
-    CloseFd(deviceKeepOpen_);
+    platform::CloseDescriptor(fd_);
+    platform::CloseDescriptor(deviceKeepOpen_);
 }
 
 void RadioSimulator::run()

@@ -7,6 +7,7 @@
 // byte is carried, NUL bytes too; the lengths tell where text ends.
 #pragma once
 
+#include "netport/NetportExport.h"
 #include "platform/WindowMessage.h"
 
 #include <cstdint>
@@ -27,7 +28,7 @@ struct NetportEndpoint;
 // Idle -> Connected (Connect) -> Ended. Listen or Connect leads from Ended (or Idle)
 // to a new session; both are refused while the socket thread runs. One Listen serves
 // exactly one client; a further client meanwhile receives "BUSY;" and is closed.
-class CNetport {
+class NETPORT_EXPORT CNetport {
 public:
     // Room the caller gives GetRcvData; received text never exceeds 1023 characters.
     static constexpr unsigned kReceiveBufferSize = 1024;

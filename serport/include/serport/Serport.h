@@ -12,7 +12,7 @@
 #pragma once
 
 #include "platform/WindowMessage.h"
-#include "serport/LineSettings.h"
+#include "serport/SerportExport.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -29,10 +29,14 @@ inline constexpr std::uint32_t WM_SERPORT_DATA = 0x1110;
 
 class CSerport;
 
+namespace serport {
+struct LineSettings;
+}
+
 // Told on the port's reader thread about received text and the loss of the line, so
 // that its owner handles them as they happen. Its calls must not block for long nor
 // close the port; the receiver must stay valid while it is registered and the port open.
-class CSerportReceiver {
+class SERPORT_EXPORT CSerportReceiver {
 public:
     virtual ~CSerportReceiver() = default;
     // Text was added to the receive buffer.
@@ -41,7 +45,7 @@ public:
     virtual void OnSerportLineLost(CSerport& port) noexcept = 0;
 };
 
-class CSerport {
+class SERPORT_EXPORT CSerport {
 public:
     // Characters the receive buffer holds; GetRcvData needs room for one more (the zero).
     static constexpr std::size_t kReceiveCapacity = 1023;
@@ -96,11 +100,11 @@ public:
     void ReceiverReg(CSerportReceiver* receiver);
 
 private:
-    bool Reconfigure(const serport::LineSettings& settings);
-    void ReadThread(int device, int wake);
-    void DataIO(const unsigned char* bytes, std::size_t count);
+    SERPORT_LOCAL bool Reconfigure(const serport::LineSettings& settings);
+    SERPORT_LOCAL void ReadThread(int device, int wake);
+    SERPORT_LOCAL void DataIO(const unsigned char* bytes, std::size_t count);
     // Marks the line lost and wakes every waiter; the reader tells the receiver.
-    void LoseLine();
+    SERPORT_LOCAL void LoseLine();
 
     // Serialises OpenComPort and CloseComPort; guards savedSettings_ and the reader thread.
     std::mutex lifecycleMutex_;
