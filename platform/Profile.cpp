@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -74,15 +75,22 @@ std::optional<KeyValue> KeyValueOf(std::string_view line)
     return KeyValue{line.substr(0, equals), line.substr(equals + 1)};
 }
 
-std::vector<std::string> ReadLines(const std::filesystem::path& file)
+std::vector<std::string> SplitLines(std::string_view text)
 {
     std::vector<std::string> lines;
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        lines.emplace_back(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     }
     return lines;
+}
+
+std::vector<std::string> ReadLines(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return SplitLines(text);
 }
 
 std::optional<std::string> Lookup(const std::vector<std::string>& lines, std::string_view section,
@@ -144,10 +152,18 @@ bool ReplaceFile(const std::filesystem::path& file, const std::string& text)
     return true;
 }
 
+// Whether the entry can be written so that a read finds it: names and value on one
+// line each, and a "key=value" line that reads back as that key, not as a section
+// header ("[a=b]") nor as a comment or a header's start (a key beginning with ";" or "[").
 bool Storable(const ProfileEntry& entry)
 {
-    return !entry.key.empty() && entry.key.find('=') == std::string::npos && FitsOnOneLine(entry.section) &&
-           FitsOnOneLine(entry.key) && FitsOnOneLine(entry.value);
+    if (entry.key.empty() || entry.key.find('=') != std::string::npos || !FitsOnOneLine(entry.section) ||
+        !FitsOnOneLine(entry.key) || !FitsOnOneLine(entry.value)) {
+        return false;
+    }
+    const std::string line = entry.key + "=" + entry.value;
+    const std::optional<KeyValue> parsed = KeyValueOf(line);
+    return !SectionOf(line) && parsed && parsed->key == entry.key;
 }
 
 // Replaces the entry's key in its section, or adds it at the end of the section,
@@ -264,15 +280,12 @@ int Profile::UpdateProfile(const Change& change)
 
 int Profile::WriteLocked(std::vector<std::string> lines, std::span<const ProfileEntry> entries)
 {
-    for (const ProfileEntry& entry : entries) {
-        SetValue(lines, entry);
+    ProfileValues values;
+    values.lines_ = std::move(lines);
+    if (!values.Apply(entries)) {
+        return 0;
     }
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line;
-        text += '\n';
-    }
-    return ReplaceFile(file_, text) ? 1 : 0;
+    return ReplaceFile(file_, values.Text()) ? 1 : 0;
 }
 
 ProfileValues Profile::Snapshot() const
@@ -303,6 +316,34 @@ std::string ProfileValues::GetProfileString(std::string_view section, std::strin
                                             std::string_view fallback) const
 {
     return Lookup(lines_, section, key).value_or(std::string(fallback));
+}
+
+ProfileValues ProfileValues::Parse(std::string_view text)
+{
+    ProfileValues values;
+    values.lines_ = SplitLines(text);
+    return values;
+}
+
+bool ProfileValues::Apply(std::span<const ProfileEntry> entries)
+{
+    if (!std::all_of(entries.begin(), entries.end(), Storable)) {
+        return false;
+    }
+    for (const ProfileEntry& entry : entries) {
+        SetValue(lines_, entry);
+    }
+    return true;
+}
+
+std::string ProfileValues::Text() const
+{
+    std::string text;
+    for (const std::string& line : lines_) {
+        text += line;
+        text += '\n';
+    }
+    return text;
 }
 
 std::filesystem::path Profile::defaultPath()
