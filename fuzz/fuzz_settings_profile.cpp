@@ -175,13 +175,11 @@ std::optional<std::string> Read(const platform::ProfileValues& values, const Nam
     return value;
 }
 
-// Reads `name` as a string and as integers with two fallbacks, which must agree.
+// Reads `name` as a string and as an integer, which must agree.
 std::optional<std::string> CheckedRead(const platform::ProfileValues& values, const Name& name)
 {
     const std::optional<std::string> value = Read(values, name);
-    for (const int fallback : {0, -7}) {
-        PROFILE_CHECK(values.GetProfileInt(name.section, name.key, fallback) == ExpectedInteger(value, fallback));
-    }
+    PROFILE_CHECK(values.GetProfileInt(name.section, name.key, -7) == ExpectedInteger(value, -7));
     return value;
 }
 
@@ -225,9 +223,10 @@ private:
         return found;
     }
 
-    // Checks the write of `entries` from `before` to `after`; `taken` is its result.
+    // Checks the write of `entries` from `before` (whose pooled values are `pool`) to
+    // `after`; `taken` is its result. Leaves the pooled values of `after` in `pool`.
     void checkWrite(const Entries& entries, bool taken, const platform::ProfileValues& before,
-                    const platform::ProfileValues& after) const;
+                    const platform::ProfileValues& after, std::vector<std::optional<std::string>>& pool) const;
     // The write of `entries` through the profile on a real file holding `before`.
     void checkFile(const Entries& entries, bool writeNothing, const platform::ProfileValues& before);
 
@@ -281,7 +280,7 @@ std::string Harness::takeValue(std::string_view operations, std::size_t& at) con
 }
 
 void Harness::checkWrite(const Entries& entries, bool taken, const platform::ProfileValues& before,
-                         const platform::ProfileValues& after) const
+                         const platform::ProfileValues& after, std::vector<std::optional<std::string>>& pool) const
 {
     current = &entries;
     const std::string textBefore = before.Text();
@@ -308,16 +307,16 @@ void Harness::checkWrite(const Entries& entries, bool taken, const platform::Pro
         }
     }
     // No other value changed.
-    const std::vector<std::optional<std::string>> poolBefore = readPool(before);
-    const std::vector<std::optional<std::string>> poolAfter = readPool(after);
+    std::vector<std::optional<std::string>> poolAfter = readPool(after);
     for (std::size_t i = 0; i < pool_.size(); ++i) {
         const bool written = std::any_of(entries.begin(), entries.end(), [&](const auto& entry) {
             return SameName(entry.first.section, pool_[i].section) && SameName(entry.first.key, pool_[i].key);
         });
         if (!written) {
-            PROFILE_CHECK(poolAfter[i] == poolBefore[i]);
+            PROFILE_CHECK(poolAfter[i] == pool[i]);
         }
     }
+    pool = std::move(poolAfter);
     // Every line before the write is still there, in order, but those it replaced;
     // the new lines are written lines: an entry's "key=value" (in place of a line
     // that held the key, or inserted) or its "[section]" header.
@@ -405,8 +404,9 @@ void Harness::run(std::string_view text, std::string_view operations)
     const std::string written = values.Text();
     PROFILE_CHECK(written == text || (!text.empty() && text.back() != '\n' && written == std::string(text) + "\n"));
     PROFILE_CHECK(platform::ProfileValues::Parse(written).Text() == written);
-    for (const Name& name : pool_) {
-        PROFILE_CHECK(CheckedRead(values, name) == Read(values, name));
+    std::vector<std::optional<std::string>> pool = readPool(values);
+    for (std::size_t i = 0; i < pool_.size(); ++i) {
+        PROFILE_CHECK(CheckedRead(values, pool_[i]) == pool[i]);
     }
 
     std::string ops(operations);
@@ -475,7 +475,7 @@ void Harness::run(std::string_view text, std::string_view operations)
             continue;
         }
         }
-        checkWrite(entries, taken, values, after);
+        checkWrite(entries, taken, values, after, pool);
         values = std::move(after);
     }
 }
