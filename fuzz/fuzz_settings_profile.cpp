@@ -53,7 +53,8 @@ void ShowEntries();
         }                                                                              \
     } while (false)
 
-constexpr std::string_view kMissing = "\x01(missing)\x01";
+// The fallback that tells a missing value: no stored value holds a line break.
+constexpr std::string_view kMissing = "\n(missing)\n";
 
 struct Name {
     std::string section;

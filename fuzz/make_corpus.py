@@ -6,11 +6,11 @@ at the top of each fuzz_<name>.cpp): radio replies as the radio sends them,
 a host's login dialogue and session as the client receives it, client commands
 as a remote operator types them, settings files as the host writes them, and
 builder calls as the host makes them. Run it after changing a target's input
-layout; the fuzzers add their own findings to copies of these folders.
+layout; the fuzzers add their own inputs to copies of these folders. The other
+files in the folders are the reproducers of past findings, kept as seeds.
 """
 
 import pathlib
-import shutil
 
 HERE = pathlib.Path(__file__).resolve().parent
 CORPUS = HERE / "corpus"
@@ -275,9 +275,7 @@ def command_filter():
 
 
 def main():
-    for target in ("fuzz_radio_replies", "fuzz_client_protocol", "fuzz_session_commands",
-                   "fuzz_settings_profile", "fuzz_command_filter"):
-        shutil.rmtree(CORPUS / target, ignore_errors=True)
+    # Files not written here are the reproducers of findings; they stay.
     radio_replies()
     client_protocol()
     session_commands()
