@@ -4,6 +4,7 @@
 #   make test SANITIZER=asan   AddressSanitizer + UndefinedBehaviorSanitizer
 #   make test SANITIZER=tsan   ThreadSanitizer
 #   make fuzz                  libFuzzer targets (clang), built in build-fuzz/
+#   make fuzz-smoke            the fuzz targets built, then each run a few seconds
 #   make bench                 the host against ser2net and the bare pseudo-terminal
 #   make soak                  10,000 client cycles and 1,000 service start/stop cycles
 #   make package               the Debian package build/ondrel_*.deb
@@ -16,7 +17,7 @@ JOBS ?= $(shell nproc)
 CCACHE := $(shell command -v ccache 2>/dev/null)
 LAUNCHER := $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 
-.PHONY: all deps configure build test run fuzz bench soak screenshot clean
+.PHONY: all deps configure build test run fuzz fuzz-configure fuzz-smoke bench soak screenshot clean
 
 all: build
 
@@ -35,9 +36,20 @@ test: build
 run: build
 	HEADLESS=$(HEADLESS) scripts/run-demo.sh $(BUILD)
 
-fuzz: deps
-	CXX=clang++ cmake -S . -B build-fuzz -DONDREL_BUILD_FUZZ=ON -DONDREL_BUILD_TESTS=OFF -DONDREL_BUILD_BENCH=OFF
-	cmake --build build-fuzz -j $(JOBS)
+# The fuzz targets (fuzz/fuzz_<name>.cpp) and what they link, with clang.
+FUZZ_TARGETS := $(basename $(notdir $(wildcard fuzz/fuzz_*.cpp)))
+FUZZ_SECONDS ?= 5
+
+fuzz-configure: deps
+	CXX=clang++ cmake -S . -B build-fuzz -DONDREL_BUILD_FUZZ=ON -DONDREL_BUILD_TESTS=OFF -DONDREL_BUILD_BENCH=OFF $(LAUNCHER)
+
+fuzz: fuzz-configure
+	cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+
+# Every fuzz target for FUZZ_SECONDS from its seeds (fuzz/corpus/) with its
+# dictionary; fails on any finding. Longer runs: scripts/fuzz.sh (docs/reliability.md).
+fuzz-smoke: fuzz
+	scripts/fuzz-smoke.sh build-fuzz $(FUZZ_SECONDS)
 
 # docs/window.png: the window with a client logged in and the radio on air, grabbed
 # by its test on Qt's offscreen platform.

@@ -60,6 +60,17 @@ std::optional<KeyValue> KeyValueOf(std::string_view line)
     return KeyValue{line.substr(0, equals), line.substr(equals + 1)};
 }
 
+std::vector<std::string> SplitLines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        lines.emplace_back(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return lines;
+}
+
 // The file's lines; a file that does not exist has none. `error` is the errno of a
 // file that exists but cannot be read (0 otherwise), whose lines are then unknown.
 std::vector<std::string> ReadLines(const std::filesystem::path& file, int& error)
@@ -91,18 +102,7 @@ std::vector<std::string> ReadLines(const std::filesystem::path& file, int& error
         text.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
+    return SplitLines(text);
 }
 
 // A file that exists but that this process may not write (read-only by its mode, or
@@ -158,10 +158,18 @@ bool ReplaceFile(const std::filesystem::path& file, const std::string& text)
     return true;
 }
 
+// Whether the entry can be written so that a read finds it: names and value on one
+// line each, and a "key=value" line that reads back as that key, not as a section
+// header ("[a=b]") nor as a comment or a header's start (a key beginning with ";" or "[").
 bool Storable(const ProfileEntry& entry)
 {
-    return !entry.key.empty() && entry.key.find('=') == std::string::npos && FitsOnOneLine(entry.section) &&
-           FitsOnOneLine(entry.key) && FitsOnOneLine(entry.value);
+    if (entry.key.empty() || entry.key.find('=') != std::string::npos || !FitsOnOneLine(entry.section) ||
+        !FitsOnOneLine(entry.key) || !FitsOnOneLine(entry.value)) {
+        return false;
+    }
+    const std::string line = entry.key + "=" + entry.value;
+    const std::optional<KeyValue> parsed = KeyValueOf(line);
+    return !SectionOf(line) && parsed && parsed->key == entry.key;
 }
 
 // Replaces the entry's key in its section, or adds it at the end of the section,
@@ -285,18 +293,15 @@ int Profile::UpdateProfile(const Change& change)
 
 int Profile::WriteLocked(std::vector<std::string> lines, std::span<const ProfileEntry> entries)
 {
-    for (const ProfileEntry& entry : entries) {
-        SetValue(lines, entry);
+    ProfileValues values;
+    values.lines_ = std::move(lines);
+    if (!values.Apply(entries)) {
+        return 0;
     }
     if (!MayReplace(file_)) {
         return 0;
     }
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line;
-        text += '\n';
-    }
-    return ReplaceFile(file_, text) ? 1 : 0;
+    return ReplaceFile(file_, values.Text()) ? 1 : 0;
 }
 
 ProfileValues Profile::Snapshot() const
@@ -335,6 +340,34 @@ std::string ProfileValues::GetProfileString(std::string_view section, std::strin
                                             std::string_view fallback) const
 {
     return Lookup(lines_, section, key).value_or(std::string(fallback));
+}
+
+ProfileValues ProfileValues::Parse(std::string_view text)
+{
+    ProfileValues values;
+    values.lines_ = SplitLines(text);
+    return values;
+}
+
+bool ProfileValues::Apply(std::span<const ProfileEntry> entries)
+{
+    if (!std::all_of(entries.begin(), entries.end(), Storable)) {
+        return false;
+    }
+    for (const ProfileEntry& entry : entries) {
+        SetValue(lines_, entry);
+    }
+    return true;
+}
+
+std::string ProfileValues::Text() const
+{
+    std::string text;
+    for (const std::string& line : lines_) {
+        text += line;
+        text += '\n';
+    }
+    return text;
 }
 
 std::filesystem::path Profile::defaultPath()

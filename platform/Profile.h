@@ -8,7 +8,9 @@
 // written (LastReadError tells); nor is one that this process may not write.
 //
 // File format: "[Section]" lines and "key=value" lines. Keys are taken verbatim,
-// spaces included ("MIREL 000 User ID=alice"); a malformed line is skipped.
+// spaces included ("MIREL 000 User ID=alice"); a malformed line is skipped. A key
+// that could not be read back (empty, holding "=" or a line break, beginning with
+// ";" or "[", or making a line that looks like "[Section]") is refused by the writes.
 #pragma once
 
 #include <atomic>
@@ -32,11 +34,25 @@ struct ProfileEntry {
 };
 
 // The values of the file as one read found them; handed to Profile::UpdateProfile.
+// Also the file format itself, without the file: Parse, the reads, Apply and Text
+// are what the profile does on every read and write.
 class ProfileValues {
 public:
+    ProfileValues() = default;
+    // The values of a settings file's text: its lines, split at "\n" (a last line
+    // without one included), every line kept, malformed ones too.
+    static ProfileValues Parse(std::string_view text);
+
     std::string GetProfileString(std::string_view section, std::string_view key, std::string_view fallback) const;
     // Missing section or key, or a value that is not a decimal integer, gives `fallback`.
     int GetProfileInt(std::string_view section, std::string_view key, int fallback) const;
+
+    // Sets every entry, in order: replaces the key's line in its section, or adds it
+    // after the section's last line, or adds the section at the end. False, with
+    // nothing changed, when an entry cannot be stored (see Profile's file format).
+    bool Apply(std::span<const ProfileEntry> entries);
+    // The file text: every line followed by "\n".
+    std::string Text() const;
 
 private:
     friend class Profile;

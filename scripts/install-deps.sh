@@ -3,7 +3,8 @@
 # As root it runs apt-get; otherwise it prints the command to run and fails.
 set -euo pipefail
 
-# netcat-openbsd gives the demo's `nc`; clang and its runtime build the fuzzers;
+# netcat-openbsd gives the demo's `nc`; clang and its runtime (libclang-rt-dev: libFuzzer,
+# ASan and UBSan, libclang_rt.fuzzer-x86_64.a among them) build the fuzzers;
 # Qt 6 Widgets with the Liberation fonts builds the desktop window and its controls;
 # libedit (found through pkg-config) gives the remote client its line editing.
 packages=(build-essential cmake make googletest libgtest-dev libgmock-dev

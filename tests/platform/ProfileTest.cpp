@@ -119,10 +119,37 @@ TEST_F(ProfileTest, MalformedLinesAreSkippedAndKept)
 
 TEST_F(ProfileTest, RefusesTextThatWouldBreakTheLineStructure)
 {
-    EXPECT_EQ(profile.WriteProfileString("S", "k", "two\nlines"), 0);
-    EXPECT_EQ(profile.WriteProfileString("S", "a=b", "v"), 0);
-    EXPECT_EQ(profile.WriteProfileString("S", "", "v"), 0);
-    EXPECT_EQ(profile.GetProfileString("S", "k", "unset"), "unset");
+    // Each would be stored as a line that reads back as something else: two lines,
+    // another key, a comment, or a section header that moves the keys after it.
+    const std::pair<std::string_view, std::string_view> refused[] = {
+        {"k", "two\nlines"}, {"a=b", "v"}, {"", "v"}, {"[k", "v"}, {";k", "v"}, {" [k", "v]"}, {"\t[k", "v] "},
+    };
+    for (const auto& [key, value] : refused) {
+        SCOPED_TRACE(std::string(key) + "=" + std::string(value));
+        EXPECT_EQ(profile.WriteProfileString("S", key, value), 0);
+        EXPECT_FALSE(std::filesystem::exists(file));
+    }
+    // Brackets and semicolons elsewhere are plain text.
+    ASSERT_EQ(profile.WriteProfileString("S", " ;k", "[v]"), 1);
+    ASSERT_EQ(profile.WriteProfileString("S", "k]", "[v"), 1);
+    EXPECT_EQ(profile.GetProfileString("S", " ;k", ""), "[v]");
+    EXPECT_EQ(profile.GetProfileString("S", "k]", ""), "[v");
+}
+
+TEST(ProfileFormat, TextKeepsEveryLineAndEditsInMemory)
+{
+    const std::string text = "; note\n[S]\r\nk=1\r\n=nokey\n[T]\nx=2";
+    platform::ProfileValues values = platform::ProfileValues::Parse(text);
+    EXPECT_EQ(values.Text(), text + "\n");
+    EXPECT_EQ(values.GetProfileInt("s", "K", 0), 1);
+
+    const std::vector<platform::ProfileEntry> entries = {{"S", "k", "3"}, {"T", "y", "4"}, {"U", "z", "5"}};
+    ASSERT_TRUE(values.Apply(entries));
+    EXPECT_EQ(values.Text(), "; note\n[S]\r\nk=3\n=nokey\n[T]\nx=2\ny=4\n[U]\nz=5\n");
+
+    const std::vector<platform::ProfileEntry> refused = {{"S", "k", "6"}, {"S", ";k", "7"}};
+    EXPECT_FALSE(values.Apply(refused));
+    EXPECT_EQ(values.GetProfileString("S", "k", ""), "3");
 }
 
 TEST_F(ProfileTest, ABatchIsWrittenWholeOrNotAtAll)
