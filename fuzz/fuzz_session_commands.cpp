@@ -12,8 +12,8 @@
 // user, and nothing reaches the radio from a session that has not logged in (or
 // whose radio is of an unknown model) unless the session closed.
 
-#include "linkcore/LinkcoreShared.h"
-#include "linkcore/SessionServer.h"
+#include "linkcore/facade/LinkcoreShared.h"
+#include "linkcore/session/SessionServer.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"

@@ -1,0 +1,46 @@
+// Text helpers of the session side.
+#include "linkcore/session/SessionText.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+
+namespace linkcore {
+
+std::string Format(const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    va_list again;
+    va_copy(again, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, arguments);
+    va_end(arguments);
+    std::string text(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, again);
+    va_end(again);
+    text.pop_back();
+    return text;
+}
+
+std::string OneLine(std::string_view text)
+{
+    std::string line(text);
+    for (char& c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            c = '?';
+        }
+    }
+    return line;
+}
+
+void AsciiUpper(std::string& text, std::size_t first, std::size_t count)
+{
+    for (std::size_t i = first; i < text.size() && i < first + count; ++i) {
+        if (text[i] >= 'a' && text[i] <= 'z') {
+            text[i] = static_cast<char>(text[i] - 'a' + 'A');
+        }
+    }
+}
+
+} // namespace linkcore
