@@ -14,13 +14,13 @@ using linkcore::Cell;
 using linkcore::RadioState;
 using linkcore::Text;
 using linkcore::ValueGroup;
-using linkcore::commands::Models;
+using linkcore::Models;
+using linkcore::commands::Serves;
+using linkcore::k19;
+using linkcore::k20;
+using linkcore::kBoth;
 
 namespace {
-
-constexpr Models k19 = Models::Corvex;
-constexpr Models k20 = Models::Tarsel;
-constexpr Models kBoth = Models::Both;
 
 RadioState& State()
 {

@@ -5,6 +5,7 @@
 // cell is 0, and set it; the status readers clear it. Runs on the radio reader thread.
 #include "linkcore/radio/ReplyParser.h"
 
+#include "linkcore/LinkcoreCodes.h"
 #include "linkcore/radio/ReplyTable.h"
 #include "linkcore/radio/ReplyText.h"
 
@@ -60,15 +61,11 @@ constexpr Row PostPending(const char (&mnemonic)[3], Models models, std::uint16_
     return {.mnemonic = {mnemonic[0], mnemonic[1], 0}, .models = models, .code = code, .pending = pending};
 }
 
-constexpr Models k19 = kCorvexOnly;
-constexpr Models k20 = kTarselOnly;
-constexpr Models kBoth = kBothModels;
-
 constexpr Row kRows[] = {
     Post("AC", kBoth, 0x1000),
     {.mnemonic = "AG", .code = 0x1001, .value = Value::HiLo, .first = AT(AG.index), .second = AT(AG.value[i]),
      .entries = 2},
-    PostCell("AI", kBoth, 0x1002, AT(AI.value)),
+    PostCell("AI", kBoth, kNotifyAutoInformation, AT(AI.value)),
     PostCell("AL", k19, 0x1003, AT(AL.value)),
     PostCell("AN", kBoth, 0x1004, AT(AN.value)),
     PostCell("BC", kBoth, 0x1005, AT(BC.value)),
@@ -95,8 +92,8 @@ constexpr Row kRows[] = {
     PostCell("FT", kBoth, 0x101A, AT(FT.value)),
     PostCell("FW", kBoth, 0x101B, AT(FW.value)),
     PostCell("GT", kBoth, 0x101C, AT(GT.value)),
-    PostCell("ID", kAnyModel, 0x101D, AT(ID.model)),
-    Post("IF", kBoth, 0x101E),
+    PostCell("ID", kAnyModel, kNotifyModel, AT(ID.model)),
+    Post("IF", kBoth, kNotifyStatus),
     {.mnemonic = "IS", .code = 0x101F, .value = Value::ISSigned},
     PostCell("KS", kBoth, 0x1020, AT(KS.value)),
     PostCell("KY", kBoth, 0x1021, AT(KY.value)),
@@ -122,7 +119,7 @@ constexpr Row kRows[] = {
     PostCell("PC", kBoth, 0x1035, AT(PC.value)),
     PostHiLo("PL", kBoth, 0x1036, AT(PL.number2_4), AT(PL.number)),
     PostCell("PR", kBoth, 0x1037, AT(PR.value)),
-    PostCell("PS", kBoth, 0x1038, AT(PS.value)),
+    PostCell("PS", kBoth, kNotifyPower, AT(PS.value)),
     PostHiLo("RA", kBoth, 0x1039, AT(RA.number2_3), AT(RA.number4_5)),
     Post("RC", kBoth, 0x103A),
     PostCell("RD", kBoth, 0x103B, AT(RD.value)),
@@ -133,8 +130,8 @@ constexpr Row kRows[] = {
     PostCell("RL", kBoth, 0x1040, AT(RL.value)),
     {.mnemonic = "RM", .code = 0x1041, .value = Value::HiLo, .first = AT(RM.index), .second = AT(RM.value[i]),
      .entries = 10, .entryCell = AT(RM.index), .pending = AT(RM.pending[i])},
-    PostCell("RX", kBoth, 0x1042, AT(RX.value)),
-    PostCell("TX", kBoth, 0x1043, AT(TX.value)),
+    PostCell("RX", kBoth, kNotifyReceive, AT(RX.value)),
+    PostCell("TX", kBoth, kNotifyTransmit, AT(TX.value)),
     PostCell("SA", k19, 0x1044, AT(SA.digit[0])),
     PostCell("SB", k19, 0x1045, AT(SB.value)),
     PostCell("SC", k19, 0x1046, AT(SC.digit2)),

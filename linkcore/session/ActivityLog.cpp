@@ -4,6 +4,7 @@
 
 #include "linkcore/session/ActivityLog.h"
 
+#include "linkcore/OneLine.h"
 #include "linkcore/ServiceSettings.h"
 #include "linkcore/session/SessionText.h"
 #include "platform/Clock.h"

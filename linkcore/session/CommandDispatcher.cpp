@@ -8,6 +8,7 @@
 #include "linkcore/session/CommandFilter.h"
 #include "linkcore/session/SessionServer.h"
 #include "linkcore/session/SessionText.h"
+#include "linkcore/session/SessionTexts.h"
 #include "linkcore/session/UserStore.h"
 #include "platform/Clock.h"
 
@@ -15,15 +16,6 @@
 
 namespace linkcore {
 namespace {
-
-constexpr std::string_view kUserIdOk = "\r\nUID:OK;\r\n>";
-constexpr std::string_view kUserIdAgain = "\r\nUID:NG;\r\n>";
-constexpr std::string_view kPasswordWrong = "\r\nPWD:NG;\r\n>";
-constexpr std::string_view kLoginFailed = "\r\nLogin failed. Good-Bye\r\n;";
-constexpr std::string_view kUserDisabled = "\r\nPWD:OK;>@@UE0;";
-constexpr std::string_view kLoggedIn = "PWD:OK;>@@UE1;";
-constexpr std::string_view kCommandRefused = "\r\nCMD:NG;\r\n>";
-constexpr std::string_view kAccountCommandUnknown = "@@?;";
 
 constexpr std::string_view kUserIdPrefix = "UID:";
 constexpr std::string_view kPasswordPrefix = "PWD:";

@@ -9,6 +9,7 @@
 #include "linkcore/session/ActivityLog.h"
 #include "linkcore/session/CommandDispatcher.h"
 #include "linkcore/session/SessionText.h"
+#include "linkcore/session/SessionTexts.h"
 #include "platform/Clock.h"
 #include "platform/Profile.h"
 
@@ -20,25 +21,6 @@
 #include <pthread.h>
 
 namespace linkcore {
-
-namespace {
-
-constexpr std::string_view kGreeting = "\r\n\r\nHello!! This is ORVANE MIREL.\r\n>";
-constexpr std::string_view kLoginTimeoutText = "\r\nLogin timeout.";
-constexpr std::string_view kIdleTimeoutText = "\r\nConnection time out.\r\nGood-Bye\r\n;";
-constexpr std::string_view kCommandTooLongText = "\r\nConnection Error:Command length too long!!\r\nGood-Bye\r\n;";
-constexpr std::string_view kRadioLostText = "\r\nConnection Error:Radio connection lost.\r\nGood-Bye\r\n;";
-
-// What takes a Corvex out of pass-through mode: ETX, then "TC 1".
-constexpr std::string_view kCorvexResetText = "\x03;\rTC 1;\rID;RX;IF;";
-// An empty keying text for a Tarsel: "KY", a space, 24 spaces and ";".
-constexpr std::string_view kTarselResetText = "KY                         ;ID;RX;IF;";
-// Model ID, receive, status: for a radio of any other model.
-constexpr std::string_view kRadioStatusRequest = "ID;RX;IF;";
-static_assert(kTarselResetText.substr(0, kTarselResetText.find(';')).size() == 2 + 1 + 24);
-static_assert(kCorvexResetText.ends_with(kRadioStatusRequest) && kTarselResetText.ends_with(kRadioStatusRequest));
-
-} // namespace
 
 // ---- The server's ends ----
 

@@ -22,18 +22,6 @@ std::string Format(const char* format, ...)
     return text;
 }
 
-std::string OneLine(std::string_view text)
-{
-    std::string line(text);
-    for (char& c : line) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            c = '?';
-        }
-    }
-    return line;
-}
-
 void AsciiUpper(std::string& text, std::size_t first, std::size_t count)
 {
     for (std::size_t i = first; i < text.size() && i < first + count; ++i) {

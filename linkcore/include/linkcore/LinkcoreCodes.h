@@ -17,6 +17,15 @@ namespace linkcore {
 inline constexpr std::int32_t kModelCorvex = 19;
 inline constexpr std::int32_t kModelTarsel = 20;
 
+// WM_LINKCORE_NOTIFY codes (wParam) of radio items a host commonly follows; lParam
+// is the item's new value (the status report's carries none).
+inline constexpr platform::WParam kNotifyAutoInformation = 0x1002; // "AI"
+inline constexpr platform::WParam kNotifyModel = 0x101D;           // "ID": the model ID
+inline constexpr platform::WParam kNotifyStatus = 0x101E;          // "IF"
+inline constexpr platform::WParam kNotifyPower = 0x1038;           // "PS"
+inline constexpr platform::WParam kNotifyReceive = 0x1042;         // "RX"
+inline constexpr platform::WParam kNotifyTransmit = 0x1043;        // "TX"
+
 // WM_LINKCORE_NOTIFY codes (wParam) of the session server and the radio link.
 inline constexpr platform::WParam kNotifySession = 0x3000; // lParam: one of the session events below
 inline constexpr platform::WParam kNotifyElapsed = 0x2003; // a new elapsed session second, lParam 0

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "linkcore/radio/CommandFormat.h"
+#include "linkcore/radio/Models.h"
 #include "linkcore/radio/RadioState.h"
 
 #include <array>
@@ -16,20 +17,11 @@
 
 namespace linkcore::commands {
 
-// The models a builder or a reader serves.
-enum class Models : std::uint8_t { Corvex, Tarsel, Both };
-
+// A builder or a reader serves a model its row accepts (Models.h); unlike the
+// reply tables', no command row serves every model ID.
 constexpr bool Serves(Models models, std::int32_t model)
 {
-    switch (models) {
-    case Models::Corvex:
-        return model == kModelCorvex;
-    case Models::Tarsel:
-        return model == kModelTarsel;
-    case Models::Both:
-        return model == kModelCorvex || model == kModelTarsel;
-    }
-    return false;
+    return ModelAccepts(models, model);
 }
 
 // The values one parameter accepts on one model.
@@ -106,7 +98,7 @@ inline constexpr std::size_t kMaxParams = 16;
 struct Row {
     std::string_view name; // the builder is "Conn" + name
     Form form = Form::Selector;
-    Models models = Models::Both;
+    Models models = kBothModels;
     std::string_view setFormat;
     std::string_view readFormat;
     std::array<Param, kMaxParams> params{};
@@ -198,9 +190,6 @@ constexpr Param T(Accept corvex, Accept tarsel) { return {Param::Type::Text, cor
 inline constexpr Form kSel = Form::Selector;
 inline constexpr Form kAction = Form::Action;
 inline constexpr Form kRequest = Form::Request;
-inline constexpr Models k19 = Models::Corvex;
-inline constexpr Models k20 = Models::Tarsel;
-inline constexpr Models kBoth = Models::Both;
 inline constexpr ReadBack kPause = ReadBack::AfterPause;
 inline constexpr ReadBack kAtOnce = ReadBack::AtOnce;
 inline constexpr ReadBack kAtOnceAfterW = ReadBack::AtOnceAfterW;

@@ -5,24 +5,12 @@
 
 #include "linkcore/radio/RadioState.h"
 
+#include "linkcore/radio/Models.h"
+
 #include <cstdint>
 #include <span>
 
 namespace linkcore {
-
-// The models a row applies to.
-enum Models : std::uint8_t {
-    kCorvexOnly = 1,
-    kTarselOnly = 2,
-    kBothModels = kCorvexOnly | kTarselOnly,
-    kAnyModel = 4, // every model ID, also unsupported ones and 0
-};
-
-constexpr bool ModelAccepts(Models models, std::int32_t model)
-{
-    return (models & kAnyModel) != 0 || ((models & kCorvexOnly) != 0 && model == kModelCorvex) ||
-           ((models & kTarselOnly) != 0 && model == kModelTarsel);
-}
 
 // Finds a row's cells in the state; `index` selects the entry of an indexed group
 // and is ignored by the others.
