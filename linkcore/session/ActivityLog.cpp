@@ -33,10 +33,8 @@ std::mutex& AppendMutex()
 
 std::string Header(const platform::LocalTime& t)
 {
-    char date[96];
-    std::snprintf(date, sizeof date, "#Date: %04d-%02d-%02d %02d:%02d:%02d\n", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
-    return std::string("#Software: ORVANE MIREL\n#Version: 1.00\n") + date +
+    return "#Software: ORVANE MIREL\n#Version: 1.00\n" +
+           Format("#Date: %04d-%02d-%02d %02d:%02d:%02d\n", t.year, t.month, t.day, t.hour, t.minute, t.second) +
            "#Fields: time c-ip cs-method user log\n";
 }
 

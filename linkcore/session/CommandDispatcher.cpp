@@ -130,7 +130,7 @@ int DecideLogin(std::string_view segment, SessionShared& shared, SessionActions&
             const int failures = ++session.loginFailures;
             actions.push_back(SessionAction::reply(kPasswordWrong));
             actions.push_back(
-                SessionAction::log(Format("%s LOGIN %s Password NG.(%d)", session.clientIp().c_str(), userId.c_str(), failures)));
+                SessionAction::log(SessionLogLine(session.clientIp(), "LOGIN", userId, Format("Password NG.(%d)", failures))));
             // A failure that starts a back-off also ends the session: the address waits
             // before its next guess.
             bool backoffStarted = false;
@@ -139,8 +139,9 @@ int DecideLogin(std::string_view segment, SessionShared& shared, SessionActions&
                 backoffStarted = delay.count() > 0;
                 if (backoffStarted) {
                     actions.push_back(SessionAction::log(
-                        Format("%s LOGIN %s Back-off %lld s.", session.clientIp().c_str(), userId.c_str(),
-                               static_cast<long long>(std::chrono::ceil<std::chrono::seconds>(delay).count()))));
+                        SessionLogLine(session.clientIp(), "LOGIN", userId,
+                                       Format("Back-off %lld s.", static_cast<long long>(
+                                                                      std::chrono::ceil<std::chrono::seconds>(delay).count())))));
                 }
             }
             if (failures >= kMaxLoginFailures || backoffStarted) {
@@ -149,7 +150,7 @@ int DecideLogin(std::string_view segment, SessionShared& shared, SessionActions&
             }
         } else if (disabled == 1) {
             actions.push_back(SessionAction::reply(kUserDisabled));
-            actions.push_back(SessionAction::log(session.clientIp() + " LOGIN " + userId + " Password OK.(User Disabled)"));
+            actions.push_back(SessionAction::log(SessionLogLine(session.clientIp(), "LOGIN", userId, "Password OK.(User Disabled)")));
             actions.push_back(SessionAction::close());
         } else {
             // The session time counts from the login. The reply goes out before the
@@ -160,7 +161,7 @@ int DecideLogin(std::string_view segment, SessionShared& shared, SessionActions&
             actions.push_back(SessionAction::logIn());
             shared.loginBackoff.recordSuccess(session.clientIp());
             actions.push_back(SessionAction::notify(kNotifySession, kSessionLoggedIn));
-            actions.push_back(SessionAction::log(session.clientIp() + " LOGIN " + userId + " Password OK."));
+            actions.push_back(SessionAction::log(SessionLogLine(session.clientIp(), "LOGIN", userId, "Password OK.")));
         }
     }
     if (result == 0) {
@@ -226,7 +227,7 @@ int DecideAccountCommandC(std::string_view command, SessionShared& shared, Sessi
         ReplyLoggedIn(shared, actions, Format("@@CP%d;", changed));
     }
     actions.push_back(
-        SessionAction::log(session.clientIp() + " CHGPWD " + userId + " Change Passowrd " + (changed == 1 ? "OK." : "NG.")));
+        SessionAction::log(SessionLogLine(session.clientIp(), "CHGPWD", userId, changed == 1 ? "Change Passowrd OK." : "Change Passowrd NG.")));
     return 1;
 }
 

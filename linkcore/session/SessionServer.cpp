@@ -205,7 +205,7 @@ void CloseSession(SessionShared& shared, SessionIo& io)
     shared.clientConnected = 0;
 
     const std::string userId = session.userId();
-    io.log(session.clientIp() + " CLOSE " + (userId.empty() ? std::string("-") : userId) + " Connection Close");
+    io.log(SessionLogLine(session.clientIp(), "CLOSE", userId.empty() ? std::string("-") : userId, "Connection Close"));
 
     const std::int32_t model = shared.radioState.model();
     shared.passThrough = 0;
@@ -286,7 +286,7 @@ void SessionLoop::runPass(const std::stop_token& stop)
             if (shared_.clientConnected == 1) {
                 if (socket.GetSendOverflow() == 1) {
                     const SessionRecord& session = shared_.session;
-                    io_.log(session.clientIp() + " CONN " + session.userId() + " Connection Error:Send Buffer Full!!");
+                    io_.log(SessionLogLine(session.clientIp(), "CONN", session.userId(), "Connection Error:Send Buffer Full!!"));
                 }
                 CloseSession(shared_, io_);
             }
@@ -371,7 +371,7 @@ void SessionLoop::closeForLostRadio()
 {
     const SessionRecord& session = shared_.session;
     io_.sendToClient(kRadioLostText);
-    io_.log(session.clientIp() + " CONN " + session.userId() + " Radio connection lost.");
+    io_.log(SessionLogLine(session.clientIp(), "CONN", session.userId(), "Radio connection lost."));
     CloseSession(shared_, io_);
     forgetClientText();
 }
@@ -415,7 +415,7 @@ void SessionLoop::acceptClient()
     shared_.session.sessionStartTime = platform::MonotonicNow().count();
     shared_.session.lastReceiveTime = shared_.session.sessionStartTime.load();
     AcceptSession(shared_, io_);
-    io_.log(shared_.session.clientIp() + " OPEN - Connection Open");
+    io_.log(SessionLogLine(shared_.session.clientIp(), "OPEN", "-", "Connection Open"));
     io_.notifyHost(kNotifySession, kSessionAccepted);
 }
 
@@ -442,7 +442,7 @@ void SessionLoop::takeClientText(std::string_view chunk)
     SessionRecord& session = shared_.session;
     if (commandTooLong(chunk)) {
         io_.sendToClient(kCommandTooLongText);
-        io_.log(session.clientIp() + " LOGIN - Connection Error:Command Buffer Full!!");
+        io_.log(SessionLogLine(session.clientIp(), "LOGIN", "-", "Connection Error:Command Buffer Full!!"));
         CloseSession(shared_, io_);
         accumulator_.clear();
         return;
@@ -485,14 +485,14 @@ void SessionLoop::checkDeadlines(platform::MonoTime now)
     if (session.clientLoggedIn == 0) {
         if (now - start >= kLoginTimeLimit) {
             io_.sendToClient(kLoginTimeoutText);
-            io_.log(session.clientIp() + " LOGIN " + session.userId() + " timeout.");
+            io_.log(SessionLogLine(session.clientIp(), "LOGIN", session.userId(), "timeout."));
             CloseSession(shared_, io_);
         }
         return;
     }
     if (now - platform::MonoTime(session.lastReceiveTime.load()) >= kIdleTimeLimit) {
         io_.sendToClient(kIdleTimeoutText);
-        io_.log(session.clientIp() + " CONN " + session.userId() + " timeout.");
+        io_.log(SessionLogLine(session.clientIp(), "CONN", session.userId(), "timeout."));
         CloseSession(shared_, io_);
         return;
     }
@@ -512,7 +512,7 @@ void SessionLoop::checkDeadlines(platform::MonoTime now)
         }
     }
     if (elapsed >= limitSeconds_) {
-        io_.log(session.clientIp() + " SESSION " + session.userId() + " Session timeout.");
+        io_.log(SessionLogLine(session.clientIp(), "SESSION", session.userId(), "Session timeout."));
         CloseSession(shared_, io_);
     }
 }

@@ -1,6 +1,8 @@
 // Text helpers of the session side.
 #include "linkcore/session/SessionText.h"
 
+#include "linkcore/radio/Ascii.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -22,12 +24,19 @@ std::string Format(const char* format, ...)
     return text;
 }
 
+std::string SessionLogLine(std::string_view clientIp, std::string_view method, std::string_view user,
+                           std::string_view text)
+{
+    std::string line;
+    line.reserve(clientIp.size() + method.size() + user.size() + text.size() + 3);
+    line.append(clientIp).append(" ").append(method).append(" ").append(user).append(" ").append(text);
+    return line;
+}
+
 void AsciiUpper(std::string& text, std::size_t first, std::size_t count)
 {
     for (std::size_t i = first; i < text.size() && i < first + count; ++i) {
-        if (text[i] >= 'a' && text[i] <= 'z') {
-            text[i] = static_cast<char>(text[i] - 'a' + 'A');
-        }
+        text[i] = AsciiUpper(text[i]);
     }
 }
 

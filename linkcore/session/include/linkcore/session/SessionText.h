@@ -9,6 +9,10 @@
 namespace linkcore {
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// An activity-log record of the session: "<ip> <method> <user> <text>".
+std::string SessionLogLine(std::string_view clientIp, std::string_view method, std::string_view user,
+                           std::string_view text);
+
 // Upper-cases the ASCII letters of `text` from `first` for `count` characters.
 void AsciiUpper(std::string& text, std::size_t first, std::size_t count);
 
