@@ -407,6 +407,10 @@ private:
     int RunBuilder(Selector selector, Values... values);
 
 protected:
+    // ---- Internals ----
+    // Each hands on to the layer that does the work (linkcore/radio, linkcore/link,
+    // linkcore/session); callers and tests use those layers, not these members.
+
     // ---- Radio link internals ----
     // 1 when the serial port took every byte.
     int WriteCom(const unsigned char* bytes, unsigned long count);
