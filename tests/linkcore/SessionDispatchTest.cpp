@@ -80,7 +80,7 @@ protected:
 TEST_F(SessionDispatchTest, TheLoginDialogueDecidesItsRepliesAndTheLogin)
 {
     struct Step {
-        std::string_view segment;
+        std::string segment;
         SessionActions expected;
     };
     const std::string user(kUser);
@@ -96,7 +96,7 @@ TEST_F(SessionDispatchTest, TheLoginDialogueDecidesItsRepliesAndTheLogin)
           Log("10.0.0.7 LOGIN alice Password OK.")}},
     };
     for (const Step& step : steps) {
-        SCOPED_TRACE(std::string(step.segment));
+        SCOPED_TRACE(step.segment);
         EXPECT_EQ(linkcore::DispatchSegment(step.segment, shared_), step.expected);
     }
     // The deciders leave the login itself to whoever carries the actions out.
