@@ -3,8 +3,8 @@
 // them. The first two bytes choose the connected model and whether a window is
 // registered; every piece is preceded by one byte that gives its length.
 #include "linkcore/Linkcore.h"
-#include "linkcore/LinkcoreShared.h"
-#include "linkcore/ReplyFramer.h"
+#include "linkcore/facade/LinkcoreShared.h"
+#include "linkcore/radio/ReplyFramer.h"
 #include "platform/WindowMessage.h"
 
 #include <algorithm>

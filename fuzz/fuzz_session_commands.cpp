@@ -1,8 +1,9 @@
 // Drives the session thread's framing, dispatcher and deadlines with arbitrary
 // client bytes in arbitrary pieces, before and after login, for either model, in
-// and out of pass-through mode. The radio is the device end of a pseudo-terminal
-// whose other end the harness reads, so the serial writes are real; the network
-// endpoint has no client, so replies are refused as for a client that has gone.
+// and out of pass-through mode. The session loop is the server's own (SessionLoop,
+// RunBatch, the deciders and the session-close steps); only its ends are in memory:
+// a SessionIo that keeps what goes to the radio and drops what goes to the client,
+// the host and the log, so that thousands of inputs run per second.
 //
 // Input: one byte of switches, then pieces, each a header byte (length in the low
 // six bits, clock advance in the high two: 0, 10, 20 or 30 seconds) and its bytes.
@@ -12,25 +13,22 @@
 // user, and nothing reaches the radio from a session that has not logged in (or
 // whose radio is of an unknown model) unless the session closed.
 
-#include "linkcore/LinkcoreShared.h"
-#include "linkcore/SessionServer.h"
+#include "linkcore/session/SessionServer.h"
+#include "linkcore/session/SessionShared.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <poll.h>
-#include <pty.h>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -51,6 +49,23 @@ public:
         }                                                                              \
     } while (false)
 
+// The session's ends in memory. A client that has gone takes no replies; the radio's
+// text is kept for the checks; a closed session's listener comes back at once.
+class MemoryIo final : public linkcore::SessionIo {
+public:
+    int sendToClient(std::string_view) override { return 0; }
+    void sendToRadio(std::string_view text) override { radio.append(text); }
+    void notifyHost(platform::WParam, platform::LParam) override {}
+    void log(const std::string& line) override { SESSION_CHECK(!line.empty()); }
+    void disconnectClient() override {}
+    bool listenAgain() override { return true; }
+
+    // What the radio received since the last call.
+    std::string takeRadio() { return std::exchange(radio, {}); }
+
+    std::string radio;
+};
+
 struct Harness {
     Harness()
     {
@@ -63,69 +78,26 @@ struct Harness {
         platform::SetMessageBoxHandler([](std::string_view) {});
         platform::SetClock(&clock);
         platform::Profile& profile = platform::ApplicationProfile();
-        profile.WriteProfileInt("Setting", "MIREL Log", 1);
-        profile.WriteProfileString("File Path", "MIREL Log File Path", folder.string());
         profile.WriteProfileString("Setting", "MIREL 000 User ID", "fuzz");
         profile.WriteProfileString("Setting", "MIREL 000 Password", "pw");
         profile.WriteProfileString("Setting", "MIREL 001 User ID", "off");
         profile.WriteProfileString("Setting", "MIREL 001 Password", "pw");
         profile.WriteProfileInt("Setting", "MIREL 001 User Disabled", 1);
         profile.WriteProfileInt("Setting", "MIREL Session Time", 1);
-
-        int device = -1;
-        if (::openpty(&controller, &device, nullptr, nullptr, nullptr) != 0) {
-            std::abort();
-        }
-        ::fcntl(controller, F_SETFL, ::fcntl(controller, F_GETFL) | O_NONBLOCK);
-        profile.WriteProfileString("COM Devices", "COM1", ::ttyname(device));
-        if (linkcore.RadioConnectionOpen(20, 1, 9600, 1) != 1) {
-            std::abort();
-        }
-        ::close(device);
     }
 
     ~Harness()
     {
-        linkcore.RadioConnectionClose();
-        ::close(controller);
         platform::SetClock(nullptr);
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
     }
 
-    // What the radio received since the last call. A pseudo-terminal hands written
-    // bytes on asynchronously, so a numbered marker is written after them and the
-    // text is read up to it.
-    std::string radioInput()
-    {
-        const std::string marker = "\x02sync " + std::to_string(++markers) + "\x02";
-        if (linkcore.ConnDirect(reinterpret_cast<const unsigned char*>(marker.c_str())) != 1) {
-            std::abort();
-        }
-        std::string received;
-        char buffer[4096];
-        while (!received.ends_with(marker)) {
-            pollfd readable{controller, POLLIN, 0};
-            if (::poll(&readable, 1, 5000) <= 0) {
-                std::abort();
-            }
-            const ssize_t n = ::read(controller, buffer, sizeof buffer);
-            if (n > 0) {
-                received.append(buffer, static_cast<std::size_t>(n));
-            } else if (!(n < 0 && (errno == EINTR || errno == EAGAIN))) {
-                std::abort();
-            }
-        }
-        received.resize(received.size() - marker.size());
-        return received;
-    }
-
     std::filesystem::path folder;
     FuzzClock clock;
-    CLinkcore linkcore;
-    int controller = -1;
-    std::uint64_t markers = 0;
-    std::size_t inputs = 0;
+    // The session's record: the radio link and the endpoint in it are never opened.
+    linkcore::SessionShared shared;
+    MemoryIo io;
 };
 
 Harness& TheHarness()
@@ -134,7 +106,7 @@ Harness& TheHarness()
     return harness;
 }
 
-void CheckRecord(const LinkcoreShared& shared, const CLinkcore::SessionLoop& loop)
+void CheckRecord(const linkcore::SessionShared& shared, const linkcore::SessionLoop& loop)
 {
     const linkcore::SessionRecord& session = shared.session;
     SESSION_CHECK(loop.pendingText().size() < linkcore::kCommandTextLimit);
@@ -150,13 +122,10 @@ void CheckRecord(const LinkcoreShared& shared, const CLinkcore::SessionLoop& loo
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     Harness& harness = TheHarness();
-    LinkcoreShared& shared = LinkcoreShared::instance();
+    linkcore::SessionShared& shared = harness.shared;
+    MemoryIo& io = harness.io;
     if (size == 0) {
         return 0;
-    }
-    // The log grows with every input; start the day's file afresh now and then.
-    if (++harness.inputs % 4096 == 0) {
-        std::filesystem::remove(harness.folder / "20270115.log");
     }
 
     const std::uint8_t switches = data[0];
@@ -172,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         profile.WriteProfileString("Setting", "MIREL 000 Password", "pw");
     }
 
-    CLinkcore::SessionLoop loop(shared);
+    linkcore::SessionLoop loop(shared, io);
     const auto accept = [&] {
         shared.clientConnected = 1;
         shared.session.clear();
@@ -189,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             loop.takeClientText("@@AI1;");
         }
     }
-    harness.radioInput();
+    io.takeRadio();
 
     std::size_t at = 1;
     while (at < size) {
@@ -209,7 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool closedAny = shared.clientConnected == 0;
         CheckRecord(shared, loop);
 
-        const std::string radio = harness.radioInput();
+        const std::string radio = io.takeRadio();
         const bool loggedInAfter = shared.session.clientLoggedIn == 1;
         const bool unknownModel = model != linkcore::kModelCorvex && model != linkcore::kModelTarsel;
         const bool rawToRadio = passThrough && loggedInBefore;

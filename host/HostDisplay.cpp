@@ -1,21 +1,14 @@
 #include "host/HostDisplay.h"
 
+#include "linkcore/LinkcoreCodes.h"
+#include "linkcore/OneLine.h"
+
 #include <cstdio>
 
 namespace host {
 namespace {
 
-std::string OneLine(std::string_view text)
-{
-    std::string line(text);
-    for (char& c : line) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            c = '?';
-        }
-    }
-    return line;
-}
+using linkcore::OneLine;
 
 std::string_view OnOff(bool on) { return on ? "on" : "off"; }
 
@@ -70,8 +63,8 @@ std::string FieldValueText(const HostDisplay& display, DisplayField field)
 std::string_view ModelDisplayName(std::int64_t model)
 {
     switch (model) {
-    case 19: return "Corvex";
-    case 20: return "Tarsel";
+    case linkcore::kModelCorvex: return "Corvex";
+    case linkcore::kModelTarsel: return "Tarsel";
     default: return "Unknown";
     }
 }

@@ -25,7 +25,10 @@ constexpr int kHighestTcpPort = 65535;
 constexpr std::string_view kStartErrorTitle = "Error!";
 
 // The radio is given this model until it has told its own.
-constexpr unsigned kProvisionalModel = 20;
+constexpr unsigned kProvisionalModel = linkcore::kModelTarsel;
+// Model IDs as the radio reports them.
+constexpr unsigned kCorvex = linkcore::kModelCorvex;
+constexpr unsigned kTarsel = linkcore::kModelTarsel;
 // ID reads after the first one while waiting for the radio's answer, and the pause before each.
 constexpr int kIdRetries = 10;
 constexpr std::chrono::milliseconds kIdPause{100};
@@ -170,7 +173,7 @@ void ServiceController::startService(int comPort, int baud, int tcpPort)
         clearDisplay();
         return;
     }
-    const bool supported = state_.modelId == 20 || (state_.modelId == 19 && corvexEnabled_);
+    const bool supported = state_.modelId == kTarsel || (state_.modelId == kCorvex && corvexEnabled_);
     if (!supported) {
         refuseStart("- START - Failed. Radio is Unsupported.");
         std::array<char, kModelNameSize> name{};
@@ -222,7 +225,7 @@ void ServiceController::stopSequence(StopCause cause)
     const bool entered = enterWait();
     if (state_.serviceRunning) {
         host_.killTimer(kWatchdogTimer);
-        if (state_.modelId == 20) {
+        if (state_.modelId == kTarsel) {
             link_->ConnKY("W", Bytes(""));
         }
         link_->ConnAI("W", 0);
@@ -281,7 +284,7 @@ void ServiceController::powerSwitch()
     }
     unsigned value = 1;
     if (state_.radioPowerOn) {
-        value = state_.modelId == 20 ? 9 : 0;
+        value = state_.modelId == kTarsel ? 9 : 0;
     }
     link_->ConnPS("W", value);
     host_.sleepFor(kPowerPause);

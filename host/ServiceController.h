@@ -14,6 +14,7 @@
 #include "host/HostDisplay.h"
 #include "host/ServiceHost.h"
 #include "host/VoiceHook.h"
+#include "linkcore/LinkcoreCodes.h"
 #include "platform/WindowMessage.h"
 
 #include <cstdint>
@@ -30,20 +31,21 @@ inline constexpr std::chrono::milliseconds kWatchdogPeriod{1000};
 // The watchdog stops the service after more ticks than this without a notification.
 inline constexpr int kWatchdogTickLimit = 3;
 
-// Notification codes the host acts on (wParam of WM_LINKCORE_NOTIFY).
-inline constexpr platform::WParam kNotifyAutoInformation = 0x1002;
-inline constexpr platform::WParam kNotifyModel = 0x101D;
-inline constexpr platform::WParam kNotifyStatus = 0x101E;
-inline constexpr platform::WParam kNotifyPower = 0x1038;
-inline constexpr platform::WParam kNotifyReceive = 0x1042;
-inline constexpr platform::WParam kNotifyTransmit = 0x1043;
-inline constexpr platform::WParam kNotifySessionTime = 0x2003;
-inline constexpr platform::WParam kNotifyRadioLost = 0x2004;
-inline constexpr platform::WParam kNotifySession = 0x3000;
+// Notification codes the host acts on (wParam of WM_LINKCORE_NOTIFY), as the library
+// names them.
+inline constexpr platform::WParam kNotifyAutoInformation = linkcore::kNotifyAutoInformation;
+inline constexpr platform::WParam kNotifyModel = linkcore::kNotifyModel;
+inline constexpr platform::WParam kNotifyStatus = linkcore::kNotifyStatus;
+inline constexpr platform::WParam kNotifyPower = linkcore::kNotifyPower;
+inline constexpr platform::WParam kNotifyReceive = linkcore::kNotifyReceive;
+inline constexpr platform::WParam kNotifyTransmit = linkcore::kNotifyTransmit;
+inline constexpr platform::WParam kNotifySessionTime = linkcore::kNotifyElapsed;
+inline constexpr platform::WParam kNotifyRadioLost = linkcore::kNotifyRadioLost;
+inline constexpr platform::WParam kNotifySession = linkcore::kNotifySession;
 // lParam of kNotifySession.
-inline constexpr platform::LParam kSessionConnected = 1;
-inline constexpr platform::LParam kSessionClosing = 2;
-inline constexpr platform::LParam kSessionLoggedIn = 3;
+inline constexpr platform::LParam kSessionConnected = linkcore::kSessionAccepted;
+inline constexpr platform::LParam kSessionClosing = linkcore::kSessionClosing;
+inline constexpr platform::LParam kSessionLoggedIn = linkcore::kSessionLoggedIn;
 
 // The controller's members that are not display.
 struct ServiceState {

@@ -5,7 +5,7 @@
 // command table; kBuilders and kReaders list every one of them.
 #pragma once
 
-#include "linkcore/CommandTable.h"
+#include "linkcore/radio/CommandTable.h"
 #include "linkcore/Linkcore.h"
 #include "tests/linkcore/RadioLinkFixture.h"
 #include "tests/support/PtyPair.h"

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "linkcore/Linkcore.h"
-#include "linkcore/LinkcoreShared.h"
+#include "linkcore/facade/LinkcoreShared.h"
 #include "platform/WindowMessage.h"
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/TempDir.h"

@@ -1,6 +1,6 @@
 #include "tests/linkcore/SessionFixture.h"
 
-#include "linkcore/LinkcoreShared.h"
+#include "linkcore/facade/LinkcoreShared.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 #include "tests/support/Wait.h"
