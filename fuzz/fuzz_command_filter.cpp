@@ -28,9 +28,13 @@
 //   for the model;
 // - every call is deterministic: made twice, it writes the same and returns the same.
 
-#include "linkcore/CommandTable.h"
 #include "linkcore/Linkcore.h"
-#include "linkcore/LinkcoreShared.h"
+#include "linkcore/LinkcoreCodes.h"
+#include "linkcore/facade/LinkcoreShared.h"
+#include "linkcore/radio/CommandTable.h"
+#include "linkcore/session/CommandDispatcher.h"
+#include "linkcore/session/CommandFilter.h"
+#include "linkcore/session/SessionServer.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 #include "platform/WindowMessage.h"
@@ -74,12 +78,16 @@ std::string lastCall; // what the failing check was about
 // is empty or ends with ";" or "\r", so the first separator after a call's start is
 // the one written after it.
 constexpr std::string_view kSeparator = "\x01;;\x01";
-constexpr platform::WParam kNotifyTC = 0x104E;
+using linkcore::kNotifyTC;
 
-// Opens the filter's radio path to the harness.
-struct Filter : CLinkcore {
-    using CLinkcore::CmdSetCodeCheckRadio;
-};
+// A logged-in client's command through the filter, its decision carried out as the
+// session server carries it out: to the radio, and to the window where one is due.
+void FilterAndCarryOut(std::string_view command, LinkcoreShared& shared)
+{
+    linkcore::ServerIo io(shared);
+    linkcore::CarryOut(linkcore::FilterRadioCommand(command, shared.radioState.model(), shared.loadMessageEnable.load()),
+                       shared, io);
+}
 
 std::string Printable(std::string_view text)
 {
@@ -636,8 +644,8 @@ void Harness::run(const std::uint8_t* data, std::size_t size)
             const std::string bytes = input.bytes(input.byte() % 64);
             call.command = bytes.substr(0, bytes.find(';'));
             call.description = "client command \"" + Printable(call.command) + "\"";
-            Filter::CmdSetCodeCheckRadio(call.command, &shared);
-            Filter::CmdSetCodeCheckRadio(call.command, &shared);
+            FilterAndCarryOut(call.command, shared);
+            FilterAndCarryOut(call.command, shared);
             separate();
             call.notified = TcNotifications(window_);
         } else {
