@@ -6,7 +6,7 @@
 // reader thread.
 #include "linkcore/radio/ReplyParser.h"
 
-#include "linkcore/radio/Ascii.h"
+#include "platform/Text.h"
 #include "linkcore/radio/ReplyTable.h"
 #include "linkcore/radio/ReplyText.h"
 
@@ -317,7 +317,7 @@ const Row* FindRow(std::uint16_t mnemonic, std::int32_t model)
 char* HexToBits(char* hex, char* bits)
 {
     for (char* c = hex; *c != '\0'; ++c) {
-        *c = AsciiUpper(*c);
+        *c = platform::AsciiUpper(*c);
     }
     char* out = bits;
     for (const char* c = hex; *c != '\0'; ++c) {

@@ -13,6 +13,7 @@
 #include "linkcore/ServiceSettings.h"
 #include "linkcore/session/SessionText.h"
 #include "platform/Clock.h"
+#include "platform/Descriptor.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 
@@ -50,21 +51,6 @@ std::string Header(const platform::LocalTime& t)
     return "#Software: ORVANE MIREL\n#Version: 1.00\n" +
            Format("#Date: %04d-%02d-%02d %02d:%02d:%02d\n", t.year, t.month, t.day, t.hour, t.minute, t.second) +
            "#Fields: time c-ip cs-method user log\n";
-}
-
-bool WriteAll(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 // Opens the day's file for appending; `created` tells whether this call made it,
@@ -118,7 +104,7 @@ void MirelLogAdd(const char* text)
         if (fd < 0) {
             failure = kOpenErrorText;
         } else {
-            const bool written = WriteAll(fd, created ? Header(now) + record : record);
+            const bool written = platform::WriteAll(fd, created ? Header(now) + record : record);
             if (::close(fd) != 0 || !written) {
                 failure = kWriteErrorText;
             }

@@ -1,6 +1,8 @@
-// Text helpers of the session side: printf into a string, for the fixed texts of the
-// session protocol and the log, and ASCII upper-casing.
+// Text helpers of the session side: the log records and ASCII upper-casing in place.
+// The session's fixed texts are formatted with platform::Format.
 #pragma once
+
+#include "platform/Text.h"
 
 #include <cstddef>
 #include <string>
@@ -8,7 +10,8 @@
 
 namespace linkcore {
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+using platform::Format;
+
 // An activity-log record of the session: "<ip> <method> <user> <text>".
 std::string SessionLogLine(std::string_view clientIp, std::string_view method, std::string_view user,
                            std::string_view text);
