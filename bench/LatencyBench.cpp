@@ -7,6 +7,7 @@
 // (context switches of all its threads) while idle, with and without a logged-in
 // client, and its resident memory.
 //   ondrel_latency_bench [--queries N] [--burst N] [--idle-seconds S]
+#include "bench/BenchSupport.h"
 #include "platform/Descriptor.h"
 #include "platform/Profile.h"
 #include "platform/PseudoTerminal.h"
@@ -40,7 +41,6 @@
 #include <fstream>
 #include <thread>
 
-extern char** environ;
 
 namespace {
 
@@ -148,20 +148,6 @@ int ConnectLoopback(unsigned port)
     return fd;
 }
 
-unsigned FreePort()
-{
-    const Descriptor fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        return 0;
-    }
-    return ntohs(address.sin_port);
-}
-
 // A program in a child process, its standard output on a pipe.
 class ChildProcess {
 public:
@@ -174,28 +160,8 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        std::vector<std::string> environment;
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            const std::string_view text = *entry;
-            if (!text.starts_with("XDG_RUNTIME_DIR=") && !text.starts_with("ONDREL_PROFILE=")) {
-                environment.emplace_back(text);
-            }
-        }
-        environment.push_back("XDG_RUNTIME_DIR=" + runtime.string());
-        std::vector<char*> envp;
-        for (std::string& entry : environment) {
-            envp.push_back(entry.data());
-        }
-        envp.push_back(nullptr);
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
-            pid_ = -1;
-        }
+        pid_ = bench::SpawnProgram(std::move(arguments), runtime, &actions);
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
         out_ = out[0];
@@ -466,31 +432,6 @@ int Fail(const char* what)
     return 1;
 }
 
-// A temporary folder removed with its contents.
-class WorkDir {
-public:
-    WorkDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ondrel-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-        }
-    }
-    ~WorkDir()
-    {
-        std::error_code ignored;
-        if (!path_.empty()) {
-            std::filesystem::remove_all(path_, ignored);
-        }
-    }
-    WorkDir(const WorkDir&) = delete;
-    WorkDir& operator=(const WorkDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 void PrintRow(const char* label, const std::optional<PathResult>& path)
 {
     if (!path) {
@@ -548,7 +489,7 @@ int main(int argc, char** argv)
     if (!radio.start()) {
         return Fail(radio.error().c_str());
     }
-    const WorkDir work;
+    const bench::WorkDir work("ondrel-bench");
     if (work.path().empty()) {
         return Fail("cannot make a temporary folder");
     }
@@ -570,7 +511,7 @@ int main(int argc, char** argv)
     // (b) Through ser2net: one connection, no character delay, the same line settings.
     std::optional<PathResult> bridge;
     if (const auto program = FindSer2net()) {
-        const unsigned port = FreePort();
+        const unsigned port = bench::FreePort();
         const auto config = work.path() / "ser2net.yaml";
         std::ofstream(config) << "connection: &bench\n"
                               << "  accepter: tcp,127.0.0.1," << port << "\n"
@@ -594,7 +535,7 @@ int main(int argc, char** argv)
     }
 
     // (a) Through the host: a profile with one user and COM1 on the radio's device.
-    const unsigned port = FreePort();
+    const unsigned port = bench::FreePort();
     const auto profilePath = work.path() / "Ondrel.ini";
     platform::Profile profile(profilePath);
     profile.WriteProfileString("COM Devices", "COM1", radio.devicePath());

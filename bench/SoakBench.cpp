@@ -20,6 +20,7 @@
 // The exit status is 0 when nothing grew; 1 when descriptors or threads grew, a
 // session lacks its log lines, memory grew beyond the tolerance after the warm-up,
 // or a cycle failed.
+#include "bench/BenchSupport.h"
 #include "host/ServiceController.h"
 #include "host/ServiceHost.h"
 #include "linkcore/Linkcore.h"
@@ -54,7 +55,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
 
 namespace {
 
@@ -455,29 +455,9 @@ public:
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath_.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        std::vector<std::string> environment;
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            const std::string_view text = *entry;
-            if (!text.starts_with("XDG_RUNTIME_DIR=") && !text.starts_with("ONDREL_PROFILE=")) {
-                environment.emplace_back(text);
-            }
-        }
         std::filesystem::create_directory(work / "runtime");
-        environment.push_back("XDG_RUNTIME_DIR=" + (work / "runtime").string());
-        std::vector<char*> envp;
-        for (std::string& entry : environment) {
-            envp.push_back(entry.data());
-        }
-        envp.push_back(nullptr);
-        std::vector<std::string> arguments = {ONDREL_PROGRAM, "--headless", "--profile", profile.string()};
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
-            pid_ = -1;
-        }
+        pid_ = bench::SpawnProgram({ONDREL_PROGRAM, "--headless", "--profile", profile.string()}, work / "runtime",
+                                   &actions);
         posix_spawn_file_actions_destroy(&actions);
     }
     ~HostProcess()
@@ -533,47 +513,6 @@ private:
     pid_t pid_ = -1;
     bool exited_ = false;
 };
-
-// A temporary folder removed with its contents.
-class WorkDir {
-public:
-    WorkDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ondrel-soak-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-        }
-    }
-    ~WorkDir()
-    {
-        std::error_code ignored;
-        if (!path_.empty()) {
-            std::filesystem::remove_all(path_, ignored);
-        }
-    }
-    WorkDir(const WorkDir&) = delete;
-    WorkDir& operator=(const WorkDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-unsigned FreePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    unsigned port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    ::close(fd);
-    return port;
-}
 
 // The profile of one user on COM1 = the radio, the log on in `logFolder`.
 void WriteProfile(platform::Profile& profile, const std::string& device, unsigned port,
@@ -633,8 +572,8 @@ int RunClientSoak(long cycles)
         std::fprintf(stderr, "ondrel_soak: %s\n", radio.error().c_str());
         return 1;
     }
-    const WorkDir work;
-    const unsigned port = FreePort();
+    const bench::WorkDir work("ondrel-soak");
+    const unsigned port = bench::FreePort();
     const auto profilePath = work.path() / "Ondrel.ini";
     platform::Profile profile(profilePath);
     WriteProfile(profile, radio.devicePath(), port, work.path() / "log");
@@ -786,8 +725,8 @@ int RunServiceCycles(long cycles)
         std::fprintf(stderr, "ondrel_soak: %s\n", radio.error().c_str());
         return 1;
     }
-    const WorkDir work;
-    const unsigned port = FreePort();
+    const bench::WorkDir work("ondrel-soak");
+    const unsigned port = bench::FreePort();
     platform::SetApplicationProfilePath(work.path() / "Ondrel.ini");
     WriteProfile(platform::ApplicationProfile(), radio.devicePath(), port, work.path() / "log");
     // A refused start would otherwise wait for a user to close its message box.
