@@ -106,6 +106,18 @@ bool SameName(std::string_view a, std::string_view b)
            });
 }
 
+// Whether the format reads `line` as a section header: spaces and tabs around it
+// (and a final carriage return) aside, it is "[...]", whatever it holds between.
+bool ReadsAsSectionHeader(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    const std::size_t first = line.find_first_not_of(" \t");
+    const std::size_t last = line.find_last_not_of(" \t");
+    return first != std::string_view::npos && last > first && line[first] == '[' && line[last] == ']';
+}
+
 // Whether the profile can store the name and value so that a read finds them: one
 // line each, a key that is not empty, holds no "=" and does not begin like a section
 // header or a comment, and a "key=value" line that does not read as a section header.
@@ -116,11 +128,7 @@ bool Storable(const Name& name, std::string_view value)
         name.key.front() == ';' || !oneLine(name.section) || !oneLine(name.key) || !oneLine(value)) {
         return false;
     }
-    // A line that, spaces and tabs around it aside, is "[...]" reads as a section header.
-    const std::string line = name.key + "=" + std::string(value);
-    const std::size_t first = line.find_first_not_of(" \t");
-    const std::size_t last = line.find_last_not_of(" \t");
-    return first == std::string_view::npos || last - first < 1 || line[first] != '[' || line[last] != ']';
+    return !ReadsAsSectionHeader(name.key + "=" + std::string(value));
 }
 
 // What GetProfileInt must give for a stored text: its decimal integer (spaces and
@@ -323,9 +331,10 @@ void Harness::checkWrite(const Entries& entries, bool taken, const platform::Pro
     // that held the key, or inserted) or its "[section]" header.
     const std::vector<std::string> linesBefore = SplitLines(textBefore);
     const std::vector<std::string> linesAfter = SplitLines(textAfter);
+    // A section header holds no key, even with an "=" in it ("  [a=b]").
     const auto holdsWrittenKey = [&](const std::string& line) {
         const std::size_t equals = line.find('=');
-        return equals != std::string::npos && std::any_of(entries.begin(), entries.end(), [&](const auto& entry) {
+        return equals != std::string::npos && !ReadsAsSectionHeader(line) && std::any_of(entries.begin(), entries.end(), [&](const auto& entry) {
                    return SameName(entry.first.key, std::string_view(line).substr(0, equals));
                });
     };
