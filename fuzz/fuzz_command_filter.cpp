@@ -28,6 +28,7 @@
 //   for the model;
 // - every call is deterministic: made twice, it writes the same and returns the same.
 
+#include "ScratchFolder.h"
 #include "linkcore/Linkcore.h"
 #include "linkcore/LinkcoreCodes.h"
 #include "linkcore/facade/LinkcoreShared.h"
@@ -498,15 +499,7 @@ class Harness {
 public:
     Harness()
     {
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
-                                               ? std::filesystem::path("/dev/shm")
-                                               : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "fuzz_command_filter.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        folder_ = pattern;
-        platform::SetApplicationProfilePath(folder_ / "Ondrel.ini");
+        platform::SetApplicationProfilePath(folder_.path() / "Ondrel.ini");
         platform::SetMessageBoxHandler([](std::string_view) {});
         SetReadBackPause(&NoPause);
 
@@ -526,8 +519,6 @@ public:
     {
         link_.RadioConnectionClose();
         ::close(controller_);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
     }
 
     void run(const std::uint8_t* data, std::size_t size);
@@ -545,7 +536,7 @@ private:
     // Everything the radio received since the last call, cut into the calls' outputs.
     std::vector<std::string> outputs(std::size_t calls);
 
-    std::filesystem::path folder_;
+    ScratchFolder folder_{"fuzz_command_filter"};
     CLinkcore link_;
     platform::MessageQueue window_;
     int controller_ = -1;

@@ -13,6 +13,7 @@
 // user, and nothing reaches the radio from a session that has not logged in (or
 // whose radio is of an unknown model) unless the session closed.
 
+#include "ScratchFolder.h"
 #include "linkcore/session/SessionServer.h"
 #include "linkcore/session/SessionShared.h"
 #include "platform/Clock.h"
@@ -69,12 +70,7 @@ public:
 struct Harness {
     Harness()
     {
-        char pattern[] = "/tmp/fuzz_session.XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) {
-            std::abort();
-        }
-        folder = pattern;
-        platform::SetApplicationProfilePath(folder / "Ondrel.ini");
+        platform::SetApplicationProfilePath(folder.path() / "Ondrel.ini");
         platform::SetMessageBoxHandler([](std::string_view) {});
         platform::SetClock(&clock);
         platform::Profile& profile = platform::ApplicationProfile();
@@ -89,11 +85,9 @@ struct Harness {
     ~Harness()
     {
         platform::SetClock(nullptr);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
     }
 
-    std::filesystem::path folder;
+    ScratchFolder folder{"fuzz_session_commands"};
     FuzzClock clock;
     // The session's record: the radio link and the endpoint in it are never opened.
     linkcore::SessionShared shared;

@@ -24,6 +24,7 @@
 //   a read would not find) changes nothing;
 // - the profile on a file reads and writes exactly what the format does in memory.
 
+#include "ScratchFolder.h"
 #include "platform/Profile.h"
 
 #include <algorithm>
@@ -196,22 +197,7 @@ class Harness {
 public:
     Harness()
     {
-        // A memory-backed folder where there is one: the profile syncs every write.
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
-                                               ? std::filesystem::path("/dev/shm")
-                                               : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "fuzz_settings_profile.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        folder_ = pattern;
-        file_ = folder_ / "Ondrel.ini";
         profile_.setPath(file_);
-    }
-    ~Harness()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
     }
 
     void run(std::string_view text, std::string_view operations);
@@ -244,8 +230,8 @@ private:
     Name pick(std::string_view operations, std::size_t& at) const;
     std::string takeValue(std::string_view operations, std::size_t& at) const;
 
-    std::filesystem::path folder_;
-    std::filesystem::path file_;
+    ScratchFolder folder_{"fuzz_settings_profile"};
+    std::filesystem::path file_ = folder_.path() / "Ondrel.ini";
     platform::Profile profile_{"/nonexistent"};
     std::vector<Name> pool_;
 };
