@@ -4,6 +4,7 @@
 
 #include "client/Modes.h"
 #include "client/Password.h"
+#include "platform/VersionNotice.h"
 
 #include <csignal>
 #include <cstdio>
@@ -94,7 +95,7 @@ int main(int argc, char** argv)
         return kExitOk;
     }
     if (options.version) {
-        std::cout << "ondrel-client " << ONDREL_VERSION << "\n";
+        std::cout << "ondrel-client " << ONDREL_VERSION << "\n" << platform::kVersionNotice;
         return kExitOk;
     }
 

@@ -7,6 +7,7 @@
 #include "host/SignalWatcher.h"
 #include "host/WindowModule.h"
 #include "platform/Profile.h"
+#include "platform/VersionNotice.h"
 
 #include <cstdio>
 
@@ -37,7 +38,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.version) {
-        std::printf("ondrel %s\n", ONDREL_VERSION);
+        std::printf("ondrel %s\n%s", ONDREL_VERSION, platform::kVersionNotice);
         return 0;
     }
     // Before any thread starts, so that every thread inherits the blocked set.

@@ -1,6 +1,7 @@
 // `ondrel --headless` as a separate process, as a user runs it: a scripted session
 // over TCP against the simulated radio, a second copy, signals and exit statuses.
 #include "platform/Profile.h"
+#include "platform/VersionNotice.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/TempDir.h"
@@ -226,7 +227,7 @@ TEST_F(HeadlessProcessTest, HelpAndVersion)
     EXPECT_EQ(help->errors(), "");
     auto version = launch({"--version"});
     EXPECT_EQ(version->waitForExit(), 0);
-    EXPECT_EQ(version->output(), std::string("ondrel ") + ONDREL_VERSION + "\n");
+    EXPECT_EQ(version->output(), std::string("ondrel ") + ONDREL_VERSION + "\n" + platform::kVersionNotice);
 }
 
 // The window is a module of its own: a program that cannot find it says so and ends

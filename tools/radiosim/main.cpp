@@ -1,6 +1,7 @@
 // radiosim: a simulated transceiver on a pseudo-terminal (or on a given device)
 // for trying the host without a radio. Prints the device path on its first line
 // and runs until SIGINT or SIGTERM.
+#include "platform/VersionNotice.h"
 #include "tools/radiosim/RadioSimulator.h"
 
 #include <charconv>
@@ -83,7 +84,7 @@ bool ParseArguments(int argc, char** argv, Settings& settings)
             std::exit(0);
         }
         if (option == "--version") {
-            std::printf("radiosim %s\n", ONDREL_VERSION);
+            std::printf("radiosim %s\n%s", ONDREL_VERSION, platform::kVersionNotice);
             std::exit(0);
         }
         if (option == "--silent") {
