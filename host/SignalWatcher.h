@@ -21,14 +21,13 @@ void BlockTerminationSignals();
 
 class SignalWatcher {
 public:
-    // Posts (`message`, signal number, 0) to `target` for each SIGINT or SIGTERM.
+    // Posts (`message`, signal number, 0) to `target` for each SIGINT or SIGTERM. Where
+    // the descriptors cannot be made (out of descriptors at start-up) no thread runs,
+    // and the blocked signals stay pending until the program ends by its own path.
     SignalWatcher(platform::WindowHandle target, std::uint32_t message);
     ~SignalWatcher();
     SignalWatcher(const SignalWatcher&) = delete;
     SignalWatcher& operator=(const SignalWatcher&) = delete;
-
-    // False when the descriptors could not be made; no signal is then watched.
-    bool watching() const { return thread_.joinable(); }
 
 private:
     void run();

@@ -9,14 +9,7 @@ using skinwork::StylePolicy;
 
 namespace {
 
-constexpr StylePolicy kStaticPolicy{
-    .bold = StylePolicy::Bold::AnyNonZero,
-    .rebuild = StylePolicy::Rebuild::Deferred,
-    .boldRebuild = StylePolicy::Rebuild::Deferred,
-    .sizeUsesFactor = true,
-    .position = StylePolicy::Position::Parent,
-    .backgroundColor = skinwork::COLOR_BTNFACE,
-};
+constexpr StylePolicy kStaticPolicy = skinwork::StaticPolicy(StylePolicy::Position::Parent);
 
 } // namespace
 
@@ -66,7 +59,7 @@ QSize CStaticEx::minimumSizeHint() const
 void CStaticEx::paintEvent(QPaintEvent*)
 {
     prepareFont();
-    recordPosition();
+    recordPosition(); // nothing for a policy that records no position
     QPainter painter(this);
     skinwork::PaintStatic(*this, painter,
                           {styledFont(), skinwork::ToQColor(foreColor()), skinwork::ToQColor(backColor()), groupFrame_});

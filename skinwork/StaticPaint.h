@@ -3,6 +3,8 @@
 // over the fill. Internal to the library.
 #pragma once
 
+#include "skinwork/StyledControl.h"
+
 #include <QColor>
 #include <QFont>
 #include <QPixmap>
@@ -19,6 +21,20 @@ struct StaticLook {
     QColor background;
     bool groupFrame = false;
 };
+
+// The styling of the static texts and frames: deferred font rebuild, bold for any
+// non-zero value; they differ only in whether they record their position.
+constexpr StylePolicy StaticPolicy(StylePolicy::Position position)
+{
+    return {
+        .bold = StylePolicy::Bold::AnyNonZero,
+        .rebuild = StylePolicy::Rebuild::Deferred,
+        .boldRebuild = StylePolicy::Rebuild::Deferred,
+        .sizeUsesFactor = true,
+        .position = position,
+        .backgroundColor = COLOR_BTNFACE,
+    };
+}
 
 void PaintStatic(QLabel& label, QPainter& painter, const StaticLook& look);
 QSize StaticSizeHint(const QLabel& label, const QFont& font, bool groupFrame);

@@ -38,8 +38,6 @@ void OpenSetup(QWidget* parent)
     setup.exec();
 }
 
-SetupOpener setupOpener = OpenSetup;
-
 // The dialog font of the window's controls.
 QFont DialogFont()
 {
@@ -115,13 +113,6 @@ QIcon Picture(int id) { return QIcon(QString(":/ondrel/bitmap%1.png").arg(id)); 
 
 } // namespace
 
-SetupOpener SetSetupOpener(SetupOpener opener)
-{
-    SetupOpener previous = std::move(setupOpener);
-    setupOpener = opener ? std::move(opener) : SetupOpener(OpenSetup);
-    return previous;
-}
-
 VoiceBinding DefaultVoiceBinding() { return {[] { return GetVoiceEnableOS(); }, voice::kVoxlineLibrary}; }
 
 MainWindow::MainWindow(const HostOptions& options, bool splash, VoiceBinding voiceBinding)
@@ -190,11 +181,7 @@ void MainWindow::buildMenu()
     offAction_->setObjectName("actionOff");
     offAction_->setEnabled(false);
     control->addSeparator();
-    QAction* setup = control->addAction("Setup (&S)...", [this] {
-        if (setupOpener) {
-            setupOpener(this);
-        }
-    });
+    QAction* setup = control->addAction("Setup (&S)...", [this] { OpenSetup(this); });
     setup->setObjectName("actionSetup");
 
     QMenu* radio = menuBar()->addMenu("Radio (&R)");

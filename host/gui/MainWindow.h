@@ -33,11 +33,6 @@ namespace host::gui {
 inline constexpr int kClientWidth = 384;
 inline constexpr int kClientHeight = 166;
 
-// Opens the Setup dialog modally over `parent` (menu "Setup (&S)..."); by default
-// CSetupDlg. An empty opener restores the default. Returns the previous opener.
-using SetupOpener = std::function<void(QWidget* parent)>;
-SetupOpener SetSetupOpener(SetupOpener opener);
-
 // How the window reaches voice-call handling: whether the operating system allows
 // voice, and the telephony plug-in's file. By default Skinwork's GetVoiceEnableOS
 // (0 on Linux, so no plug-in is loaded) and the dynamic linker's search for it.
@@ -70,7 +65,6 @@ private:
     void buildMenu();
     void buildControls();
     void placeWindow();
-    void showSplash();
     void onDisplay(DisplayField field, const HostDisplay& display);
     void setOnAirLook(bool on);
     void tearDown();

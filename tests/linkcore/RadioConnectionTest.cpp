@@ -359,7 +359,7 @@ TEST(RadioNameTest, NamesModelIds1To20)
     EXPECT_STREQ(reinterpret_cast<char*>(name), "Tarsel");
     for (unsigned model = 1; model <= 18; ++model) {
         ASSERT_EQ(linkcore.GetRadioName(model, name), 1);
-        EXPECT_GT(std::strlen(reinterpret_cast<char*>(name)), 0u);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(name)), "Model " + std::to_string(model));
     }
     for (const unsigned model : {0u, 21u, 0xFFFFFFFFu}) {
         std::memset(name, 'x', sizeof name);

@@ -77,7 +77,7 @@ TEST_F(ProfileTest, KeysKeepTheirSpacesAndValuesRoundTrip)
     EXPECT_EQ(profile.GetProfileString("Settings", "MIREL 000 User ID", ""), "alice");
     EXPECT_EQ(profile.GetProfileString("Settings", "MIREL 000 Password", ""), "p=w d;");
     EXPECT_EQ(profile.GetProfileInt("Settings", "MIREL Session Time", 0), -15);
-    EXPECT_NE(ReadFile(file).find("MIREL 000 User ID=alice\n"), std::string::npos);
+    EXPECT_EQ(ReadFile(file), "[Settings]\nMIREL 000 User ID=alice\nMIREL 000 Password=p=w d;\nMIREL Session Time=-15\n");
 }
 
 TEST_F(ProfileTest, WritingOneKeyKeepsEveryOtherKeyAndSection)
@@ -114,7 +114,7 @@ TEST_F(ProfileTest, MalformedLinesAreSkippedAndKept)
     EXPECT_EQ(profile.GetProfileInt("S", "bad", 9), 9);
     ASSERT_EQ(profile.WriteProfileInt("S", "k", 8), 1);
     EXPECT_EQ(profile.GetProfileInt("S", "k", 0), 8);
-    EXPECT_NE(ReadFile(file).find("garbage without equals\n"), std::string::npos);
+    EXPECT_EQ(ReadFile(file), "garbage without equals\n[S\n=nokey\n[S]\r\nk=8\nnumber=12abc\nbad=abc\n");
 }
 
 TEST_F(ProfileTest, RefusesTextThatWouldBreakTheLineStructure)
