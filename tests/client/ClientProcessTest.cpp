@@ -4,6 +4,7 @@
 // pseudo-terminal and the local TCP port, across closes, reopens and a host restart.
 
 #include "platform/Profile.h"
+#include "platform/VersionNotice.h"
 #include "tests/client/ClientProcess.h"
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/TempDir.h"
@@ -317,6 +318,14 @@ TEST_F(ClientProcessTest, AStationProgramUsesTheRadioThroughALocalPort)
 
     relay->signal(SIGINT);
     EXPECT_EQ(relay->waitForExit(), 0) << relay->errors();
+}
+
+// --version needs no host: the program's name and version, then the licence lines.
+TEST(ClientProgramTest, VersionNamesTheLicence)
+{
+    ClientProcess version({CLIENT_PROGRAM, "--version"}, {});
+    EXPECT_EQ(version.waitForExit(), 0);
+    EXPECT_EQ(version.output(), std::string("ondrel-client ") + ONDREL_VERSION + "\n" + platform::kVersionNotice);
 }
 
 } // namespace
