@@ -78,7 +78,7 @@ SessionShared::~SessionShared()
         sessionThread.join();
     }
     socket.EventSinkReg(nullptr);
-    socket.DisConnect();
+    socket.StopListening();
     closeRadioLink();
 }
 
@@ -138,7 +138,8 @@ void CloseSessionServer(SessionShared& shared)
     // The stop request wakes the thread's sleep, so it leaves its loop within one pass.
     shared.sessionThread.request_stop();
     shared.sessionThread.join();
-    shared.socket.DisConnect();
+    // The port is free again: a stopped service refuses connections rather than holding them.
+    shared.socket.StopListening();
     shared.socket.EventSinkReg(nullptr);
 }
 
