@@ -172,6 +172,14 @@ unsigned RunSessionThread(std::stop_token stop, SessionShared& sharedRecord)
         // still gets its CLOSE record: every OPEN in the log has one.
         if (shared->clientConnected == 1) {
             const std::string userId = shared->session.userId();
+            if (shared->radioLost == 1) {
+                // The host stops the service when the radio is lost, and may close the
+                // server before a pass of this thread came to the loss: the client is
+                // told the reason all the same, first, as closeForLostRadio tells it.
+                // The endpoint still runs, and sends queued text before it closes.
+                io.sendToClient(kRadioLostText);
+                io.log(SessionLogLine(shared->session.clientIp(), "CONN", userId, "Radio connection lost."));
+            }
             io.log(SessionLogLine(shared->session.clientIp(), "CLOSE", userId.empty() ? std::string("-") : userId,
                                   "Connection Close"));
         }

@@ -218,6 +218,50 @@ TEST_F(HeadlessProcessTest, ALostRadioEndsTheProgramAtOnce)
     EXPECT_THAT(logText(), HasSubstr("- END - End MIREL.\n"));
 }
 
+// However the loss reaches the host (the line hung up under an idle session, or the
+// device closed right after a client's command), the logged-in client is told the
+// reason before its connection closes, and the log has the record, every time.
+TEST_F(HeadlessProcessTest, ALoggedInClientIsToldOfTheLostRadioBeforeTheClose)
+{
+    const std::string lostText = "\r\nConnection Error:Radio connection lost.\r\nGood-Bye\r\n;";
+    struct Loss {
+        const char* name;
+        bool afterCommand; // else the line hangs up while the session is idle
+    };
+    constexpr Loss kLosses[] = {{"line hung up", false}, {"device closed after a command", true}};
+    constexpr int kRounds = 3;
+    for (const Loss& loss : kLosses) {
+        for (int round = 0; round < kRounds; ++round) {
+            SCOPED_TRACE(std::string(loss.name) + ", round " + std::to_string(round));
+            std::filesystem::remove_all(dir / "log");
+            startRadio(20);
+            auto host = launch({"--headless"});
+            ASSERT_TRUE(host->waitForOutput("Power: on")) << host->errors();
+            testsupport::LoopbackClient client(tcpPort);
+            client.send("UID:demo;PWD:demo;");
+            ASSERT_THAT(client.receiveUntil("@@UE1;"), HasSubstr("PWD:OK;>@@UE1;"));
+            if (loss.afterCommand) {
+                radio->closeAfterCommands(1);
+                client.send("FA;");
+            } else {
+                radio->stop();
+            }
+            const std::string received = client.receiveUntil(lostText);
+            EXPECT_THAT(received, HasSubstr(lostText));
+            EXPECT_TRUE(received.ends_with(lostText)) << "nothing after the farewell";
+            EXPECT_TRUE(client.waitForClose());
+            EXPECT_EQ(host->waitForExit(), 2) << host->errors();
+            const std::string log = logText();
+            const std::size_t told = log.find("127.0.0.1 CONN demo Radio connection lost.\n");
+            const std::size_t closed = log.find("127.0.0.1 CLOSE demo Connection Close\n");
+            EXPECT_NE(told, std::string::npos) << log;
+            EXPECT_LT(told, closed) << log;
+            EXPECT_THAT(log, HasSubstr("- RADIO - Connection lost on COM1.\n"));
+            radio.reset();
+        }
+    }
+}
+
 TEST_F(HeadlessProcessTest, HelpAndVersion)
 {
     auto help = launch({"--help"});
