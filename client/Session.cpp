@@ -189,6 +189,8 @@ std::string DescribeSessionEnd(SessionItem::Kind kind)
         return "the host ended the session after 30 seconds without commands (\"Connection time out.\")";
     case SessionItem::Kind::CommandTooLong:
         return "the host ended the session: 1024 characters without \";\" (\"Command length too long!!\")";
+    case SessionItem::Kind::RadioLost:
+        return "the host lost its radio and ended the session (\"Radio connection lost.\")";
     default:
         break;
     }

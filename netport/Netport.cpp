@@ -1,5 +1,6 @@
 #include "netport/Netport.h"
 
+#include "ondrel/protocol/HostTexts.h"
 #include "platform/Descriptor.h"
 #include "platform/MessageBox.h"
 
@@ -34,7 +35,6 @@ using Deadline = std::chrono::steady_clock::time_point;
 constexpr int kListenBacklog = 16;
 constexpr int kConnectTimeLimitMs = 5000;
 constexpr unsigned kHighestPort = 65535;
-constexpr char kBusyText[] = "BUSY;";
 // The kernel's send buffer of a served connection, fixed so that a peer that stops
 // reading is found out after a bounded amount of text rather than several megabytes.
 constexpr int kSocketSendBuffer = 32 * 1024;
@@ -200,7 +200,7 @@ bool AcceptErrorIsTransient(int error)
 // goes straight back to the client it serves.
 void TurnAway(int fd)
 {
-    SendNow(fd, kBusyText, sizeof kBusyText - 1);
+    SendNow(fd, protocol::kBusy.data(), protocol::kBusy.size());
     ::close(fd);
 }
 

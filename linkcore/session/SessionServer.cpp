@@ -177,7 +177,7 @@ unsigned RunSessionThread(std::stop_token stop, SessionShared& sharedRecord)
                 // server before a pass of this thread came to the loss: the client is
                 // told the reason all the same, first, as closeForLostRadio tells it.
                 // The endpoint still runs, and sends queued text before it closes.
-                io.sendToClient(kRadioLostText);
+                io.sendToClient(kRadioLost);
                 io.log(SessionLogLine(shared->session.clientIp(), "CONN", userId, "Radio connection lost."));
             }
             io.log(SessionLogLine(shared->session.clientIp(), "CLOSE", userId.empty() ? std::string("-") : userId,
@@ -386,7 +386,7 @@ void SessionLoop::forgetClientText()
 void SessionLoop::closeForLostRadio()
 {
     const SessionRecord& session = shared_.session;
-    io_.sendToClient(kRadioLostText);
+    io_.sendToClient(kRadioLost);
     io_.log(SessionLogLine(session.clientIp(), "CONN", session.userId(), "Radio connection lost."));
     CloseSession(shared_, io_);
     forgetClientText();
@@ -457,7 +457,7 @@ void SessionLoop::takeClientText(std::string_view chunk)
     }
     SessionRecord& session = shared_.session;
     if (commandTooLong(chunk)) {
-        io_.sendToClient(kCommandTooLongText);
+        io_.sendToClient(kCommandTooLong);
         io_.log(SessionLogLine(session.clientIp(), "LOGIN", "-", "Connection Error:Command Buffer Full!!"));
         CloseSession(shared_, io_);
         accumulator_.clear();
@@ -500,14 +500,14 @@ void SessionLoop::checkDeadlines(platform::MonoTime now)
     const platform::MonoTime start(session.sessionStartTime.load());
     if (session.clientLoggedIn == 0) {
         if (now - start >= kLoginTimeLimit) {
-            io_.sendToClient(kLoginTimeoutText);
+            io_.sendToClient(kLoginTimeout);
             io_.log(SessionLogLine(session.clientIp(), "LOGIN", session.userId(), "timeout."));
             CloseSession(shared_, io_);
         }
         return;
     }
     if (now - platform::MonoTime(session.lastReceiveTime.load()) >= kIdleTimeLimit) {
-        io_.sendToClient(kIdleTimeoutText);
+        io_.sendToClient(kIdleTimeout);
         io_.log(SessionLogLine(session.clientIp(), "CONN", session.userId(), "timeout."));
         CloseSession(shared_, io_);
         return;

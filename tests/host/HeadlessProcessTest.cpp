@@ -1,5 +1,6 @@
 // `ondrel --headless` as a separate process, as a user runs it: a scripted session
 // over TCP against the simulated radio, a second copy, signals and exit statuses.
+#include "ondrel/protocol/HostTexts.h"
 #include "platform/Profile.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopbackClient.h"
@@ -223,7 +224,7 @@ TEST_F(HeadlessProcessTest, ALostRadioEndsTheProgramAtOnce)
 // reason before its connection closes, and the log has the record, every time.
 TEST_F(HeadlessProcessTest, ALoggedInClientIsToldOfTheLostRadioBeforeTheClose)
 {
-    const std::string lostText = "\r\nConnection Error:Radio connection lost.\r\nGood-Bye\r\n;";
+    const std::string lostText(protocol::kRadioLost);
     struct Loss {
         const char* name;
         bool afterCommand; // else the line hangs up while the session is idle
