@@ -263,6 +263,70 @@ TEST_F(HeadlessProcessTest, ALoggedInClientIsToldOfTheLostRadioBeforeTheClose)
     }
 }
 
+// Two radios on one machine: one headless host per settings file, each on its own
+// radio and port, serving a client of its own at the same time. A second host on
+// the same settings file still ends at once.
+TEST_F(HeadlessProcessTest, TwoRadiosTwoHostsTwoClientsAtOnce)
+{
+    struct Station {
+        std::unique_ptr<radiosim::RadioSimulator> radio;
+        std::filesystem::path settings;
+        unsigned port = 0;
+        std::unique_ptr<ChildProcess> host;
+        std::unique_ptr<testsupport::LoopbackClient> client;
+        std::string frequency;
+    };
+    Station stations[2];
+    for (int i = 0; i < 2; ++i) {
+        Station& station = stations[i];
+        radiosim::Options options;
+        options.model = 20;
+        station.radio = std::make_unique<radiosim::RadioSimulator>(options);
+        ASSERT_TRUE(station.radio->start()) << station.radio->error();
+        station.settings = dir / ("radio" + std::to_string(i + 1) + ".ini");
+        station.port = i == 0 ? tcpPort : testsupport::FreeTcpPort();
+        station.frequency = i == 0 ? "FA00007050000;" : "FA00014250000;";
+        platform::Profile profile(station.settings);
+        profile.WriteProfileString("COM Devices", "COM1", station.radio->devicePath());
+        profile.WriteProfileInt("Setting", "COM Port", 1);
+        profile.WriteProfileInt("Setting", "MIREL IP Port No", static_cast<int>(station.port));
+        profile.WriteProfileString("Setting", "MIREL 000 User ID", "demo");
+        profile.WriteProfileString("Setting", "MIREL 000 Password", "demo");
+        // Both hosts share the user's runtime folder, where the locks live.
+        station.host = launch({"--headless", "--profile", station.settings.string()});
+    }
+    for (Station& station : stations) {
+        ASSERT_TRUE(station.host->waitForOutput("Power: on")) << station.host->errors();
+        station.client = std::make_unique<testsupport::LoopbackClient>(station.port);
+        station.client->send("UID:demo;PWD:demo;");
+        ASSERT_THAT(station.client->receiveUntil("@@UE1;"), HasSubstr("PWD:OK;>@@UE1;"));
+    }
+    // Both sessions are open; each client tunes its own radio.
+    for (Station& station : stations) {
+        station.client->send(station.frequency + "FA;");
+    }
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        Station& station = stations[i];
+        const Station& other = stations[1 - i];
+        EXPECT_THAT(station.client->receiveUntil(station.frequency), HasSubstr(station.frequency));
+        EXPECT_TRUE(station.radio->waitForCommand(station.frequency, 5s));
+        const std::vector<std::string> commands = station.radio->receivedCommands();
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), other.frequency), 0);
+        EXPECT_EQ(station.radio->query("FA;"), station.frequency);
+    }
+
+    // A second host on the first settings file, spelled another way, ends at once.
+    auto second = launch({"--headless", "--profile", (dir / "." / "radio1.ini").string()});
+    EXPECT_EQ(second->waitForExit(), 3);
+    EXPECT_EQ(second->errors(), "");
+
+    for (Station& station : stations) {
+        station.host->signal(SIGTERM);
+        EXPECT_EQ(station.host->waitForExit(), 0) << station.host->errors();
+    }
+}
+
 TEST_F(HeadlessProcessTest, HelpAndVersion)
 {
     auto help = launch({"--help"});
