@@ -6,7 +6,7 @@
 #   make fuzz                  libFuzzer targets (clang), built in build-fuzz/
 #   make fuzz-smoke            the fuzz targets built, then each run a few seconds
 #   make bench                 the host against ser2net and the bare pseudo-terminal
-#   make soak                  10,000 client cycles and 1,000 service start/stop cycles
+#   make soak                  10,000 client cycles, 100 radios lost, 1,000 service start/stop cycles
 #   make package               the Debian package build/ondrel_*.deb
 #   make package-check         the package, inspected with dpkg-deb and lintian
 
@@ -74,8 +74,10 @@ bench: build
 # stops of the service (docs/reliability.md); SOAK_CYCLES and SERVICE_CYCLES set the counts.
 SOAK_CYCLES ?= 10000
 SERVICE_CYCLES ?= 1000
+RADIO_LOSS_TRIES ?= 100
 soak: build
 	nice $(BUILD)/bench/ondrel_soak --cycles $(SOAK_CYCLES)
+	nice $(BUILD)/bench/ondrel_soak --radio-loss $(RADIO_LOSS_TRIES)
 	nice $(BUILD)/bench/ondrel_soak --service-cycles $(SERVICE_CYCLES)
 
 clean:

@@ -4,6 +4,7 @@
 //                                   `ondrel --headless` on the simulated radio
 //   ondrel_soak --service-cycles N  N start/stop cycles of the service from the
 //                                   window's controller, in this process
+//   ondrel_soak --radio-loss N      N radios lost under a logged-in client
 //
 // Client cycles: connect, greeting, login, "FA;" and its answer, close; mixed in, a
 // wrong password before the right one, three wrong passwords (the host ends the
@@ -11,7 +12,13 @@
 // resets (SO_LINGER 0) after the greeting and while the host is answering. The host's
 // open descriptors, threads and resident memory are read from /proc at the start,
 // after a warm-up and at the end, and every session must have its OPEN and CLOSE
-// lines in the activity log, in turn.
+// lines in the activity log, in turn. Each connection is made once, at once after the
+// previous session's end: refused, reset, answered "BUSY;" or left without a greeting,
+// it fails the run.
+//
+// Radio loss: N tries of a fresh host and radio, a client logged in, the radio's
+// line hung up; each must tell the client "Radio connection lost." before the close.
+//   ondrel_soak --radio-loss N
 //
 // Service cycles: ServiceController start (radio identified, server open, power
 // reported), a client connected (every other cycle logged in), stop; this process's
@@ -21,6 +28,7 @@
 // session lacks its log lines, memory grew beyond the tolerance after the warm-up,
 // or a cycle failed.
 #include "bench/BenchSupport.h"
+#include "ondrel/protocol/HostTexts.h"
 #include "host/ServiceController.h"
 #include "host/ServiceHost.h"
 #include "linkcore/Linkcore.h"
@@ -289,59 +297,55 @@ private:
     std::string last_;
 };
 
-constexpr std::string_view kGreeting = "Hello!! This is ORVANE MIREL.\r\n>";
-constexpr std::string_view kBusy = "BUSY;";
-constexpr std::string_view kUserOk = "UID:OK;\r\n>";
-constexpr std::string_view kPasswordOk = "PWD:OK;>@@UE1;";
-constexpr std::string_view kPasswordWrong = "PWD:NG;\r\n>";
-constexpr std::string_view kLoginFailed = "Login failed. Good-Bye";
+using protocol::kBusy;
+using protocol::kGreeting;
+using protocol::kLoginFailed;
+using protocol::kPasswordWrong;
+constexpr std::string_view kUserOk = protocol::kUserIdOk;
+constexpr std::string_view kPasswordOk = protocol::kLoggedIn;
 
 struct Counts {
     long sessions = 0;      // connections the host greeted
+    long reconnects = 0;    // of them, made at once after the previous session's end
     long logins = 0;
     long wrongPasswords = 0;
     long busyRefusals = 0;  // "BUSY;" to a second client, as expected
     long resets = 0;
-    long lateBusy = 0;      // "BUSY;" while the previous session was still ending
-    long refusedConnects = 0;
-    long dropped = 0;       // accepted, then closed without a greeting or "BUSY;"
-    long stalled = 0;       // connected, then neither greeted nor closed within kStallLimit
+    long lateBusy = 0;      // "BUSY;" although no session was left: a failure
+    long refusedConnects = 0; // a failure
+    long dropped = 0;       // accepted, then closed without a greeting or "BUSY;": a failure
+    long stalled = 0;       // connected, then neither greeted nor closed within kStallLimit: a failure
 };
 
-// A connection made in the instant a session ends can reach the listening socket that
-// the host is closing: it is then reset ("dropped") or, when the handshake was not yet
-// complete, left connected with nobody at the other end ("stalled"). A real client
-// would see the same; the soak counts them and connects again.
-constexpr auto kStallLimit = 1s;
+// The host keeps its listening socket between sessions, so a client that connects at
+// once after a session ended waits for the close steps and is then greeted. Anything
+// else (refused, reset, "BUSY;", or nothing within kStallLimit) is a failure.
+constexpr auto kStallLimit = 2s;
 
-// The next session: connects (again while the host is between listeners, and after a
-// "BUSY;" while the previous session is still closing) and reads the greeting.
-bool OpenSession(Connection& client, unsigned port, Counts& counts)
+// The next session: connects once, at once, and reads the greeting. `immediate`: the
+// previous session has just ended; counted as a reconnect.
+bool OpenSession(Connection& client, unsigned port, Counts& counts, bool immediate)
 {
-    const auto deadline = Clock::now() + 2 * kReplyLimit;
-    while (Clock::now() < deadline) {
-        if (!client.connect(port)) {
-            ++counts.refusedConnects;
-            std::this_thread::sleep_for(1ms);
-            continue;
-        }
-        // The greeting ends in ">"; "BUSY;" comes without one, followed by the close.
-        const auto attempt = Clock::now();
-        client.expect(">", kStallLimit);
-        if (client.received().find(kGreeting) != std::string::npos) {
-            ++counts.sessions;
-            return true;
-        }
-        if (client.received().find(kBusy) != std::string::npos) {
-            ++counts.lateBusy;
-        } else if (Clock::now() - attempt >= kStallLimit) {
-            ++counts.stalled;
-        } else {
-            ++counts.dropped;
-        }
-        client.close();
-        std::this_thread::sleep_for(1ms);
+    if (!client.connect(port)) {
+        ++counts.refusedConnects;
+        return false;
     }
+    // The greeting ends in ">"; "BUSY;" comes without one, followed by the close.
+    const auto attempt = Clock::now();
+    client.expect(">", kStallLimit);
+    if (client.received().find(kGreeting) != std::string::npos) {
+        ++counts.sessions;
+        counts.reconnects += immediate ? 1 : 0;
+        return true;
+    }
+    if (client.received().find(kBusy) != std::string::npos) {
+        ++counts.lateBusy;
+    } else if (Clock::now() - attempt >= kStallLimit) {
+        ++counts.stalled;
+    } else {
+        ++counts.dropped;
+    }
+    client.close();
     return false;
 }
 
@@ -378,15 +382,15 @@ bool Query(Connection& client)
 
 // One cycle of kind `kind` (0..9); false, with the reason in `failure`, when the host
 // did not answer as it should.
-bool RunCycle(int kind, unsigned port, Counts& counts, std::string& failure)
+bool RunCycle(int kind, unsigned port, bool immediate, Counts& counts, std::string& failure)
 {
     const std::string user = "soak";
     const std::string password = "soak-pass";
     Connection client;
-    if (!OpenSession(client, port, counts)) {
+    if (!OpenSession(client, port, counts, immediate)) {
         failure = "no greeting (received: \"" + client.received() + "\", refused " +
                   std::to_string(counts.refusedConnects) + ", busy " + std::to_string(counts.lateBusy) +
-                  ", dropped " + std::to_string(counts.dropped) + ")";
+                  ", reset " + std::to_string(counts.dropped) + ", stalled " + std::to_string(counts.stalled) + ")";
         return false;
     }
     switch (kind) {
@@ -495,8 +499,20 @@ public:
     // SIGTERM, then the exit status (-1 when it did not end within 15 s or a signal ended it).
     int stop()
     {
-        ::kill(pid_, SIGTERM);
-        const auto deadline = Clock::now() + 15s;
+        if (!exited_) {
+            ::kill(pid_, SIGTERM);
+        }
+        return waitForExit(15s);
+    }
+
+    // The exit status once it ends by itself (-1 when it did not end within `limit`
+    // or a signal ended it).
+    int waitForExit(std::chrono::milliseconds limit)
+    {
+        if (exited_) {
+            return status_;
+        }
+        const auto deadline = Clock::now() + limit;
         int status = 0;
         while (::waitpid(pid_, &status, WNOHANG) == 0) {
             if (Clock::now() > deadline) {
@@ -505,13 +521,15 @@ public:
             std::this_thread::sleep_for(10ms);
         }
         exited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return status_;
     }
 
 private:
     std::filesystem::path outputPath_;
     pid_t pid_ = -1;
     bool exited_ = false;
+    int status_ = -1;
 };
 
 // The profile of one user on COM1 = the radio, the log on in `logFolder`.
@@ -590,7 +608,7 @@ int RunClientSoak(long cycles)
     const auto began = Clock::now();
     for (long cycle = 0; cycle < cycles; ++cycle) {
         std::string failure;
-        if (!RunCycle(static_cast<int>(cycle % 10), port, counts, failure)) {
+        if (!RunCycle(static_cast<int>(cycle % 10), port, cycle > 0, counts, failure)) {
             std::printf("FAIL: cycle %ld (kind %ld): %s\n", cycle, cycle % 10, failure.c_str());
             host.stop();
             return 1;
@@ -614,9 +632,9 @@ int RunClientSoak(long cycles)
                 static_cast<double>(cycles) / seconds);
     std::printf("  sessions %ld, logins %ld, wrong passwords %ld, BUSY; refusals %ld, resets %ld\n", counts.sessions,
                 counts.logins, counts.wrongPasswords, counts.busyRefusals, counts.resets);
-    std::printf("  while a session was ending: connects refused %ld, BUSY; %ld, reset without a word %ld, "
+    std::printf("  immediate reconnects greeted %ld; refused %ld, BUSY; %ld, reset without a word %ld, "
                 "stalled %ld\n",
-                counts.refusedConnects, counts.lateBusy, counts.dropped, counts.stalled);
+                counts.reconnects, counts.refusedConnects, counts.lateBusy, counts.dropped, counts.stalled);
     std::printf("  activity log: %ld OPEN, %ld CLOSE, %ld out of turn\n", log.opens, log.closes, log.outOfTurn);
     std::printf("Host (pid %s):\n", host.pid().c_str());
     PrintFigures("at the start", start);
@@ -635,6 +653,79 @@ int RunClientSoak(long cycles)
     }
     std::printf("%s\n", ok ? "PASS" : "FAIL");
     return ok ? 0 : 1;
+}
+
+// ---- The radio lost under a logged-in client ----
+
+// One try: a fresh simulated radio and `ondrel --headless`, a client logged in, the
+// radio's line hung up. Told: the client received the radio-lost text before the close,
+// the log has its record before the CLOSE record, and the host ended with status 2.
+bool RadioLossTry(const bench::WorkDir& work, std::string& failure)
+{
+    radiosim::RadioSimulator radio;
+    if (!radio.start()) {
+        failure = radio.error();
+        return false;
+    }
+    const unsigned port = bench::FreePort();
+    const auto profilePath = work.path() / "Ondrel.ini";
+    const auto logFolder = work.path() / "log";
+    std::filesystem::remove_all(logFolder);
+    platform::Profile profile(profilePath);
+    WriteProfile(profile, radio.devicePath(), port, logFolder);
+    HostProcess host(profilePath, work.path());
+    if (!host.waitForOutput("Power: on", 15s)) {
+        failure = "the host did not start (status " + std::to_string(host.stop()) + "): " + host.output();
+        return false;
+    }
+    Connection client;
+    Counts counts;
+    if (!OpenSession(client, port, counts, false) || !LogIn(client, "soak", "soak-pass")) {
+        failure = "no login";
+        return false;
+    }
+    radio.stop();
+    const bool told = client.expect(protocol::kRadioLost) && client.expectClose();
+    // The host stops the service itself and ends with status 2.
+    int status = host.waitForExit(kReplyLimit);
+    if (status < 0) {
+        status = host.stop();
+    }
+    std::string log;
+    for (const auto& entry : std::filesystem::directory_iterator(logFolder)) {
+        std::ifstream file(entry.path());
+        log.append(std::istreambuf_iterator<char>(file), {});
+    }
+    const std::size_t record = log.find(" CONN soak Radio connection lost.");
+    const std::size_t close = log.find(" CLOSE soak Connection Close");
+    if (!told) {
+        failure = "the client got \"" + client.received() + "\"";
+    } else if (record == std::string::npos || close == std::string::npos || record > close) {
+        failure = "the log lacks the record before the close:\n" + log;
+    } else if (status != 2) {
+        failure = "the host ended with status " + std::to_string(status);
+    }
+    return failure.empty();
+}
+
+int RunRadioLoss(long tries)
+{
+    const bench::WorkDir work("ondrel-soak");
+    long told = 0;
+    const auto began = Clock::now();
+    for (long attempt = 0; attempt < tries; ++attempt) {
+        std::string failure;
+        if (RadioLossTry(work, failure)) {
+            ++told;
+        } else {
+            std::printf("FAIL: try %ld: %s\n", attempt, failure.c_str());
+        }
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
+    std::printf("ondrel_soak: radio lost under a logged-in client, %ld tries in %.1f s\n", tries, seconds);
+    std::printf("  told to the client, then closed, with its log record: %ld of %ld\n", told, tries);
+    std::printf("%s\n", told == tries ? "PASS" : "FAIL");
+    return told == tries ? 0 : 1;
 }
 
 // ---- Service cycles in this process ----
@@ -698,7 +789,7 @@ bool ServiceCycle(long cycle, host::ServiceController& controller, CycleHost& ho
     }
     Counts counts;
     Connection client;
-    if (!OpenSession(client, port, counts)) {
+    if (!OpenSession(client, port, counts, false)) {
         failure = "no greeting";
         return false;
     }
@@ -797,19 +888,25 @@ int main(int argc, char** argv)
 {
     long cycles = 10'000;
     long serviceCycles = 0;
+    long radioLossTries = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string_view option = argv[i];
         if (option == "--cycles" && i + 1 < argc && ParseCount(argv[i + 1], cycles)) {
             ++i;
         } else if (option == "--service-cycles" && i + 1 < argc && ParseCount(argv[i + 1], serviceCycles)) {
             ++i;
+        } else if (option == "--radio-loss" && i + 1 < argc && ParseCount(argv[i + 1], radioLossTries)) {
+            ++i;
         } else {
-            std::fputs("usage: ondrel_soak [--cycles N] | --service-cycles N\n", stderr);
+            std::fputs("usage: ondrel_soak [--cycles N] | --service-cycles N | --radio-loss N\n", stderr);
             return 2;
         }
     }
     // The soak resets connections on purpose; a write to one must not end it.
     std::signal(SIGPIPE, SIG_IGN);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (radioLossTries > 0) {
+        return RunRadioLoss(radioLossTries);
+    }
     return serviceCycles > 0 ? RunServiceCycles(serviceCycles) : RunClientSoak(cycles);
 }

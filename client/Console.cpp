@@ -260,6 +260,7 @@ private:
                 break;
             case SessionItem::Kind::IdleTimeout:
             case SessionItem::Kind::CommandTooLong:
+            case SessionItem::Kind::RadioLost:
                 finishLine();
                 ended(item.kind);
                 return;

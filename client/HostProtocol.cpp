@@ -13,7 +13,24 @@ namespace {
 // An "@@" text longer than this without ";" is not one of the host's.
 constexpr std::size_t kLongestAccountReply = 32;
 
+SessionItem::Kind FarewellKind(protocol::SessionEnd end)
+{
+    switch (end) {
+    case protocol::SessionEnd::IdleTimeout: return SessionItem::Kind::IdleTimeout;
+    case protocol::SessionEnd::CommandTooLong: return SessionItem::Kind::CommandTooLong;
+    case protocol::SessionEnd::RadioLost: return SessionItem::Kind::RadioLost;
+    default: break;
+    }
+    return SessionItem::Kind::RadioText;
+}
+
 } // namespace
+
+bool EndsSession(SessionItem::Kind kind)
+{
+    return kind == SessionItem::Kind::IdleTimeout || kind == SessionItem::Kind::CommandTooLong ||
+           kind == SessionItem::Kind::RadioLost;
+}
 
 std::string CredentialProblem(std::string_view what, std::string_view value)
 {
@@ -91,7 +108,7 @@ void LoginDialogue::finish(LoginResult result)
 
 void LoginDialogue::process()
 {
-    using namespace hosttext;
+    using namespace protocol;
     struct Expected {
         std::string_view text;
         Stage stage;
@@ -165,10 +182,9 @@ std::vector<SessionItem> SessionStream::feed(std::string_view bytes)
         if (atReplyStart_) {
             bool hold = false;
             bool matched = false;
-            for (const auto& [text, kind] : {std::pair{hosttext::kIdleTimeout, Kind::IdleTimeout},
-                                             std::pair{hosttext::kCommandTooLong, Kind::CommandTooLong}}) {
+            for (const auto& [text, end] : protocol::kSessionFarewells) {
                 if (pending_.starts_with(text)) {
-                    items.push_back({kind, std::string(text)});
+                    items.push_back({FarewellKind(end), std::string(text)});
                     pending_.erase(0, text.size());
                     matched = true;
                     break;

@@ -1,8 +1,10 @@
-// The host's side of a session as the client sees it: the exact texts the host
-// sends, the login dialogue as a state machine over received bytes, the stream of a
+// The host's side of a session as the client sees it (the host's texts are the
+// protocol's, ondrel/protocol/HostTexts.h): the login dialogue as a state machine over received bytes, the stream of a
 // logged-in session cut into radio text and the host's own messages, and the
 // shaping of typed lines into commands. Pure functions and plain objects; no I/O.
 #pragma once
+
+#include "ondrel/protocol/HostTexts.h"
 
 #include <cstddef>
 #include <string>
@@ -11,21 +13,6 @@
 
 namespace client {
 
-// Texts the host sends, byte for byte.
-namespace hosttext {
-inline constexpr std::string_view kGreeting = "\r\n\r\nHello!! This is ORVANE MIREL.\r\n>";
-inline constexpr std::string_view kBusy = "BUSY;";
-inline constexpr std::string_view kUserIdOk = "\r\nUID:OK;\r\n>";
-inline constexpr std::string_view kUserIdAgain = "\r\nUID:NG;\r\n>";
-inline constexpr std::string_view kCommandRefused = "\r\nCMD:NG;\r\n>";
-inline constexpr std::string_view kPasswordWrong = "\r\nPWD:NG;\r\n>";
-inline constexpr std::string_view kLoginFailed = "\r\nLogin failed. Good-Bye\r\n;";
-inline constexpr std::string_view kUserDisabled = "\r\nPWD:OK;>@@UE0;";
-inline constexpr std::string_view kLoggedIn = "PWD:OK;>@@UE1;";
-inline constexpr std::string_view kLoginTimeout = "\r\nLogin timeout.";
-inline constexpr std::string_view kIdleTimeout = "\r\nConnection time out.\r\nGood-Bye\r\n;";
-inline constexpr std::string_view kCommandTooLong = "\r\nConnection Error:Command length too long!!\r\nGood-Bye\r\n;";
-} // namespace hosttext
 
 // The longest user ID and password the host takes.
 inline constexpr std::size_t kMaxCredentialLength = 32;
@@ -95,12 +82,16 @@ struct SessionItem {
         Voice,          // "@@VE1;": the host answers telephone calls during the session
         IdleTimeout,    // "Connection time out.": 30 s without commands
         CommandTooLong, // "Command length too long!!": 1024 characters without ";"
+        RadioLost,      // "Radio connection lost.": the host lost its radio and stops
     };
     Kind kind;
     std::string text;
 
     bool operator==(const SessionItem&) const = default;
 };
+
+// True for the items after which the host closes the session.
+bool EndsSession(SessionItem::Kind kind);
 
 // Cuts a logged-in session's stream into items. Radio text is handed out as soon as
 // it cannot be the start of one of the host's own texts, so raw text without ";"

@@ -94,7 +94,7 @@ int RunOneShot(ModeContext& context)
             }
             auto items = stream.feed(received);
             for (const SessionItem& item : items) {
-                if (item.kind == SessionItem::Kind::IdleTimeout || item.kind == SessionItem::Kind::CommandTooLong) {
+                if (EndsSession(item.kind)) {
                     printer.finish();
                     Say(DescribeSessionEnd(item.kind));
                     return kExitSessionEnded;

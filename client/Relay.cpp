@@ -259,6 +259,7 @@ private:
                 break;
             case SessionItem::Kind::IdleTimeout:
             case SessionItem::Kind::CommandTooLong:
+            case SessionItem::Kind::RadioLost:
                 sessionEnded(DescribeSessionEnd(item.kind));
                 return;
             }

@@ -33,11 +33,13 @@ std::string Printable(std::string_view text)
 
 LoginOutcome HostSession::open(LoginSettings& settings, const PasswordRetry& retry)
 {
-    // The host serves one connection at a time and notices a closed one only after a
-    // moment; a session of this user's that has just ended (the last command of a
-    // script, a relay's program closing the port) makes it answer "BUSY;" meanwhile.
-    // While it opens its listening socket afresh after a session, a connection that
-    // was waiting in the old one is closed before any greeting: asked again as well.
+    // The host serves one connection at a time. It keeps its listening socket between
+    // sessions, so a connection made right after this user's last session ended waits
+    // and is greeted; but a session that is still open a moment longer (another copy
+    // of this client, a script's last connection not yet closed) makes it answer
+    // "BUSY;", and a host of an older release, which opened its listening socket afresh
+    // after every session, could close a waiting connection before any greeting: both
+    // are asked again for a while.
     const auto busyUntil = Clock::now() + kBusyRetry;
     for (;;) {
         LoginOutcome outcome = attempt(settings, retry);
@@ -189,6 +191,8 @@ std::string DescribeSessionEnd(SessionItem::Kind kind)
         return "the host ended the session after 30 seconds without commands (\"Connection time out.\")";
     case SessionItem::Kind::CommandTooLong:
         return "the host ended the session: 1024 characters without \";\" (\"Command length too long!!\")";
+    case SessionItem::Kind::RadioLost:
+        return "the host lost its radio and ended the session (\"Radio connection lost.\")";
     default:
         break;
     }

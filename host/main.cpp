@@ -1,6 +1,8 @@
 // ondrel: the radio host. Opens its window; with --headless it runs the service
-// without one. Either way one copy runs per user (the window and a headless copy
-// exclude each other; a second copy ends at once and silently).
+// without one. One window runs per user, and one copy per settings file (a window
+// and a headless copy on the same file exclude each other; headless copies on other
+// files, each with its own radio and port, run side by side). A second copy ends at
+// once and silently.
 #include "host/HeadlessRunner.h"
 #include "host/HostOptions.h"
 #include "host/InstanceLock.h"
@@ -10,6 +12,9 @@
 #include "platform/VersionNotice.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -44,16 +49,32 @@ int main(int argc, char** argv)
     // Before any thread starts, so that every thread inherits the blocked set.
     host::BlockTerminationSignals();
 
-    const host::InstanceLock lock(host::InstanceLock::defaultDirectory());
-    if (lock.state() == host::InstanceLock::State::Busy) {
-        return host::kExitAlreadyRunning;
+    const std::filesystem::path profile = options.profile ? *options.profile : platform::Profile::defaultPath();
+    const std::filesystem::path lockDirectory = host::InstanceLock::defaultDirectory();
+    // A refused lock ends the program: silently when another copy holds it.
+    const auto refusal = [&lockDirectory](const host::InstanceLock& lock, const std::string& name) {
+        if (lock.state() == host::InstanceLock::State::Busy) {
+            return host::kExitAlreadyRunning;
+        }
+        if (!lock.held()) {
+            std::fprintf(stderr, "ondrel: cannot lock %s/%s\n", lockDirectory.c_str(), name.c_str());
+            return host::kExitNoInstanceLock;
+        }
+        return 0;
+    };
+    std::optional<host::InstanceLock> userLock;
+    if (!options.headless) {
+        userLock.emplace(lockDirectory);
+        if (const int status = refusal(*userLock, host::InstanceLock::kFileName); status != 0) {
+            return status;
+        }
     }
-    if (!lock.held()) {
-        std::fprintf(stderr, "ondrel: cannot lock %s/%s\n", host::InstanceLock::defaultDirectory().c_str(),
-                     host::InstanceLock::kFileName);
-        return host::kExitNoInstanceLock;
+    const std::string settingsLockName = host::InstanceLock::SettingsLockName(profile);
+    const host::InstanceLock settingsLock(lockDirectory, settingsLockName);
+    if (const int status = refusal(settingsLock, settingsLockName); status != 0) {
+        return status;
     }
-    platform::SetApplicationProfilePath(options.profile ? *options.profile : platform::Profile::defaultPath());
+    platform::SetApplicationProfilePath(profile);
 
     if (options.headless) {
         return host::RunHeadless(options);

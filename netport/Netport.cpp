@@ -1,5 +1,6 @@
 #include "netport/Netport.h"
 
+#include "ondrel/protocol/HostTexts.h"
 #include "platform/Descriptor.h"
 #include "platform/MessageBox.h"
 
@@ -29,11 +30,11 @@ namespace {
 
 using Deadline = std::chrono::steady_clock::time_point;
 
-// The thread accepts at once, so one waiting connection is enough.
-constexpr int kListenBacklog = 1;
+// The listening socket stays open between sessions, so clients that connect while a
+// session closes wait here until the next Listen takes the first of them.
+constexpr int kListenBacklog = 16;
 constexpr int kConnectTimeLimitMs = 5000;
 constexpr unsigned kHighestPort = 65535;
-constexpr char kBusyText[] = "BUSY;";
 // The kernel's send buffer of a served connection, fixed so that a peer that stops
 // reading is found out after a bounded amount of text rather than several megabytes.
 constexpr int kSocketSendBuffer = 32 * 1024;
@@ -63,6 +64,8 @@ struct NetportEndpoint {
     int StartThread(void (*body)(NetportEndpoint*));
     // Under lifeMutex, with no thread running: closes the sockets Listen or Connect prepared.
     void CloseUnstartedSockets();
+    // Under lifeMutex, with no thread running: closes the listening socket; the port is free.
+    void CloseListener();
 
     std::mutex lifeMutex;
     std::thread thread;
@@ -82,7 +85,10 @@ struct NetportEndpoint {
 
     std::shared_mutex socketMutex;
     int clientSocket = -1;
+    // Open from the first Listen until StopListening, a Connect, a Listen on another
+    // address or a failure of the socket: between sessions, new connections wait in its backlog.
     int listenSocket = -1;
+    sockaddr_storage listenSocketAddress{}; // what listenSocket is bound to; under lifeMutex
     // The peer of the current or last connection, kept so that its address can be
     // told even after a client that sent its text and closed at once has gone.
     sockaddr_storage peerAddress{};
@@ -194,7 +200,7 @@ bool AcceptErrorIsTransient(int error)
 // goes straight back to the client it serves.
 void TurnAway(int fd)
 {
-    SendNow(fd, kBusyText, sizeof kBusyText - 1);
+    SendNow(fd, protocol::kBusy.data(), protocol::kBusy.size());
     ::close(fd);
 }
 
@@ -367,6 +373,7 @@ NetportEndpoint::~NetportEndpoint()
     {
         std::lock_guard lifeLock(lifeMutex);
         StopAndJoin();
+        CloseListener();
     }
     platform::CloseDescriptor(wakeFd);
 }
@@ -435,6 +442,12 @@ void NetportEndpoint::CloseUnstartedSockets()
     platform::CloseDescriptor(listenSocket);
 }
 
+void NetportEndpoint::CloseListener()
+{
+    std::unique_lock socketLock(socketMutex);
+    platform::CloseDescriptor(listenSocket);
+}
+
 CNetport::CNetport()
 {
     NetportEndpoint& endpoint = Endpoint();
@@ -479,6 +492,7 @@ int CNetport::Listen(unsigned port)
         endpoint.peerAddress = sockaddr_storage{};
     }
     if (port > kHighestPort || !addressValid || CreateLSocket() == 0) {
+        endpoint.CloseListener();
         platform::ShowMessageBox("Network connection error.");
         return 0;
     }
@@ -500,6 +514,8 @@ int CNetport::Connect(const char* host, unsigned port)
         return 0;
     }
     endpoint.StopAndJoin();
+    // One endpoint: as a client it takes no connections of its own.
+    endpoint.CloseListener();
     if (CreateCSocket() == 0) {
         return 0;
     }
@@ -512,6 +528,18 @@ int CNetport::DisConnect()
     NetportEndpoint& endpoint = Endpoint();
     std::lock_guard lifeLock(endpoint.lifeMutex);
     endpoint.StopAndJoin();
+    std::lock_guard receiveLock(endpoint.receiveMutex);
+    std::memset(endpoint.receiveBuffer, 0, sizeof endpoint.receiveBuffer);
+    endpoint.receiveLength = 0;
+    return 1;
+}
+
+int CNetport::StopListening()
+{
+    NetportEndpoint& endpoint = Endpoint();
+    std::lock_guard lifeLock(endpoint.lifeMutex);
+    endpoint.StopAndJoin();
+    endpoint.CloseListener();
     std::lock_guard receiveLock(endpoint.receiveMutex);
     std::memset(endpoint.receiveBuffer, 0, sizeof endpoint.receiveBuffer);
     endpoint.receiveLength = 0;
@@ -730,6 +758,13 @@ int CNetport::CreateLSocket()
     if (endpoint.wakeFd < 0) {
         return 0;
     }
+    if (endpoint.listenSocket >= 0) {
+        // The socket of the last session, on the same address, with its waiting clients.
+        if (std::memcmp(&endpoint.listenSocketAddress, &endpoint.listenAddress, endpoint.listenAddressLength) == 0) {
+            return 1;
+        }
+        endpoint.CloseListener();
+    }
     const int family = endpoint.listenAddress.ss_family;
     int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
     if (fd < 0) {
@@ -751,6 +786,7 @@ int CNetport::CreateLSocket()
     }
     std::unique_lock socketLock(endpoint.socketMutex);
     endpoint.listenSocket = fd;
+    endpoint.listenSocketAddress = endpoint.listenAddress;
     return 1;
 }
 
@@ -799,6 +835,11 @@ void CNetport::SockThread(NetportEndpoint* state)
     NetportEndpoint& endpoint = *state;
     ::pthread_setname_np(::pthread_self(), "netport-socket");
     // Only this thread changes the descriptors while it runs, so it reads them unlocked.
+    bool listenerFailed = false;
+    // The served client has closed its side: its last text is still read, but the
+    // listening socket is left alone until the session has ended, so that the client's
+    // next connection waits for the next Listen instead of being turned away as busy.
+    bool clientLeaving = false;
     while (endpoint.threadRun.load() != 0) {
         pollfd fds[3] = {{endpoint.wakeFd, POLLIN, 0}};
         nfds_t count = 1;
@@ -806,13 +847,13 @@ void CNetport::SockThread(NetportEndpoint* state)
         int clientIndex = -1;
         int timeoutMs = -1;
         std::size_t room = 0;
-        if (endpoint.listenSocket >= 0) {
+        if (endpoint.listenSocket >= 0 && !clientLeaving) {
             listenIndex = static_cast<int>(count);
             fds[count++] = {endpoint.listenSocket, POLLIN, 0};
         }
         if (endpoint.clientSocket >= 0) {
             room = ReceiveRoom(endpoint);
-            short events = room > 0 ? POLLIN : 0;
+            short events = static_cast<short>((room > 0 ? POLLIN : 0) | (clientLeaving ? 0 : POLLRDHUP));
             {
                 std::lock_guard writeLock(endpoint.writeMutex);
                 if (endpoint.outbound.size() > endpoint.outboundSent) {
@@ -852,15 +893,12 @@ void CNetport::SockThread(NetportEndpoint* state)
             }
             continue;
         }
-        if (listenIndex >= 0 && fds[listenIndex].revents != 0) {
-            if ((fds[listenIndex].revents & (POLLERR | POLLNVAL)) != 0 || !AcceptPending(endpoint)) {
-                break;
-            }
+        // The served client first: one that closed and at once connected again ends its
+        // session here before its new connection is looked at.
+        const short revents = clientIndex < 0 ? 0 : fds[clientIndex].revents;
+        if ((revents & POLLRDHUP) != 0) {
+            clientLeaving = true;
         }
-        if (clientIndex < 0 || fds[clientIndex].revents == 0) {
-            continue;
-        }
-        const short revents = fds[clientIndex].revents;
         if ((revents & POLLOUT) != 0) {
             std::lock_guard writeLock(endpoint.writeMutex);
             if (!FlushQueue(endpoint, endpoint.clientSocket)) {
@@ -873,6 +911,12 @@ void CNetport::SockThread(NetportEndpoint* state)
             }
         } else if ((revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
             break;
+        }
+        if (listenIndex >= 0 && fds[listenIndex].revents != 0 && !clientLeaving) {
+            if ((fds[listenIndex].revents & (POLLERR | POLLNVAL)) != 0 || !AcceptPending(endpoint)) {
+                listenerFailed = true;
+                break;
+            }
         }
     }
 
@@ -890,7 +934,11 @@ void CNetport::SockThread(NetportEndpoint* state)
     {
         std::unique_lock socketLock(endpoint.socketMutex);
         platform::CloseDescriptor(endpoint.clientSocket);
-        platform::CloseDescriptor(endpoint.listenSocket);
+        // A working listening socket outlives the session: whoever connects before the
+        // next Listen waits in its backlog instead of being refused.
+        if (listenerFailed) {
+            platform::CloseDescriptor(endpoint.listenSocket);
+        }
     }
     {
         std::lock_guard receiveLock(endpoint.receiveMutex);

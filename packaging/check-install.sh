@@ -34,7 +34,7 @@ expected=(
     share/applications/ondrel.desktop
     share/man/man1/ondrel.1.gz share/man/man1/radiosim.1.gz
     share/doc/ondrel/copyright share/doc/ondrel/changelog.Debian.gz
-    lib/systemd/system/ondrel.service lib/sysusers.d/ondrel.conf
+    lib/systemd/system/ondrel.service lib/systemd/system/ondrel@.service lib/sysusers.d/ondrel.conf
 )
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/ondrel.png")

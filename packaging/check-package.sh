@@ -27,6 +27,7 @@ done
 
 contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
 for path in ./usr/bin/ondrel ./usr/bin/radiosim ./usr/lib/systemd/system/ondrel.service \
+            ./usr/lib/systemd/system/ondrel@.service \
             ./usr/lib/sysusers.d/ondrel.conf ./usr/share/applications/ondrel.desktop \
             ./usr/share/icons/hicolor/48x48/apps/ondrel.png ./usr/share/man/man1/ondrel.1.gz \
             ./usr/share/man/man1/radiosim.1.gz ./usr/share/ondrel/Ondrel.html ./usr/share/ondrel/Ondrel.ini \

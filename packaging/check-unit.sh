@@ -19,9 +19,17 @@ if [[ " $prevented " == *" $watchdog "* ]] || ! grep -qx 'Restart=on-failure' "$
     echo "FAIL: the watchdog's exit ($watchdog) must restart the unit" >&2
     exit 1
 fi
+# The one host, or one per instance (ondrel@NAME: /etc/ondrel/NAME.ini, folders of its own).
+if [[ $(basename "$unit") == *@.service ]]; then
+    own=(LogsDirectory=ondrel/%i RuntimeDirectory=ondrel-%i Environment=XDG_RUNTIME_DIR=/run/ondrel-%i
+         Environment=ONDREL_PROFILE=/etc/ondrel/%i.ini)
+else
+    own=(LogsDirectory=ondrel RuntimeDirectory=ondrel Environment=XDG_RUNTIME_DIR=/run/ondrel
+         Environment=ONDREL_PROFILE=/etc/ondrel/Ondrel.ini)
+fi
 for setting in NoNewPrivileges=yes ProtectSystem=strict ReadWritePaths=/etc/ondrel ProtectHome=yes PrivateTmp=yes \
-               DevicePolicy=closed 'DeviceAllow=char-ttyS rw' LogsDirectory=ondrel RuntimeDirectory=ondrel \
-               User=ondrel SupplementaryGroups=dialout Environment=ONDREL_PROFILE=/etc/ondrel/Ondrel.ini \
+               DevicePolicy=closed 'DeviceAllow=char-ttyS rw' "${own[@]}" \
+               User=ondrel SupplementaryGroups=dialout \
                'ExecStart=/usr/bin/ondrel --headless'; do
     grep -qxF "$setting" "$unit" || { echo "FAIL: $setting missing" >&2; exit 1; }
 done
@@ -33,8 +41,10 @@ fi
 # verify wants the program to exist: the copy runs the built one.
 work=$(mktemp -d "${TMPDIR:-/tmp}/ondrel-unit.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-sed "s|^ExecStart=/usr/bin/ondrel|ExecStart=$program|" "$unit" >"$work/ondrel.service"
-if ! SYSTEMD_LOG_LEVEL=notice systemd-analyze verify --man=no "$work/ondrel.service" >"$work/verify.log" 2>&1; then
+# A template is verified as one of its instances.
+copy=$work/$(basename "$unit" | sed 's/@\.service$/@radio1.service/')
+sed "s|^ExecStart=/usr/bin/ondrel|ExecStart=$program|" "$unit" >"$copy"
+if ! SYSTEMD_LOG_LEVEL=notice systemd-analyze verify --man=no "$copy" >"$work/verify.log" 2>&1; then
     cat "$work/verify.log" >&2
     echo "FAIL: systemd-analyze verify" >&2
     exit 1

@@ -78,7 +78,7 @@ SessionShared::~SessionShared()
         sessionThread.join();
     }
     socket.EventSinkReg(nullptr);
-    socket.DisConnect();
+    socket.StopListening();
     closeRadioLink();
 }
 
@@ -138,7 +138,8 @@ void CloseSessionServer(SessionShared& shared)
     // The stop request wakes the thread's sleep, so it leaves its loop within one pass.
     shared.sessionThread.request_stop();
     shared.sessionThread.join();
-    shared.socket.DisConnect();
+    // The port is free again: a stopped service refuses connections rather than holding them.
+    shared.socket.StopListening();
     shared.socket.EventSinkReg(nullptr);
 }
 
@@ -171,6 +172,14 @@ unsigned RunSessionThread(std::stop_token stop, SessionShared& sharedRecord)
         // still gets its CLOSE record: every OPEN in the log has one.
         if (shared->clientConnected == 1) {
             const std::string userId = shared->session.userId();
+            if (shared->radioLost == 1) {
+                // The host stops the service when the radio is lost, and may close the
+                // server before a pass of this thread came to the loss: the client is
+                // told the reason all the same, first, as closeForLostRadio tells it.
+                // The endpoint still runs, and sends queued text before it closes.
+                io.sendToClient(kRadioLost);
+                io.log(SessionLogLine(shared->session.clientIp(), "CONN", userId, "Radio connection lost."));
+            }
             io.log(SessionLogLine(shared->session.clientIp(), "CLOSE", userId.empty() ? std::string("-") : userId,
                                   "Connection Close"));
         }
@@ -377,7 +386,7 @@ void SessionLoop::forgetClientText()
 void SessionLoop::closeForLostRadio()
 {
     const SessionRecord& session = shared_.session;
-    io_.sendToClient(kRadioLostText);
+    io_.sendToClient(kRadioLost);
     io_.log(SessionLogLine(session.clientIp(), "CONN", session.userId(), "Radio connection lost."));
     CloseSession(shared_, io_);
     forgetClientText();
@@ -448,7 +457,7 @@ void SessionLoop::takeClientText(std::string_view chunk)
     }
     SessionRecord& session = shared_.session;
     if (commandTooLong(chunk)) {
-        io_.sendToClient(kCommandTooLongText);
+        io_.sendToClient(kCommandTooLong);
         io_.log(SessionLogLine(session.clientIp(), "LOGIN", "-", "Connection Error:Command Buffer Full!!"));
         CloseSession(shared_, io_);
         accumulator_.clear();
@@ -491,14 +500,14 @@ void SessionLoop::checkDeadlines(platform::MonoTime now)
     const platform::MonoTime start(session.sessionStartTime.load());
     if (session.clientLoggedIn == 0) {
         if (now - start >= kLoginTimeLimit) {
-            io_.sendToClient(kLoginTimeoutText);
+            io_.sendToClient(kLoginTimeout);
             io_.log(SessionLogLine(session.clientIp(), "LOGIN", session.userId(), "timeout."));
             CloseSession(shared_, io_);
         }
         return;
     }
     if (now - platform::MonoTime(session.lastReceiveTime.load()) >= kIdleTimeLimit) {
-        io_.sendToClient(kIdleTimeoutText);
+        io_.sendToClient(kIdleTimeout);
         io_.log(SessionLogLine(session.clientIp(), "CONN", session.userId(), "timeout."));
         CloseSession(shared_, io_);
         return;

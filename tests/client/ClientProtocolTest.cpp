@@ -44,7 +44,7 @@ class LoginDialogueTest : public ::testing::TestWithParam<LoginCase> {};
 
 std::string Greeting()
 {
-    return std::string(hosttext::kGreeting);
+    return std::string(protocol::kGreeting);
 }
 
 const LoginCase kLoginCases[] = {
@@ -142,7 +142,7 @@ void PrintTo(const StreamCase& c, std::ostream* os)
 
 class SessionStreamTest : public ::testing::TestWithParam<StreamCase> {};
 
-const std::string kIdle(hosttext::kIdleTimeout);
+const std::string kIdle(protocol::kIdleTimeout);
 
 const StreamCase kStreamCases[] = {
     {"RepliesOneByOne", {"FA00007050000;MD2;"}, {{Kind::RadioText, "FA00007050000;"}, {Kind::RadioText, "MD2;"}}},
@@ -154,8 +154,14 @@ const StreamCase kStreamCases[] = {
     {"IdleTimeoutAfterReply", {"MD2;" + kIdle}, {{Kind::RadioText, "MD2;"}, {Kind::IdleTimeout, kIdle}}},
     {"IdleTimeoutInPieces", {kIdle.substr(0, 5), kIdle.substr(5, 9), kIdle.substr(14)}, {{Kind::IdleTimeout, kIdle}}},
     {"CommandTooLong",
-     {std::string(hosttext::kCommandTooLong)},
-     {{Kind::CommandTooLong, std::string(hosttext::kCommandTooLong)}}},
+     {std::string(protocol::kCommandTooLong)},
+     {{Kind::CommandTooLong, std::string(protocol::kCommandTooLong)}}},
+    {"RadioLostAfterReply",
+     {"FA00007050000;" + std::string(protocol::kRadioLost)},
+     {{Kind::RadioText, "FA00007050000;"}, {Kind::RadioLost, std::string(protocol::kRadioLost)}}},
+    {"RadioLostInPieces",
+     {std::string(protocol::kRadioLost.substr(0, 20)), std::string(protocol::kRadioLost.substr(20))},
+     {{Kind::RadioLost, std::string(protocol::kRadioLost)}}},
     // Raw text that merely starts like a host text is the radio's.
     {"CarriageReturnFromTheRadio", {"\r", "X1;"}, {{Kind::RadioText, "\rX1;"}}},
     {"LoneAtFlushed", {"@"}, {{Kind::RadioText, "@"}}},

@@ -105,5 +105,144 @@ TEST_F(ClientTimeoutTest, ALoginLeftAtThePromptEndsWithTheHostsLoginTimeout)
     EXPECT_THAT(console->terminal(), HasSubstr("not completed within 30 seconds (\"Login timeout.\")"));
 }
 
+// Every way a logged-in session ends, in every mode that holds a session open: the
+// client names the end, and a relay never hands the host's text to the program as
+// radio data.
+enum class SessionEnd { IdleTimeout, SessionLimit, RadioLost, ServiceStopped };
+enum class Mode { Console, Pty, Listen };
+
+struct EndCase {
+    SessionEnd end;
+    Mode mode;
+};
+
+std::string EndName(SessionEnd end)
+{
+    switch (end) {
+    case SessionEnd::IdleTimeout: return "IdleTimeout";
+    case SessionEnd::SessionLimit: return "SessionLimit";
+    case SessionEnd::RadioLost: return "RadioLost";
+    case SessionEnd::ServiceStopped: return "ServiceStopped";
+    }
+    return {};
+}
+
+std::string ModeName(Mode mode)
+{
+    switch (mode) {
+    case Mode::Console: return "Console";
+    case Mode::Pty: return "Pty";
+    case Mode::Listen: return "Listen";
+    }
+    return {};
+}
+
+// What the client says of each end.
+std::string EndWords(SessionEnd end)
+{
+    switch (end) {
+    case SessionEnd::IdleTimeout:
+        return "the host ended the session after 30 seconds without commands (\"Connection time out.\")";
+    case SessionEnd::RadioLost: return "the host lost its radio and ended the session (\"Radio connection lost.\")";
+    case SessionEnd::SessionLimit:
+    case SessionEnd::ServiceStopped: return "the host closed the connection";
+    }
+    return {};
+}
+
+class SessionEndTest : public ClientTimeoutTest, public ::testing::WithParamInterface<EndCase> {
+protected:
+    // `command` sent as the user or the program sends it, and its answer awaited.
+    void sendCommand(ClientProcess& process, int program, const std::string& command)
+    {
+        const std::string reply = radio_->query(command + ";");
+        if (program < 0) {
+            process.type(command + "\n");
+            ASSERT_TRUE(process.waitForOutput(reply + "\n")) << process.output();
+        } else {
+            WriteText(program, command + ";");
+            ASSERT_EQ(ReadUntil(program, ";"), reply);
+        }
+    }
+
+    void endSession(SessionEnd end, ClientProcess& process, int program)
+    {
+        switch (end) {
+        case SessionEnd::IdleTimeout: clock_->advance(30); break;
+        case SessionEnd::SessionLimit:
+            // Commands within the idle limit, until the minute is over.
+            for (const char* command : {"MD", "ID"}) {
+                clock_->advance(20);
+                sendCommand(process, program, command);
+            }
+            clock_->advance(20);
+            break;
+        case SessionEnd::RadioLost: radio_->stop(); break;
+        case SessionEnd::ServiceStopped: linkcore_.SocketServerClose(); break;
+        }
+    }
+};
+
+TEST_P(SessionEndTest, TheClientNamesTheEndAndTheProgramHearsNoHostText)
+{
+    const EndCase c = GetParam();
+    // A limit of one minute; the other ends come well before it.
+    writeInt("Setting", "MIREL Session Time", 1);
+    startService(20);
+    const std::string link = (dir_ / "radio").string();
+    std::unique_ptr<ClientProcess> process;
+    std::unique_ptr<testsupport::LoopbackClient> local;
+    int program = -1;
+    if (c.mode == Mode::Console) {
+        process = client({}, true);
+        ASSERT_TRUE(process->waitForErrors("logged in")) << process->errors();
+    } else {
+        process = client(c.mode == Mode::Pty ? std::vector<std::string>{"--pty", link}
+                                             : std::vector<std::string>{"--listen", "0"},
+                         true);
+        ASSERT_TRUE(process->waitForErrors("the radio is on ")) << process->errors();
+        if (c.mode == Mode::Pty) {
+            program = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            ASSERT_GE(program, 0);
+        } else {
+            local = std::make_unique<testsupport::LoopbackClient>(
+                NumberAfter(process->errors(), "the radio is on 127.0.0.1 port "));
+            program = local->fd();
+        }
+    }
+    sendCommand(*process, program, "FA");
+
+    endSession(c.end, *process, program);
+    const std::string words = EndWords(c.end);
+    if (c.mode == Mode::Console) {
+        EXPECT_TRUE(process->waitForOutput(words + "; the next command logs in again")) << process->output();
+        process->closeInput();
+    } else {
+        EXPECT_TRUE(process->waitForErrors(words + "; the program's next command logs in again"))
+            << process->errors();
+        EXPECT_EQ(ReadFor(program, 300ms), "") << "the host's text is not radio data";
+        process->signal(SIGTERM);
+        if (c.mode == Mode::Pty) {
+            ::close(program);
+        }
+    }
+    EXPECT_EQ(process->waitForExit(), 0) << process->errors();
+}
+
+std::vector<EndCase> AllEnds()
+{
+    std::vector<EndCase> cases;
+    for (const SessionEnd end :
+         {SessionEnd::IdleTimeout, SessionEnd::SessionLimit, SessionEnd::RadioLost, SessionEnd::ServiceStopped}) {
+        for (const Mode mode : {Mode::Console, Mode::Pty, Mode::Listen}) {
+            cases.push_back({end, mode});
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(EndsAndModes, SessionEndTest, ::testing::ValuesIn(AllEnds()),
+                         [](const auto& info) { return EndName(info.param.end) + ModeName(info.param.mode); });
+
 } // namespace
 } // namespace clienttest

@@ -107,8 +107,8 @@ protected:
                                               "XDG_RUNTIME_DIR=" + (dir / "runtime").string()});
     }
 
-    // A greeted connection: connects again while the previous session is still ending
-    // (refused, "BUSY;", or closed by the listener the host is replacing).
+    // A greeted connection: connects again while the host is not yet listening
+    // (refused) or another session still holds it ("BUSY;").
     std::unique_ptr<testsupport::LoopbackClient> connectGreeted()
     {
         std::unique_ptr<testsupport::LoopbackClient> client;

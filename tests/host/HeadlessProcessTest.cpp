@@ -1,5 +1,6 @@
 // `ondrel --headless` as a separate process, as a user runs it: a scripted session
 // over TCP against the simulated radio, a second copy, signals and exit statuses.
+#include "ondrel/protocol/HostTexts.h"
 #include "platform/Profile.h"
 #include "platform/VersionNotice.h"
 #include "tests/support/ChildProcess.h"
@@ -217,6 +218,114 @@ TEST_F(HeadlessProcessTest, ALostRadioEndsTheProgramAtOnce)
     EXPECT_THAT(host->output(), HasSubstr("Service: stopped"));
     EXPECT_THAT(logText(), HasSubstr("- RADIO - Connection lost on COM1.\n"));
     EXPECT_THAT(logText(), HasSubstr("- END - End MIREL.\n"));
+}
+
+// However the loss reaches the host (the line hung up under an idle session, or the
+// device closed right after a client's command), the logged-in client is told the
+// reason before its connection closes, and the log has the record, every time.
+TEST_F(HeadlessProcessTest, ALoggedInClientIsToldOfTheLostRadioBeforeTheClose)
+{
+    const std::string lostText(protocol::kRadioLost);
+    struct Loss {
+        const char* name;
+        bool afterCommand; // else the line hangs up while the session is idle
+    };
+    constexpr Loss kLosses[] = {{"line hung up", false}, {"device closed after a command", true}};
+    constexpr int kRounds = 3;
+    for (const Loss& loss : kLosses) {
+        for (int round = 0; round < kRounds; ++round) {
+            SCOPED_TRACE(std::string(loss.name) + ", round " + std::to_string(round));
+            std::filesystem::remove_all(dir / "log");
+            startRadio(20);
+            auto host = launch({"--headless"});
+            ASSERT_TRUE(host->waitForOutput("Power: on")) << host->errors();
+            testsupport::LoopbackClient client(tcpPort);
+            client.send("UID:demo;PWD:demo;");
+            ASSERT_THAT(client.receiveUntil("@@UE1;"), HasSubstr("PWD:OK;>@@UE1;"));
+            if (loss.afterCommand) {
+                radio->closeAfterCommands(1);
+                client.send("FA;");
+            } else {
+                radio->stop();
+            }
+            const std::string received = client.receiveUntil(lostText);
+            EXPECT_THAT(received, HasSubstr(lostText));
+            EXPECT_TRUE(received.ends_with(lostText)) << "nothing after the farewell";
+            EXPECT_TRUE(client.waitForClose());
+            EXPECT_EQ(host->waitForExit(), 2) << host->errors();
+            const std::string log = logText();
+            const std::size_t told = log.find("127.0.0.1 CONN demo Radio connection lost.\n");
+            const std::size_t closed = log.find("127.0.0.1 CLOSE demo Connection Close\n");
+            EXPECT_NE(told, std::string::npos) << log;
+            EXPECT_LT(told, closed) << log;
+            EXPECT_THAT(log, HasSubstr("- RADIO - Connection lost on COM1.\n"));
+            radio.reset();
+        }
+    }
+}
+
+// Two radios on one machine: one headless host per settings file, each on its own
+// radio and port, serving a client of its own at the same time. A second host on
+// the same settings file still ends at once.
+TEST_F(HeadlessProcessTest, TwoRadiosTwoHostsTwoClientsAtOnce)
+{
+    struct Station {
+        std::unique_ptr<radiosim::RadioSimulator> radio;
+        std::filesystem::path settings;
+        unsigned port = 0;
+        std::unique_ptr<ChildProcess> host;
+        std::unique_ptr<testsupport::LoopbackClient> client;
+        std::string frequency;
+    };
+    Station stations[2];
+    for (int i = 0; i < 2; ++i) {
+        Station& station = stations[i];
+        radiosim::Options options;
+        options.model = 20;
+        station.radio = std::make_unique<radiosim::RadioSimulator>(options);
+        ASSERT_TRUE(station.radio->start()) << station.radio->error();
+        station.settings = dir / ("radio" + std::to_string(i + 1) + ".ini");
+        station.port = i == 0 ? tcpPort : testsupport::FreeTcpPort();
+        station.frequency = i == 0 ? "FA00007050000;" : "FA00014250000;";
+        platform::Profile profile(station.settings);
+        profile.WriteProfileString("COM Devices", "COM1", station.radio->devicePath());
+        profile.WriteProfileInt("Setting", "COM Port", 1);
+        profile.WriteProfileInt("Setting", "MIREL IP Port No", static_cast<int>(station.port));
+        profile.WriteProfileString("Setting", "MIREL 000 User ID", "demo");
+        profile.WriteProfileString("Setting", "MIREL 000 Password", "demo");
+        // Both hosts share the user's runtime folder, where the locks live.
+        station.host = launch({"--headless", "--profile", station.settings.string()});
+    }
+    for (Station& station : stations) {
+        ASSERT_TRUE(station.host->waitForOutput("Power: on")) << station.host->errors();
+        station.client = std::make_unique<testsupport::LoopbackClient>(station.port);
+        station.client->send("UID:demo;PWD:demo;");
+        ASSERT_THAT(station.client->receiveUntil("@@UE1;"), HasSubstr("PWD:OK;>@@UE1;"));
+    }
+    // Both sessions are open; each client tunes its own radio.
+    for (Station& station : stations) {
+        station.client->send(station.frequency + "FA;");
+    }
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        Station& station = stations[i];
+        const Station& other = stations[1 - i];
+        EXPECT_THAT(station.client->receiveUntil(station.frequency), HasSubstr(station.frequency));
+        EXPECT_TRUE(station.radio->waitForCommand(station.frequency, 5s));
+        const std::vector<std::string> commands = station.radio->receivedCommands();
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), other.frequency), 0);
+        EXPECT_EQ(station.radio->query("FA;"), station.frequency);
+    }
+
+    // A second host on the first settings file, spelled another way, ends at once.
+    auto second = launch({"--headless", "--profile", (dir / "." / "radio1.ini").string()});
+    EXPECT_EQ(second->waitForExit(), 3);
+    EXPECT_EQ(second->errors(), "");
+
+    for (Station& station : stations) {
+        station.host->signal(SIGTERM);
+        EXPECT_EQ(station.host->waitForExit(), 0) << station.host->errors();
+    }
 }
 
 TEST_F(HeadlessProcessTest, HelpAndVersion)

@@ -88,6 +88,32 @@ TEST(InstanceLockTest, SecondCopyIsRefusedUntilTheFirstEnds)
     EXPECT_TRUE(next.held());
 }
 
+// One lock per settings file: every spelling of one file names the same lock, other
+// files other locks; the per-user lock of the window is another file again.
+TEST(InstanceLockTest, EachSettingsFileHasALockOfItsOwn)
+{
+    testsupport::TempDir dir;
+    std::filesystem::create_directory(dir / "etc");
+    std::ofstream(dir / "etc" / "radio1.ini") << "";
+    std::filesystem::create_directory_symlink(dir / "etc", dir / "link");
+    using host::InstanceLock;
+    const std::string radio1 = InstanceLock::SettingsLockName(dir / "etc" / "radio1.ini");
+    EXPECT_EQ(radio1, InstanceLock::SettingsLockName(dir / "etc" / ".." / "etc" / "radio1.ini"));
+    EXPECT_EQ(radio1, InstanceLock::SettingsLockName(dir / "link" / "radio1.ini"));
+    const std::string radio2 = InstanceLock::SettingsLockName(dir / "etc" / "radio2.ini");
+    EXPECT_NE(radio1, radio2) << "a file that does not exist yet has its own lock too";
+    EXPECT_NE(radio1, InstanceLock::kFileName);
+
+    const auto runtime = dir / "runtime";
+    const InstanceLock first(runtime, radio1);
+    const InstanceLock second(runtime, radio2);
+    const InstanceLock window(runtime);
+    EXPECT_TRUE(first.held());
+    EXPECT_TRUE(second.held());
+    EXPECT_TRUE(window.held());
+    EXPECT_EQ(InstanceLock(runtime, radio1).state(), InstanceLock::State::Busy);
+}
+
 TEST(InstanceLockTest, UnusableDirectoryFails)
 {
     testsupport::TempDir dir;

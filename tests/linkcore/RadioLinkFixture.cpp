@@ -97,7 +97,7 @@ void RadioLinkFixture::TearDown()
 {
     linkcore_.RadioConnectionClose();
     shared_.session.clientLoggedIn = 0;
-    shared_.socket.DisConnect();
+    shared_.socket.StopListening();
     if (radio_) {
         radio_->stop();
     }

@@ -22,10 +22,6 @@
 namespace sessiontest {
 namespace {
 
-constexpr std::string_view kTooLong = "\r\nConnection Error:Command length too long!!\r\nGood-Bye\r\n;";
-constexpr std::string_view kRadioLost = "\r\nConnection Error:Radio connection lost.\r\nGood-Bye\r\n;";
-constexpr std::string_view kIdleTimeout = "\r\nConnection time out.\r\nGood-Bye\r\n;";
-
 std::chrono::nanoseconds ProcessCpuTime()
 {
     timespec now{};
@@ -146,7 +142,7 @@ TEST_F(SessionEventsTest, AnOverlongCommandIsAlwaysAnsweredWithTheLengthError)
         for (const std::size_t size : pieces) {
             client->send(std::string(size, 'x'));
         }
-        EXPECT_TRUE(client->readThrough(kTooLong).ends_with(kTooLong)) << pieces.front();
+        EXPECT_TRUE(client->readThrough(kCommandTooLong).ends_with(kCommandTooLong)) << pieces.front();
         EXPECT_TRUE(client->waitForClose());
         ASSERT_TRUE(waitUntilListening());
     }

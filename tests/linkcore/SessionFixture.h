@@ -6,6 +6,7 @@
 #pragma once
 
 #include "linkcore/Linkcore.h"
+#include "ondrel/protocol/HostTexts.h"
 #include "platform/WindowMessage.h"
 #include "tests/linkcore/RadioLinkFixture.h"
 #include "tests/support/LoopbackClient.h"
@@ -28,14 +29,19 @@ namespace sessiontest {
 
 using namespace std::chrono_literals;
 
-inline constexpr std::string_view kGreeting = "\r\n\r\nHello!! This is ORVANE MIREL.\r\n>";
-inline constexpr std::string_view kUserIdOk = "\r\nUID:OK;\r\n>";
-inline constexpr std::string_view kUserIdAgain = "\r\nUID:NG;\r\n>";
-inline constexpr std::string_view kPasswordWrong = "\r\nPWD:NG;\r\n>";
-inline constexpr std::string_view kLoginFailed = "\r\nLogin failed. Good-Bye\r\n;";
-inline constexpr std::string_view kUserDisabled = "\r\nPWD:OK;>@@UE0;";
-inline constexpr std::string_view kLoggedIn = "PWD:OK;>@@UE1;";
-inline constexpr std::string_view kCommandRefused = "\r\nCMD:NG;\r\n>";
+// What the host sends, from the protocol's one list.
+using protocol::kCommandRefused;
+using protocol::kCommandTooLong;
+using protocol::kGreeting;
+using protocol::kIdleTimeout;
+using protocol::kLoggedIn;
+using protocol::kLoginFailed;
+using protocol::kLoginTimeout;
+using protocol::kPasswordWrong;
+using protocol::kRadioLost;
+using protocol::kUserDisabled;
+using protocol::kUserIdAgain;
+using protocol::kUserIdOk;
 
 // The users every fixture starts with.
 inline constexpr std::string_view kUser = "alice";

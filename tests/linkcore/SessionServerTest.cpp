@@ -21,7 +21,6 @@
 namespace sessiontest {
 namespace {
 
-constexpr std::string_view kTooLong = "\r\nConnection Error:Command length too long!!\r\nGood-Bye\r\n;";
 constexpr platform::WParam kNotifyMD = 0x1026;
 
 using SessionServerTest = SessionFixture;
@@ -159,7 +158,7 @@ TEST_F(SessionServerTest, TheServerListensAgainAfterEverySession)
         ASSERT_TRUE(watch.waitTaken());
     }
     third->send(std::string(400, 'x'));
-    EXPECT_EQ(third->readThrough(kTooLong), kTooLong);
+    EXPECT_EQ(third->readThrough(kCommandTooLong), kCommandTooLong);
     EXPECT_TRUE(third->waitForClose());
     ASSERT_TRUE(waitUntilListening());
 
@@ -194,7 +193,7 @@ TEST_F(SessionServerTest, CommandTextOfUpTo1023CharactersIsFramedAndMoreIsAnErro
     client->send(std::string(323, 'r'));
     ASSERT_TRUE(watch.waitTaken());
     client->send(";");
-    EXPECT_EQ(client->readThrough(kTooLong), kTooLong);
+    EXPECT_EQ(client->readThrough(kCommandTooLong), kCommandTooLong);
     EXPECT_TRUE(client->waitForClose());
     EXPECT_TRUE(waitForLogRecord("127.0.0.1 CLOSE alice Connection Close"));
     const auto records = logRecords();

@@ -13,9 +13,6 @@
 namespace sessiontest {
 namespace {
 
-constexpr std::string_view kLoginTimeout = "\r\nLogin timeout.";
-constexpr std::string_view kIdleTimeout = "\r\nConnection time out.\r\nGood-Bye\r\n;";
-
 class TimerTest : public SessionFixture {
 protected:
     std::array<unsigned, 6> sessionTime()

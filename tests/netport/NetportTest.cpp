@@ -129,7 +129,7 @@ protected:
     void SetUp() override { netport_.WinMsgSendReg(&queue_); }
     void TearDown() override
     {
-        netport_.DisConnect();
+        netport_.StopListening();
         netport_.WinMsgSendReg(nullptr);
     }
 
@@ -249,7 +249,7 @@ TEST_F(NetportTest, SecondClientGetsBusyAndIsClosedWhileTheFirstGoesOn)
     EXPECT_EQ(1, std::count(messages.begin(), messages.end(), NetportEvent(kNetportEventAccepted, 0)));
 }
 
-TEST_F(NetportTest, ClientLeavingEndsTheSessionUntilTheNextListen)
+TEST_F(NetportTest, ClientLeavingEndsTheSessionAndTheNextClientWaitsForTheNextListen)
 {
     std::unique_ptr<LoopbackClient> client;
     Serve(client);
@@ -268,14 +268,108 @@ TEST_F(NetportTest, ClientLeavingEndsTheSessionUntilTheNextListen)
                                             NetportEvent(kNetportEventReceived, 3),
                                             NetportEvent(kNetportEventClosed, 0)}));
 
-    LoopbackClient late(port_, 200ms);
-    EXPECT_FALSE(late.connected()) << "nobody listens between sessions";
+    // Between sessions the port still takes connections: they wait, unanswered.
+    LoopbackClient next(port_, 0ms);
+    ASSERT_TRUE(next.connected()) << "a client between sessions is not refused";
+    next.send("UID:demo;");
+    EXPECT_EQ("", next.receiveFor(100ms)) << "neither served nor turned away before the next Listen";
+    EXPECT_EQ(-1, netport_.GetRcvDataLength());
 
     ASSERT_EQ(1, netport_.Listen(port_));
-    EXPECT_EQ(0, netport_.GetClientExist());
-    EXPECT_EQ(0, netport_.GetSocketAccepted());
-    EXPECT_EQ(0, netport_.GetSocketClosed());
-    LoopbackClient next(port_);
+    ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketAccepted() == 1; }));
+    EXPECT_EQ(1, netport_.GetClientExist());
+    ASSERT_TRUE(WaitForLength(9));
+    EXPECT_EQ("UID:demo;", TakeText()) << "what it sent while waiting is kept";
+    unsigned char reply[] = "UID:OK;";
+    EXPECT_EQ(1, netport_.Write(reply, sizeof reply - 1));
+    EXPECT_EQ("UID:OK;", next.receiveUntil(";"));
+}
+
+// A client that closes and connects again at once, as station programs do, is served
+// by the next Listen every time: never refused, reset, turned away or left waiting.
+TEST_F(NetportTest, AClientThatReconnectsAtOnceIsServedEveryTime)
+{
+    constexpr int kCycles = 200;
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        SCOPED_TRACE(cycle);
+        client->send("ID;");
+        ASSERT_TRUE(WaitForLength(3));
+        EXPECT_EQ("ID;", TakeText());
+        unsigned char reply[] = "ID020;";
+        ASSERT_EQ(1, netport_.Write(reply, sizeof reply - 1));
+        ASSERT_EQ("ID020;", client->receiveUntil(";"));
+        // Its last words and the close, then the new connection, with no pause.
+        client->send("RX;");
+        client->close();
+        client = std::make_unique<LoopbackClient>(port_, 0ms);
+        ASSERT_TRUE(client->connected());
+
+        // The owner's close steps: the session ends, then the next Listen.
+        ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketClosed() == 1; }));
+        EXPECT_EQ("RX;", TakeText());
+        ASSERT_EQ(1, netport_.DisConnect());
+        ASSERT_EQ(1, netport_.Listen(port_));
+        ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketAccepted() == 1; }));
+    }
+}
+
+// Clients that connect during a session are turned away; those that come while the
+// owner closes one wait, and the next Listen serves the first of them.
+TEST_F(NetportTest, DuringASessionBusyBetweenSessionsTheBacklog)
+{
+    std::unique_ptr<LoopbackClient> first;
+    Serve(first);
+    LoopbackClient during(port_, 0ms);
+    ASSERT_TRUE(during.connected());
+    EXPECT_EQ("BUSY;", during.receiveFor(5s));
+    EXPECT_TRUE(during.waitForClose());
+
+    ASSERT_EQ(1, netport_.DisConnect());
+    EXPECT_TRUE(first->waitForClose());
+    LoopbackClient second(port_, 0ms);
+    LoopbackClient third(port_, 0ms);
+    ASSERT_TRUE(second.connected());
+    ASSERT_TRUE(third.connected());
+
+    ASSERT_EQ(1, netport_.Listen(port_));
+    ASSERT_TRUE(WaitUntil([this] { return netport_.GetSocketAccepted() == 1; }));
+    EXPECT_EQ("BUSY;", third.receiveFor(5s)) << "the later one finds the session taken";
+    EXPECT_TRUE(third.waitForClose());
+    second.send("ID;");
+    ASSERT_TRUE(WaitForLength(3));
+    EXPECT_EQ("ID;", TakeText());
+}
+
+// StopListening frees the port: clients waiting are dropped, new ones are refused,
+// and a Listen afterwards works as the first one did.
+TEST_F(NetportTest, StopListeningFreesThePort)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    ASSERT_EQ(1, netport_.DisConnect());
+    LoopbackClient waiting(port_, 0ms);
+    ASSERT_TRUE(waiting.connected());
+
+    ASSERT_EQ(1, netport_.StopListening());
+    EXPECT_TRUE(waiting.waitForClose()) << "a waiting client is dropped with the listening socket";
+    EXPECT_FALSE(LoopbackClient(port_, 0ms).connected()) << "nobody listens once stopped";
+    EXPECT_EQ(1, netport_.Listen(port_));
+    LoopbackClient next(port_, 0ms);
+    ASSERT_TRUE(next.connected());
+    EXPECT_TRUE(WaitUntil([this] { return netport_.GetSocketAccepted() == 1; }));
+}
+
+TEST_F(NetportTest, AListenOnAnotherPortClosesTheOldOne)
+{
+    std::unique_ptr<LoopbackClient> client;
+    Serve(client);
+    ASSERT_EQ(1, netport_.DisConnect());
+    const unsigned otherPort = testsupport::FreeTcpPort();
+    ASSERT_EQ(1, netport_.Listen(otherPort));
+    EXPECT_FALSE(LoopbackClient(port_, 0ms).connected());
+    LoopbackClient next(otherPort);
     ASSERT_TRUE(next.connected());
     EXPECT_TRUE(WaitUntil([this] { return netport_.GetSocketAccepted() == 1; }));
 }

@@ -28,6 +28,10 @@ struct NetportEndpoint;
 // Idle -> Connected (Connect) -> Ended. Listen or Connect leads from Ended (or Idle)
 // to a new session; both are refused while the socket thread runs. One Listen serves
 // exactly one client; a further client meanwhile receives "BUSY;" and is closed.
+// The listening socket lives from the first Listen to StopListening (or a Connect,
+// or a Listen on another address): a client that connects while no session runs
+// (Ended, the owner's close steps) waits in its backlog, is accepted by the next
+// Listen and is never refused.
 class NETPORT_EXPORT CNetport {
 public:
     // Room the caller gives GetRcvData; received text never exceeds 1023 characters.
@@ -62,7 +66,11 @@ public:
     // Connects to `host` (dotted quad or host name) and starts the socket thread: 1 on success.
     int Connect(const char* host, unsigned port);
     // Ends the session (stops and joins the socket thread) and empties the receive buffer; always 1.
+    // The listening socket stays open: the next Listen on the same address takes it over.
     int DisConnect();
+    // Ends the session as DisConnect does and closes the listening socket: the port is
+    // free and connections are refused until the next Listen; always 1.
+    int StopListening();
 
     // Length of the received text not yet taken; -1 while the socket thread is not running.
     int GetRcvDataLength();

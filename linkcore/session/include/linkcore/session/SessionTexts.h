@@ -1,28 +1,28 @@
-// The session protocol's fixed texts, as the client and the radio see them, in one
-// place: the server's greeting and farewells, the login dialogue's and the account
-// commands' replies, and what the session-close steps send the radio.
+// The session's fixed texts: those for the client come from the protocol's one list
+// (ondrel/protocol/HostTexts.h), which the client shares; what the session-close
+// steps send the radio is the session's own.
 #pragma once
+
+#include "ondrel/protocol/HostTexts.h"
 
 #include <string_view>
 
 namespace linkcore {
 
-// ---- To the client ----
-inline constexpr std::string_view kGreeting = "\r\n\r\nHello!! This is ORVANE MIREL.\r\n>";
-inline constexpr std::string_view kLoginTimeoutText = "\r\nLogin timeout.";
-inline constexpr std::string_view kIdleTimeoutText = "\r\nConnection time out.\r\nGood-Bye\r\n;";
-inline constexpr std::string_view kCommandTooLongText = "\r\nConnection Error:Command length too long!!\r\nGood-Bye\r\n;";
-inline constexpr std::string_view kRadioLostText = "\r\nConnection Error:Radio connection lost.\r\nGood-Bye\r\n;";
-
-// The login dialogue and the account commands.
-inline constexpr std::string_view kUserIdOk = "\r\nUID:OK;\r\n>";
-inline constexpr std::string_view kUserIdAgain = "\r\nUID:NG;\r\n>";
-inline constexpr std::string_view kPasswordWrong = "\r\nPWD:NG;\r\n>";
-inline constexpr std::string_view kLoginFailed = "\r\nLogin failed. Good-Bye\r\n;";
-inline constexpr std::string_view kUserDisabled = "\r\nPWD:OK;>@@UE0;";
-inline constexpr std::string_view kLoggedIn = "PWD:OK;>@@UE1;";
-inline constexpr std::string_view kCommandRefused = "\r\nCMD:NG;\r\n>";
-inline constexpr std::string_view kAccountCommandUnknown = "@@?;";
+// ---- To the client: the protocol's texts ----
+using protocol::kAccountCommandUnknown;
+using protocol::kCommandRefused;
+using protocol::kCommandTooLong;
+using protocol::kGreeting;
+using protocol::kIdleTimeout;
+using protocol::kLoggedIn;
+using protocol::kLoginFailed;
+using protocol::kLoginTimeout;
+using protocol::kPasswordWrong;
+using protocol::kRadioLost;
+using protocol::kUserDisabled;
+using protocol::kUserIdAgain;
+using protocol::kUserIdOk;
 
 // ---- To the radio, at the close of a session ----
 // What takes a Corvex out of pass-through mode: ETX, then "TC 1".
