@@ -51,12 +51,16 @@ fuzz: fuzz-configure
 fuzz-smoke: fuzz
 	scripts/fuzz-smoke.sh build-fuzz $(FUZZ_SECONDS)
 
-# docs/window.png: the window with a client logged in and the radio on air, grabbed
-# by its test on Qt's offscreen platform.
+# docs/window.png: the window with a client logged in and the radio on air, and
+# docs/setup-dialog.png, docs/advanced-dialog.png: the settings dialogs, grabbed by
+# their tests on Qt's offscreen platform.
 screenshot: configure
-	cmake --build $(BUILD) -j $(JOBS) --target gui_tests
+	cmake --build $(BUILD) -j $(JOBS) --target gui_tests dialogs_tests
 	QT_QPA_PLATFORM=offscreen ONDREL_SCREENSHOT=$(CURDIR)/docs/window.png \
 	  $(BUILD)/tests/gui/gui_tests --gtest_filter='WindowServiceTest.ControlRunsTheServiceAndTheDisplayFollows'
+	QT_QPA_PLATFORM=offscreen ONDREL_DIALOG_PICTURES=$(CURDIR)/docs \
+	  $(BUILD)/tests/dialogs/dialogs_tests \
+	  --gtest_filter='SetupDlgTest.EverySettingIsShownWithItsRulesAndCancelWritesNothing:SetupDlgTest.AdvancedEditsTheFileOnlySettingsAndSetupsOkSavesThem'
 
 # The Debian package build/ondrel_<version>-1_<arch>.deb; package-check also
 # inspects it with dpkg-deb and lintian.

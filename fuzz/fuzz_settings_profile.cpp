@@ -68,7 +68,9 @@ const std::vector<Name>& HostNames()
     static const std::vector<Name> names = [] {
         std::vector<Name> list;
         for (const char* key : {"COM Port", "COM Baud", "MIREL IP Port No", "MIREL Session Time", "MIREL Log",
-                                "MIREL Voice", "MIREL Bind Address", "MIREL Login Backoff"}) {
+                                "MIREL Voice", "MIREL Bind Address", "MIREL Login Backoff", "MIREL TLS",
+                                "MIREL TLS Certificate", "MIREL TLS Key", "MIREL Voice Device", "MIREL Voice Port",
+                                "MIREL Voice Plain"}) {
             list.push_back({"Setting", key});
         }
         for (const char* field : {"User ID", "Password", "Description", "User Disabled"}) {

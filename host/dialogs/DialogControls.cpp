@@ -1,6 +1,9 @@
 #include "host/dialogs/DialogControls.h"
 
+#include "skinwork/CStaticEx.h"
+
 #include <QLabel>
+#include <QPushButton>
 
 namespace dialogs {
 namespace {
@@ -34,6 +37,25 @@ QLabel* AddLabel(QWidget* parent, const char* text, const QRect& where)
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setGeometry(where);
     return label;
+}
+
+CStaticEx* AddFrame(QWidget* parent, const char* text, const QRect& where)
+{
+    auto* frame = new CStaticEx(QString::fromLatin1(text), parent);
+    frame->setGroupFrame(true);
+    const QFont font = DialogFont();
+    frame->SetCharType(font.family().toLatin1().constData());
+    frame->SetTextSize(static_cast<unsigned>(font.pixelSize()));
+    frame->setGeometry(where);
+    return frame;
+}
+
+QPushButton* AddButton(QWidget* parent, const char* name, const char* text, const QRect& where)
+{
+    auto* button = new QPushButton(QString::fromLatin1(text), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(where);
+    return button;
 }
 
 QString FromUtf8(const std::string& text)

@@ -1,7 +1,7 @@
-// What the two dialogs share: their fonts (the dialog font of their controls, a
+// What the dialogs share: their fonts (the dialog font of their controls, a
 // small serif face, and the GUI font of lists and free texts, a small sans-serif
-// face), labels placed at their pixel positions, and the conversion between the
-// profile's UTF-8 texts and Qt's. GUI thread only.
+// face), labels, frames and buttons placed at their pixel positions, and the
+// conversion between the profile's UTF-8 texts and Qt's. GUI thread only.
 #pragma once
 
 #include <QFont>
@@ -10,7 +10,9 @@
 
 #include <string>
 
+class CStaticEx;
 class QLabel;
+class QPushButton;
 class QWidget;
 
 namespace dialogs {
@@ -20,6 +22,10 @@ QFont GuiFont();
 
 // A static text at `where`, drawn from its top left corner.
 QLabel* AddLabel(QWidget* parent, const char* text, const QRect& where);
+// A group frame at `where` whose title is in the dialog font.
+CStaticEx* AddFrame(QWidget* parent, const char* text, const QRect& where);
+// A push button named `name` at `where`.
+QPushButton* AddButton(QWidget* parent, const char* name, const char* text, const QRect& where);
 
 QString FromUtf8(const std::string& text);
 std::string Utf8(const QString& text);

@@ -6,7 +6,6 @@
 #include "linkcore/Linkcore.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
-#include "skinwork/CStaticEx.h"
 #include "skinwork/VoiceEnable.h"
 
 #include <QCheckBox>
@@ -28,18 +27,6 @@ namespace {
 constexpr int kUserNameColumnWidth = 100;
 constexpr int kDescriptionColumnWidth = 260;
 
-// A group frame whose title is in the dialog's font.
-CStaticEx* AddFrame(QWidget* parent, const char* text, const QRect& where)
-{
-    auto* frame = new CStaticEx(QString::fromLatin1(text), parent);
-    frame->setGroupFrame(true);
-    const QFont font = DialogFont();
-    frame->SetCharType(font.family().toLatin1().constData());
-    frame->SetTextSize(static_cast<unsigned>(font.pixelSize()));
-    frame->setGeometry(where);
-    return frame;
-}
-
 QComboBox* AddDropDown(QWidget* parent, const char* name, const std::vector<std::string>& texts, const QRect& where)
 {
     auto* list = new QComboBox(parent);
@@ -50,14 +37,6 @@ QComboBox* AddDropDown(QWidget* parent, const char* name, const std::vector<std:
     list->setMaxVisibleItems(static_cast<int>(texts.size()));
     list->setGeometry(where);
     return list;
-}
-
-QPushButton* AddButton(QWidget* parent, const char* name, const char* text, const QRect& where)
-{
-    auto* button = new QPushButton(QString::fromLatin1(text), parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(where);
-    return button;
 }
 
 std::optional<QString> BrowseWithQt(QWidget* parent, const QString& title, const QString& startFolder)
@@ -153,12 +132,19 @@ CSetupDlg::CSetupDlg(QWidget* parent, HelpHandler help, platform::Profile* profi
     delete_ = AddButton(this, "deleteButton", "Del", {261, 306, 48, 21});
     edit_ = AddButton(this, "editButton", "Edit...", {315, 306, 48, 21});
 
+    // In the free corner left of OK, so that every other control keeps its place.
+    advancedButton_ = AddButton(this, "advancedButton", "Advanced...", {11, 343, 75, 23});
     ok_ = AddButton(this, "okButton", "OK", {218, 343, 75, 23});
     ok_->setDefault(true);
     cancel_ = AddButton(this, "cancelButton", "Cancel", {299, 343, 75, 23});
 
     ipAddress_->setText(LocalAddress());
     voice_->setEnabled(GetVoiceEnableOS() != 0);
+    if (!voice_->isEnabled()) {
+        voice_->setToolTip(QStringLiteral("Voice calls need the telephony engine %1: install the package %2.")
+                               .arg(QString::fromLatin1(skinwork::kTelephonyEngineProgram),
+                                    QString::fromLatin1(skinwork::kTelephonyEnginePackage)));
+    }
     loadSettings();
 
     connect(tcpPort_, &QLineEdit::textChanged, this, &CSetupDlg::checkTcpPort);
@@ -173,6 +159,7 @@ CSetupDlg::CSetupDlg(QWidget* parent, HelpHandler help, platform::Profile* profi
     connect(delete_, &QPushButton::clicked, this, &CSetupDlg::deleteUser);
     connect(userList_, &QTreeWidget::itemDoubleClicked, this, &CSetupDlg::editUser);
     connect(userList_, &QTreeWidget::customContextMenuRequested, this, &CSetupDlg::showUserMenu);
+    connect(advancedButton_, &QPushButton::clicked, this, &CSetupDlg::editAdvanced);
     connect(ok_, &QPushButton::clicked, this, &CSetupDlg::accept);
     connect(cancel_, &QPushButton::clicked, this, &CSetupDlg::reject);
 }
@@ -183,6 +170,10 @@ void CSetupDlg::setFolderBrowser(FolderBrowser browser)
 {
     browseFolder_ = browser ? std::move(browser) : FolderBrowser(BrowseWithQt);
 }
+
+void CSetupDlg::setFingerprintProvider(FingerprintProvider provider) { fingerprint_ = std::move(provider); }
+
+void CSetupDlg::setFileBrowser(FileBrowser browser) { browseFile_ = std::move(browser); }
 
 void CSetupDlg::loadSettings()
 {
@@ -195,6 +186,7 @@ void CSetupDlg::loadSettings()
     log_->setChecked(loaded.log);
     logFolder_->setText(FromUtf8(loaded.logFolder));
     users_ = loaded.users;
+    advanced_ = loaded.advanced;
     showUsers(std::nullopt);
     checkTcpPort();
 }
@@ -210,6 +202,7 @@ SetupSettings CSetupDlg::settings() const
     current.log = log_->isChecked();
     current.logFolder = Utf8(logFolder_->text());
     current.users = users_;
+    current.advanced = advanced_;
     return current;
 }
 
@@ -348,9 +341,31 @@ void CSetupDlg::showUserMenu(const QPoint&)
     }
 }
 
+void CSetupDlg::editAdvanced()
+{
+    CAdvancedDlg advanced(advanced_, TcpPortOfText(Utf8(tcpPort_->text())), voice_->isChecked(), this, help_);
+    advanced.setFingerprintProvider(fingerprint_);
+    if (browseFile_) {
+        advanced.setFileBrowser(browseFile_);
+    }
+    if (advanced.exec() == QDialog::Accepted) {
+        advanced_ = advanced.settings();
+    }
+}
+
 void CSetupDlg::accept()
 {
-    if (!SaveSetupSettings(settings(), profile_)) {
+    // The TCP port or voice may have changed since Advanced was closed, and a value
+    // written into the file by hand may be wrong: nothing is saved that the service
+    // could not use.
+    const SetupSettings current = settings();
+    if (const std::optional<AdvancedProblem> problem =
+            CheckAdvancedSettings(current.advanced, TcpPortOfText(current.tcpPortText), current.voice)) {
+        platform::ShowMessageBox(problem->message + "\n\nCorrect it under Advanced...", "Setup",
+                                 platform::MessageBoxIcon::Exclamation);
+        return;
+    }
+    if (!SaveSetupSettings(current, profile_)) {
         const std::string text = "The settings could not be written to " + profile_.path().string() + ".";
         platform::ShowMessageBox(text, "Setup", platform::MessageBoxIcon::Error);
         return;

@@ -2,10 +2,11 @@
 // TCP port, voice, session limit, activity log) and the list of up to ten network
 // users, loaded from the application profile when the dialog opens and written back
 // when OK is pressed; Cancel writes nothing. Users are added and edited through
-// CUserDlg. Settings take effect where they are next read: the next start of the
+// CUserDlg, the settings it has no room for through CAdvancedDlg ("Advanced..."). Settings take effect where they are next read: the next start of the
 // service, the next login, the next log line. GUI thread only.
 #pragma once
 
+#include "host/dialogs/AdvancedDlg.h"
 #include "host/dialogs/SetupModel.h"
 #include "host/dialogs/UserDlg.h"
 
@@ -46,6 +47,10 @@ public:
 
     // Replaces the folder browser (by default Qt's directory dialog).
     void setFolderBrowser(FolderBrowser browser);
+    // Handed to the Advanced dialog for its fingerprint field.
+    void setFingerprintProvider(FingerprintProvider provider);
+    // Handed to the Advanced dialog for its "..." buttons.
+    void setFileBrowser(FileBrowser browser);
     // What the dialog's controls hold now.
     SetupSettings settings() const;
 
@@ -63,6 +68,7 @@ private:
     void deleteUser();
     void toggleUser();
     void showUserMenu(const QPoint& position);
+    void editAdvanced();
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -70,7 +76,10 @@ private:
     HelpHandler help_;
     platform::Profile& profile_;
     FolderBrowser browseFolder_;
+    FingerprintProvider fingerprint_;
+    FileBrowser browseFile_;
     UserList users_;
+    AdvancedSettings advanced_;
 
     QComboBox* comPort_ = nullptr;
     QComboBox* baud_ = nullptr;
@@ -85,6 +94,7 @@ private:
     QPushButton* add_ = nullptr;
     QPushButton* delete_ = nullptr;
     QPushButton* edit_ = nullptr;
+    QPushButton* advancedButton_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
 };

@@ -4,9 +4,14 @@
 #include "platform/Profile.h"
 #include "platform/Text.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <filesystem>
+#include <system_error>
 
 namespace dialogs {
 namespace {
@@ -16,6 +21,12 @@ using namespace linkcore::settings;
 constexpr std::string_view kComPortKey = "COM Port";
 constexpr std::string_view kComBaudKey = "COM Baud";
 constexpr std::string_view kTcpPortKey = "MIREL IP Port No";
+constexpr std::string_view kTlsKey = "MIREL TLS";
+constexpr std::string_view kTlsCertificateKey = "MIREL TLS Certificate";
+constexpr std::string_view kTlsKeyFileKey = "MIREL TLS Key";
+constexpr std::string_view kVoiceDeviceKey = "MIREL Voice Device";
+constexpr std::string_view kVoicePortKey = "MIREL Voice Port";
+constexpr std::string_view kVoicePlainKey = "MIREL Voice Plain";
 
 constexpr int kDefaultBaudIndex = 1;
 constexpr std::array<int, 6> kBaudRates = {4800, 9600, 19200, 38400, 57600, 115200};
@@ -203,6 +214,103 @@ std::string RepairTcpPortText(std::string_view text)
     return std::to_string((port >= kMinTcpPort && port <= kMaxTcpPort) ? static_cast<int>(port) : kDefaultTcpPort);
 }
 
+int TcpPortOfText(std::string_view text)
+{
+    const long long port = ParseLeadingInteger(text);
+    return (port >= kMinTcpPort && port <= kMaxTcpPort) ? static_cast<int>(port) : kDefaultTcpPort;
+}
+
+int VoicePortOrDefault(int port)
+{
+    return (port >= kMinVoicePort && port <= kMaxVoicePort) ? port : kDefaultVoicePort;
+}
+
+bool VoicePortTextValid(std::string_view text)
+{
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return false;
+    }
+    const long long port = ParseLeadingInteger(text);
+    return port >= kMinVoicePort && port <= kMaxVoicePort;
+}
+
+bool BindAddressValid(std::string_view text)
+{
+    if (text.empty() || text == "localhost") {
+        return true;
+    }
+    const std::string address(text);
+    in_addr ipv4{};
+    in6_addr ipv6{};
+    return ::inet_pton(AF_INET, address.c_str(), &ipv4) == 1 || ::inet_pton(AF_INET6, address.c_str(), &ipv6) == 1;
+}
+
+bool VoiceDeviceValid(std::string_view text)
+{
+    // A blank or a line break would split the engine's configuration line.
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte > 0x20 && byte < 0x7F;
+    });
+}
+
+namespace {
+
+// A PEM file setting: empty, or the full path of an existing file. A relative path
+// would be looked up from wherever the service happens to start.
+std::optional<std::string> PemFileProblem(const std::string& path, const char* what)
+{
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    const bool printable = std::none_of(path.begin(), path.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+    if (!printable || path.front() != '/') {
+        return std::string("The ") + what + " file must be given with its full path, beginning with \"/\".";
+    }
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return std::string("The ") + what + " file " + path + " does not exist.";
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<AdvancedProblem> CheckAdvancedSettings(const AdvancedSettings& settings, int tcpPort, bool voiceOn)
+{
+    if (!BindAddressValid(settings.bindAddress)) {
+        return AdvancedProblem{AdvancedField::BindAddress,
+                               "The bind address must be empty (every IPv4 address), an IPv4 or IPv6 address, "
+                               "or localhost."};
+    }
+    if (std::optional<std::string> problem = PemFileProblem(settings.tlsCertificate, "certificate")) {
+        return AdvancedProblem{AdvancedField::TlsCertificate, std::move(*problem)};
+    }
+    if (std::optional<std::string> problem = PemFileProblem(settings.tlsKey, "key")) {
+        return AdvancedProblem{AdvancedField::TlsKey, std::move(*problem)};
+    }
+    if (settings.tlsCertificate.empty() != settings.tlsKey.empty()) {
+        return AdvancedProblem{settings.tlsCertificate.empty() ? AdvancedField::TlsCertificate : AdvancedField::TlsKey,
+                               "Give both the certificate and the key file, or neither for the self-signed "
+                               "certificate."};
+    }
+    if (!VoiceDeviceValid(settings.voiceDevice)) {
+        return AdvancedProblem{AdvancedField::VoiceDevice,
+                               "The voice device must be an ALSA device name without blanks, such as default."};
+    }
+    if (!VoicePortTextValid(settings.voicePortText)) {
+        return AdvancedProblem{AdvancedField::VoicePort, "The voice port must be a number from 1 to 65535."};
+    }
+    if (voiceOn && ParseLeadingInteger(settings.voicePortText) == tcpPort) {
+        return AdvancedProblem{AdvancedField::VoicePort,
+                               "The voice port must differ from the TCP/IP port " + std::to_string(tcpPort) + "."};
+    }
+    return std::nullopt;
+}
+
 bool ObeysCharacterRule(std::string_view text)
 {
     return std::all_of(text.begin(), text.end(), [](char c) {
@@ -244,6 +352,20 @@ SetupSettings LoadSetupSettings(const platform::Profile& profile)
         // Loaded as stored: slots that repeat an ID are kept, not dropped as duplicates.
         settings.users.addLoaded(std::move(record));
     }
+
+    AdvancedSettings& advanced = settings.advanced;
+    advanced.bindAddress = profile.GetProfileString(kSettingSection, kBindAddressKey, "");
+    advanced.loginBackoff = profile.GetProfileInt(kSettingSection, kLoginBackoffKey, 0) != 0;
+    advanced.tls = profile.GetProfileInt(kSettingSection, kTlsKey, 0) != 0;
+    advanced.tlsCertificate = profile.GetProfileString(kSettingSection, kTlsCertificateKey, "");
+    advanced.tlsKey = profile.GetProfileString(kSettingSection, kTlsKeyFileKey, "");
+    advanced.voiceDevice = profile.GetProfileString(kSettingSection, kVoiceDeviceKey, kDefaultVoiceDevice);
+    if (advanced.voiceDevice.empty()) {
+        advanced.voiceDevice = kDefaultVoiceDevice;
+    }
+    advanced.voicePortText = std::to_string(
+        VoicePortOrDefault(profile.GetProfileInt(kSettingSection, kVoicePortKey, kDefaultVoicePort)));
+    advanced.voicePlain = profile.GetProfileInt(kSettingSection, kVoicePlainKey, 0) != 0;
     return settings;
 }
 
@@ -292,9 +414,7 @@ std::vector<platform::ProfileEntry> SettingsEntries(const SetupSettings& setting
     text(kFilePathSection, std::string(kLogFolderKey), settings.logFolder);
     number(kSettingSection, std::string(kComPortKey), ComPortOfIndex(settings.comPortIndex));
     number(kSettingSection, std::string(kComBaudKey), BaudOfIndex(settings.baudIndex));
-    const long long port = ParseLeadingInteger(settings.tcpPortText);
-    number(kSettingSection, std::string(kTcpPortKey),
-           (port >= kMinTcpPort && port <= kMaxTcpPort) ? static_cast<int>(port) : kDefaultTcpPort);
+    number(kSettingSection, std::string(kTcpPortKey), TcpPortOfText(settings.tcpPortText));
     number(kSettingSection, std::string(kVoiceKey), settings.voice ? 1 : 0);
     number(kSettingSection, std::string(kSessionTimeKey), SessionTimeOfIndex(settings.sessionTimeIndex));
 
@@ -311,6 +431,19 @@ std::vector<platform::ProfileEntry> SettingsEntries(const SetupSettings& setting
         text(kSettingSection, UserKey(slot, kDescriptionField), entry.description);
         number(kSettingSection, UserKey(slot, kUserDisabledField), entry.disabled != 0 ? 1 : 0);
     }
+
+    const AdvancedSettings& advanced = settings.advanced;
+    text(kSettingSection, std::string(kBindAddressKey), advanced.bindAddress);
+    number(kSettingSection, std::string(kLoginBackoffKey), advanced.loginBackoff ? 1 : 0);
+    number(kSettingSection, std::string(kTlsKey), advanced.tls ? 1 : 0);
+    text(kSettingSection, std::string(kTlsCertificateKey), advanced.tlsCertificate);
+    text(kSettingSection, std::string(kTlsKeyFileKey), advanced.tlsKey);
+    text(kSettingSection, std::string(kVoiceDeviceKey), advanced.voiceDevice);
+    const long long voicePort = ParseLeadingInteger(advanced.voicePortText);
+    number(kSettingSection, std::string(kVoicePortKey),
+           (voicePort >= kMinVoicePort && voicePort <= kMaxVoicePort) ? static_cast<int>(voicePort)
+                                                                      : kDefaultVoicePort);
+    number(kSettingSection, std::string(kVoicePlainKey), advanced.voicePlain ? 1 : 0);
     return entries;
 }
 

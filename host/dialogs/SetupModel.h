@@ -85,6 +85,49 @@ std::vector<std::string> ComPortTexts();
 const std::vector<std::string>& BaudTexts();
 const std::vector<std::string>& SessionTimeTexts();
 
+inline constexpr int kDefaultVoicePort = 5060;
+inline constexpr int kMinVoicePort = 1;
+inline constexpr int kMaxVoicePort = 65535;
+inline constexpr std::size_t kVoicePortBoxLimit = 5;
+inline constexpr const char* kDefaultVoiceDevice = "default";
+
+// The settings of the Advanced dialog, as its controls hold them. Texts are kept as
+// stored, even where they break the rules below, so that saving Setup never changes
+// a value the user did not edit; CheckAdvancedSettings names what is wrong.
+struct AdvancedSettings {
+    std::string bindAddress;       // empty = every IPv4 address
+    bool loginBackoff = false;
+    bool tls = false;
+    std::string tlsCertificate;    // PEM file; empty (with the key) = the self-signed one
+    std::string tlsKey;            // PEM file
+    std::string voiceDevice = kDefaultVoiceDevice; // ALSA device name
+    std::string voicePortText = std::to_string(kDefaultVoicePort); // SIP, UDP and TCP
+    bool voicePlain = false;       // plain RTP allowed
+
+    bool operator==(const AdvancedSettings&) const = default;
+};
+
+// The Advanced dialog's fields that a check can refuse.
+enum class AdvancedField { BindAddress, TlsCertificate, TlsKey, VoiceDevice, VoicePort };
+
+struct AdvancedProblem {
+    AdvancedField field;
+    std::string message;
+};
+
+// The first value of `settings` that cannot be used, with a message for the user,
+// or nullopt. The session server's TCP port is given so that the voice port, which
+// also listens on TCP, is refused when it is the same while `voiceOn`.
+std::optional<AdvancedProblem> CheckAdvancedSettings(const AdvancedSettings& settings, int tcpPort, bool voiceOn);
+
+// The bind address rule of the session server: empty, "localhost", or an IPv4 or IPv6 literal.
+bool BindAddressValid(std::string_view text);
+// The voice port box's rule: digits only, within 1..65535.
+bool VoicePortTextValid(std::string_view text);
+// An ALSA device name as the telephony engine's configuration can take it:
+// not empty, printable ASCII without blanks.
+bool VoiceDeviceValid(std::string_view text);
+
 // The dialog's controls' state. Indexes are those of the drop-down lists; -1 is no selection.
 struct SetupSettings {
     int comPortIndex = -1;
@@ -95,6 +138,7 @@ struct SetupSettings {
     bool log = false;
     std::string logFolder;
     UserList users;
+    AdvancedSettings advanced;
 };
 
 // Conversions between stored values and the lists, with the out-of-range rules.
@@ -105,6 +149,8 @@ int BaudOfIndex(int index);               // an unknown index -> 9600
 int SessionTimeIndexOf(int minutes);      // an unlisted limit (0 included) -> 0, unlimited
 int SessionTimeOfIndex(int index);        // 0 or unknown -> 0
 int TcpPortOrDefault(int port);           // outside 1024..65535 -> 50000
+int TcpPortOfText(std::string_view text); // the port box as saved: atoi, outside 1024..65535 -> 50000
+int VoicePortOrDefault(int port);         // outside 1..65535 -> 5060
 
 // The port box's check: not empty, digits only and within 1024..65535.
 bool TcpPortTextValid(std::string_view text);
@@ -126,8 +172,9 @@ SetupSettings LoadSetupSettings(const platform::Profile& profile);
 
 // Writes `settings` to `profile` in one replacement of the file, so that no reader
 // ever sees half of it: the log switch and folder, the serial port and speed, the
-// TCP port, voice, the session limit, then the ten user slots in list order,
-// unused slots emptied. A user whose password was not typed in the dialog keeps the
+// TCP port, voice, the session limit, the ten user slots in list order (unused
+// slots emptied), then the Advanced dialog's settings (switches as 0 or 1, a voice
+// port outside 1..65535 as 5060, texts as they are). A user whose password was not typed in the dialog keeps the
 // password `profile` holds for that ID at this moment (a client may have changed
 // it over the network meanwhile); only when the profile no longer holds the user
 // is the loaded one written. False when nothing could be written.

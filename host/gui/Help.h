@@ -21,6 +21,7 @@ inline constexpr int kHelpStopped = 8;         // main window: session server no
 inline constexpr int kHelpRunningPowerOff = 26; // main window: service running, radio off
 inline constexpr int kHelpSetup = 30;          // Setup dialog
 inline constexpr int kHelpUserEditor = 32;     // user editor dialog
+inline constexpr int kHelpAdvanced = 34;       // Advanced dialog, opened from Setup
 
 inline constexpr const char* kHelpFileName = "Ondrel.html";
 

@@ -4,12 +4,14 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QPixmap>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -73,7 +75,8 @@ private:
     bool ran_ = false;
 };
 
-// Where pictures of the dialogs go: the test program's folder.
+// Where pictures of the dialogs go: the test program's folder, and also the folder
+// that ONDREL_DIALOG_PICTURES names (`make screenshot` gives docs/).
 inline std::filesystem::path PictureFolder()
 {
     return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()) / "pictures";
@@ -83,7 +86,12 @@ inline std::filesystem::path SavePicture(QWidget& window, const std::string& nam
 {
     std::filesystem::create_directories(PictureFolder());
     const std::filesystem::path file = PictureFolder() / (name + ".png");
-    EXPECT_TRUE(window.grab().save(QString::fromStdString(file.string())));
+    const QPixmap picture = window.grab();
+    EXPECT_TRUE(picture.save(QString::fromStdString(file.string())));
+    if (const char* folder = std::getenv("ONDREL_DIALOG_PICTURES"); folder != nullptr && *folder != '\0') {
+        const std::filesystem::path copy = std::filesystem::path(folder) / (name + ".png");
+        EXPECT_TRUE(picture.save(QString::fromStdString(copy.string()))) << copy;
+    }
     return file;
 }
 

@@ -9,7 +9,11 @@
 
 #include <sys/stat.h>
 
+#include <gmock/gmock.h>
+
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +59,67 @@ TEST(SetupRules, TheCharacterRuleAdmitsPrintableAsciiButTheSemicolon)
     EXPECT_FALSE(UserEntryAcceptable("", "p", "p"));
     EXPECT_FALSE(UserEntryAcceptable("a", "", ""));
     EXPECT_FALSE(UserEntryAcceptable("a", "p", "P"));
+}
+
+TEST(SetupRules, AdvancedValuesAreRefusedWithTheFieldAndAMessage)
+{
+    testsupport::TempDir dir;
+    const std::string pem = (dir / "host.pem").string();
+    std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\n";
+    const AdvancedSettings good{"", false, false, "", "", "default", "5060", false};
+    struct Case {
+        const char* what;
+        std::function<void(AdvancedSettings&)> change;
+        std::optional<AdvancedField> refused;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"defaults", [](AdvancedSettings&) {}, std::nullopt, ""},
+        {"IPv4", [](AdvancedSettings& s) { s.bindAddress = "10.8.0.1"; }, std::nullopt, ""},
+        {"IPv6", [](AdvancedSettings& s) { s.bindAddress = "::1"; }, std::nullopt, ""},
+        {"localhost", [](AdvancedSettings& s) { s.bindAddress = "localhost"; }, std::nullopt, ""},
+        {"host name", [](AdvancedSettings& s) { s.bindAddress = "example.org"; }, AdvancedField::BindAddress,
+         "The bind address must be empty (every IPv4 address), an IPv4 or IPv6 address, or localhost."},
+        {"blank", [](AdvancedSettings& s) { s.bindAddress = " 10.8.0.1"; }, AdvancedField::BindAddress, "bind"},
+        {"both PEM files", [&](AdvancedSettings& s) { s.tlsCertificate = s.tlsKey = pem; }, std::nullopt, ""},
+        {"relative certificate", [&](AdvancedSettings& s) { s.tlsCertificate = "host.pem", s.tlsKey = pem; },
+         AdvancedField::TlsCertificate, "The certificate file must be given with its full path, beginning with \"/\"."},
+        {"missing key", [&](AdvancedSettings& s) { s.tlsCertificate = pem, s.tlsKey = pem + ".gone"; },
+         AdvancedField::TlsKey, "does not exist."},
+        {"key with a line break", [&](AdvancedSettings& s) { s.tlsCertificate = pem, s.tlsKey = pem + "\n"; },
+         AdvancedField::TlsKey, "full path"},
+        {"certificate alone", [&](AdvancedSettings& s) { s.tlsCertificate = pem; }, AdvancedField::TlsKey,
+         "Give both the certificate and the key file, or neither for the self-signed certificate."},
+        {"ALSA name", [](AdvancedSettings& s) { s.voiceDevice = "plughw:CARD=CODEC,DEV=0"; }, std::nullopt, ""},
+        {"empty device", [](AdvancedSettings& s) { s.voiceDevice = ""; }, AdvancedField::VoiceDevice,
+         "The voice device must be an ALSA device name without blanks, such as default."},
+        {"device with a blank", [](AdvancedSettings& s) { s.voiceDevice = "hw:0 x"; }, AdvancedField::VoiceDevice, "ALSA"},
+        {"device with a line break", [](AdvancedSettings& s) { s.voiceDevice = "hw:0\nmodule x"; },
+         AdvancedField::VoiceDevice, "ALSA"},
+        {"port 1", [](AdvancedSettings& s) { s.voicePortText = "1"; }, std::nullopt, ""},
+        {"port 65535", [](AdvancedSettings& s) { s.voicePortText = "65535"; }, std::nullopt, ""},
+        {"port 0", [](AdvancedSettings& s) { s.voicePortText = "0"; }, AdvancedField::VoicePort,
+         "The voice port must be a number from 1 to 65535."},
+        {"port 65536", [](AdvancedSettings& s) { s.voicePortText = "65536"; }, AdvancedField::VoicePort, "1 to 65535"},
+        {"port empty", [](AdvancedSettings& s) { s.voicePortText = ""; }, AdvancedField::VoicePort, "1 to 65535"},
+        {"port 50x", [](AdvancedSettings& s) { s.voicePortText = "50x"; }, AdvancedField::VoicePort, "1 to 65535"},
+        {"session port, voice on", [](AdvancedSettings& s) { s.voicePortText = "50000"; }, AdvancedField::VoicePort,
+         "The voice port must differ from the TCP/IP port 50000."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AdvancedSettings settings = good;
+        c.change(settings);
+        const std::optional<AdvancedProblem> problem = CheckAdvancedSettings(settings, 50000, true);
+        ASSERT_EQ(problem.has_value(), c.refused.has_value()) << (problem ? problem->message : "");
+        if (problem) {
+            EXPECT_EQ(problem->field, *c.refused);
+            EXPECT_THAT(problem->message, ::testing::HasSubstr(c.message));
+        }
+    }
+    AdvancedSettings sessionPort = good;
+    sessionPort.voicePortText = "50000";
+    EXPECT_FALSE(CheckAdvancedSettings(sessionPort, 50000, false)) << "no clash while voice is off";
 }
 
 class SetupProfileTest : public ::testing::Test {
@@ -104,6 +169,19 @@ TEST_F(SetupProfileTest, AnEmptyProfileLoadsTheDefaultsAndSavesThemComplete)
     EXPECT_EQ(profile_.GetProfileString("File Path", "MIREL Log File Path", "<missing>"), "");
     EXPECT_EQ(slotIds(), std::vector<std::string>(10, ""));
     EXPECT_EQ(value("MIREL 009 User Disabled"), "0");
+    EXPECT_EQ(loaded.advanced, (AdvancedSettings{"", false, false, "", "", "default", "5060", false}));
+    for (const auto& [key, saved] : std::vector<std::pair<const char*, const char*>>{
+             {"MIREL Bind Address", ""},
+             {"MIREL Login Backoff", "0"},
+             {"MIREL TLS", "0"},
+             {"MIREL TLS Certificate", ""},
+             {"MIREL TLS Key", ""},
+             {"MIREL Voice Device", "default"},
+             {"MIREL Voice Port", "5060"},
+             {"MIREL Voice Plain", "0"},
+         }) {
+        EXPECT_EQ(value(key), saved) << key;
+    }
     struct stat status {};
     ASSERT_EQ(::stat(profile_.path().c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
@@ -123,7 +201,16 @@ TEST_F(SetupProfileTest, StoredValuesOutOfRangeLoadAndSaveAsTheirDefaults)
         {"MIREL IP Port No", "65536", "50000"}, {"MIREL IP Port No", "1024", "1024"},
         {"MIREL Session Time", "7", "0"},       {"MIREL Session Time", "90", "90"},
         {"MIREL Voice", "3", "1"},              {"MIREL Log", "2", "1"},
-        {"MIREL Session Time", "junk", "0"},
+        {"MIREL Session Time", "junk", "0"},    {"MIREL Voice Port", "0", "5060"},
+        {"MIREL Voice Port", "65536", "5060"},  {"MIREL Voice Port", "1", "1"},
+        {"MIREL Voice Port", "x", "5060"},      {"MIREL Voice Device", "", "default"},
+        {"MIREL Voice Device", "hw:1", "hw:1"}, {"MIREL Voice Plain", "9", "1"},
+        {"MIREL Login Backoff", "5", "1"},      {"MIREL TLS", "-1", "1"},
+        {"MIREL TLS", "junk", "0"},             {"MIREL Bind Address", "::1", "::1"},
+        // Kept as the user wrote it: the service refuses to start on it, rather than
+        // listening more widely than asked.
+        {"MIREL Bind Address", "bad address", "bad address"},
+        {"MIREL TLS Certificate", "relative.pem", "relative.pem"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.key) + "=" + c.stored);

@@ -251,7 +251,7 @@ TEST_F(HelpTest, EveryContextHasItsSection)
     std::ifstream file(helpDir() / "Ondrel.html");
     std::stringstream text;
     text << file.rdbuf();
-    for (const int context : {2, 8, 26, 30, 32}) {
+    for (const int context : {2, 8, 26, 30, 32, 34}) {
         EXPECT_NE(text.str().find("id=\"" + host::gui::HelpAnchor(context) + "\""), std::string::npos) << context;
     }
 }

@@ -2,7 +2,8 @@
 // the window loads the stand-in plug-in at start-up, the plug-in's thread posts a
 // ringing call to the window, and the window's event loop hands the events to the
 // handler; the window owns the video window, and its OFF command and its closing
-// stop the handling. With the system's own answer (0 on Linux) nothing is loaded.
+// stop the handling. With the system's own answer where the telephony engine is
+// missing (0) nothing is loaded.
 #include "FakeTapi.h"
 #include "PluginProbe.h"
 
@@ -25,6 +26,11 @@ protected:
         GuiFixture::SetUp();
         // A copy of its own is a library that no other test has loaded.
         std::filesystem::copy_file(FAKE_VOXLINE, plugin);
+    }
+    void TearDown() override
+    {
+        skinwork::SetTelephonyEngineSearch(std::nullopt);
+        GuiFixture::TearDown();
     }
 
     void openVoiceWindow(std::function<int()> voiceEnableOS)
@@ -62,8 +68,10 @@ protected:
     EventCount events;
 };
 
-TEST_F(VoiceWindowTest, OffOnThisSystemByTheVersionRule)
+TEST_F(VoiceWindowTest, OffWhereTheTelephonyEngineIsMissing)
 {
+    std::filesystem::create_directory(dir / "no-engine");
+    skinwork::SetTelephonyEngineSearch(skinwork::EngineSearch{(dir / "no-engine").string(), ""});
     openVoiceWindow([] { return GetVoiceEnableOS(); });
     EXPECT_FALSE(IsLoaded(plugin));
     auto client = logIn();
