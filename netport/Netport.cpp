@@ -1,5 +1,6 @@
 #include "netport/Netport.h"
 
+#include "TlsServer.h"
 #include "platform/Descriptor.h"
 #include "platform/MessageBox.h"
 
@@ -86,6 +87,9 @@ struct NetportEndpoint {
     // The peer of the current or last connection, kept so that its address can be
     // told even after a client that sent its text and closed at once has gone.
     sockaddr_storage peerAddress{};
+    // The TLS side while SetTls gave a certificate: the client's channel lives and dies
+    // with clientSocket, under socketMutex held exclusively.
+    TlsServer tls;
 
     std::mutex receiveMutex;
     std::condition_variable receiveArrived;
@@ -139,6 +143,13 @@ long SendNow(int fd, const char* data, std::size_t size)
     return static_cast<long>(sent);
 }
 
+// SendNow for the served client, through its TLS channel when there is one (which
+// takes nothing before its handshake is done).
+long SendToClient(NetportEndpoint& endpoint, int fd, const char* data, std::size_t size)
+{
+    return endpoint.tls.hasClient() ? endpoint.tls.send(data, size) : SendNow(fd, data, size);
+}
+
 // Sends queued text as far as the socket takes it; false when the connection failed.
 // Called with writeMutex held.
 bool FlushQueue(NetportEndpoint& endpoint, int fd)
@@ -147,7 +158,7 @@ bool FlushQueue(NetportEndpoint& endpoint, int fd)
     if (waiting == 0) {
         return true;
     }
-    const long sent = SendNow(fd, endpoint.outbound.data() + endpoint.outboundSent, waiting);
+    const long sent = SendToClient(endpoint, fd, endpoint.outbound.data() + endpoint.outboundSent, waiting);
     if (sent < 0) {
         return false;
     }
@@ -209,7 +220,7 @@ bool AcceptPending(NetportEndpoint& endpoint)
         return AcceptErrorIsTransient(errno);
     }
     if (endpoint.clientExists.load() != 0) {
-        TurnAway(fd);
+        endpoint.tls.enabled() ? endpoint.tls.turnAway(fd) : TurnAway(fd);
         return true;
     }
     ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSocketSendBuffer, sizeof kSocketSendBuffer);
@@ -217,6 +228,9 @@ bool AcceptPending(NetportEndpoint& endpoint)
         std::unique_lock socketLock(endpoint.socketMutex);
         endpoint.clientSocket = fd;
         endpoint.peerAddress = peer;
+        if (endpoint.tls.enabled()) {
+            endpoint.tls.startClient(fd);
+        }
     }
     endpoint.clientExists = 1;
     endpoint.acceptedFlag = 1;
@@ -255,6 +269,14 @@ std::size_t ReceiveRoom(NetportEndpoint& endpoint)
 bool ReceivePending(NetportEndpoint& endpoint, std::size_t room)
 {
     char chunk[CNetport::kReceiveBufferSize];
+    if (endpoint.tls.hasClient()) {
+        const long decrypted = endpoint.tls.receive(chunk, std::min(room, sizeof chunk - 1));
+        if (decrypted < 0) {
+            return false;
+        }
+        StoreChunk(endpoint, chunk, static_cast<std::size_t>(decrypted));
+        return true;
+    }
     const ssize_t n = ::recv(endpoint.clientSocket, chunk, std::min(room, sizeof chunk - 1), MSG_DONTWAIT);
     if (n == 0) {
         return false;
@@ -402,6 +424,7 @@ int NetportEndpoint::StartThread(void (*body)(NetportEndpoint*))
     acceptedFlag = 0;
     closedFlag = 0;
     sendOverflow = 0;
+    tls.clearFailure();
     {
         std::lock_guard writeLock(writeMutex);
         outbound.clear();
@@ -444,6 +467,7 @@ CNetport::CNetport()
     }
     endpoint.StopAndJoin();
     endpoint.bindAddress.clear();
+    endpoint.tls.setContext(nullptr);
     endpoint.eventWindow = nullptr;
     endpoint.clientMode = 0;
     endpoint.clientExists = 0;
@@ -460,6 +484,32 @@ CNetport::~CNetport()
     NetportEndpoint& endpoint = Endpoint();
     std::lock_guard lifeLock(endpoint.lifeMutex);
     endpoint.StopAndJoin();
+}
+
+int CNetport::SetTls(const char* certificateFile, const char* keyFile)
+{
+    NetportEndpoint& endpoint = Endpoint();
+    std::lock_guard lifeLock(endpoint.lifeMutex);
+    if (endpoint.threadAlive.load() != 0) {
+        return 0;
+    }
+    endpoint.StopAndJoin();
+    if (certificateFile == nullptr || keyFile == nullptr) {
+        endpoint.tls.setContext(nullptr);
+        return 1;
+    }
+    std::string error;
+    auto context = netport::tls::TlsContext::ForServer(certificateFile, keyFile, error);
+    if (context == nullptr) {
+        return 0;
+    }
+    endpoint.tls.setContext(std::move(context));
+    return 1;
+}
+
+int CNetport::GetTlsFailure()
+{
+    return Endpoint().tls.handshakeFailed();
 }
 
 int CNetport::Listen(unsigned port)
@@ -584,7 +634,7 @@ int CNetport::Write(unsigned char* text, unsigned long length)
     const std::size_t queued = endpoint.outbound.size() - endpoint.outboundSent;
     std::size_t sent = 0;
     if (queued == 0) {
-        const long now = SendNow(endpoint.clientSocket, chars, size);
+        const long now = SendToClient(endpoint, endpoint.clientSocket, chars, size);
         if (now < 0) {
             endpoint.RequestStop();
             return 0;
@@ -800,7 +850,7 @@ void CNetport::SockThread(NetportEndpoint* state)
     ::pthread_setname_np(::pthread_self(), "netport-socket");
     // Only this thread changes the descriptors while it runs, so it reads them unlocked.
     while (endpoint.threadRun.load() != 0) {
-        pollfd fds[3] = {{endpoint.wakeFd, POLLIN, 0}};
+        pollfd fds[3 + TlsServer::kMaxTurnAways] = {{endpoint.wakeFd, POLLIN, 0}};
         nfds_t count = 1;
         int listenIndex = -1;
         int clientIndex = -1;
@@ -813,7 +863,10 @@ void CNetport::SockThread(NetportEndpoint* state)
         if (endpoint.clientSocket >= 0) {
             room = ReceiveRoom(endpoint);
             short events = room > 0 ? POLLIN : 0;
-            {
+            if (endpoint.tls.handshaking()) {
+                // Queued text waits for the handshake, which the login deadline bounds.
+                events = endpoint.tls.handshakeEvents();
+            } else {
                 std::lock_guard writeLock(endpoint.writeMutex);
                 if (endpoint.outbound.size() > endpoint.outboundSent) {
                     events |= POLLOUT;
@@ -825,6 +878,13 @@ void CNetport::SockThread(NetportEndpoint* state)
             }
             clientIndex = static_cast<int>(count);
             fds[count++] = {endpoint.clientSocket, events, 0};
+        }
+        const nfds_t turnAwayIndex = count;
+        count += endpoint.tls.addTurnAwayPolls(fds + count, timeoutMs);
+        // Records already in the TLS channel are read without waiting for the socket.
+        const bool tlsPending = clientIndex >= 0 && room > 0 && endpoint.tls.hasPending();
+        if (tlsPending) {
+            timeoutMs = 0;
         }
         const int ready = ::poll(fds, count, timeoutMs);
         if (ready < 0 && errno != EINTR) {
@@ -841,7 +901,8 @@ void CNetport::SockThread(NetportEndpoint* state)
         if (endpoint.threadRun.load() == 0) {
             break;
         }
-        if (ready == 0 && timeoutMs >= 0) {
+        endpoint.tls.serviceTurnAways(fds + turnAwayIndex, count - turnAwayIndex);
+        if (ready == 0 && timeoutMs >= 0 && !tlsPending) {
             // Queued text for the peer has not moved for the whole stall limit.
             std::lock_guard writeLock(endpoint.writeMutex);
             if (endpoint.outbound.size() > endpoint.outboundSent &&
@@ -857,10 +918,25 @@ void CNetport::SockThread(NetportEndpoint* state)
                 break;
             }
         }
-        if (clientIndex < 0 || fds[clientIndex].revents == 0) {
+        if (clientIndex < 0 || (fds[clientIndex].revents == 0 && !tlsPending)) {
             continue;
         }
-        const short revents = fds[clientIndex].revents;
+        const short revents = static_cast<short>(fds[clientIndex].revents | (tlsPending ? POLLIN : 0));
+        if (endpoint.tls.handshaking()) {
+            const int handshake = endpoint.tls.advanceHandshake();
+            if (handshake < 0) {
+                break;
+            }
+            if (handshake > 0) {
+                // What the owner wrote meanwhile (the greeting) goes out now.
+                std::lock_guard writeLock(endpoint.writeMutex);
+                endpoint.lastSendProgress = std::chrono::steady_clock::now();
+                if (!FlushQueue(endpoint, endpoint.clientSocket)) {
+                    break;
+                }
+            }
+            continue;
+        }
         if ((revents & POLLOUT) != 0) {
             std::lock_guard writeLock(endpoint.writeMutex);
             if (!FlushQueue(endpoint, endpoint.clientSocket)) {
@@ -889,6 +965,8 @@ void CNetport::SockThread(NetportEndpoint* state)
     }
     {
         std::unique_lock socketLock(endpoint.socketMutex);
+        endpoint.tls.endClient();
+        endpoint.tls.closeTurnAways();
         platform::CloseDescriptor(endpoint.clientSocket);
         platform::CloseDescriptor(endpoint.listenSocket);
     }
