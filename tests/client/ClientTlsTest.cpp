@@ -1,7 +1,8 @@
 // ondrel-client --tls against `ondrel --headless` with "MIREL TLS" on and the simulated
 // radio, all as separate processes on loopback: every mode over TLS once the host is
 // trusted, the refusals of a host that is not the trusted one (each with its own exit
-// status and nothing sent to the radio), and the clear words for the wrong kind of port.
+// status and nothing sent to the radio), the clear words for the wrong kind of port,
+// and a certificate checked against an authority (certificates made with openssl).
 
 #include "netport/TlsIdentity.h"
 #include "platform/Profile.h"
@@ -215,6 +216,57 @@ TEST_F(ClientTlsTest, TheWrongKindOfPortIsNamedOnBothSides)
         return logText().find("127.0.0.1 CONN - Connection Error:TLS handshake on a plain port.") != std::string::npos;
     })) << logText();
     EXPECT_FALSE(radioReceived("FA00007060000;"));
+}
+
+// --ca: a certificate that the given authority signed for the address the client
+// dialled is taken without known_hosts; another authority's, or one for another name,
+// is refused as not trusted.
+TEST_F(ClientTlsTest, AnAuthorityGivenWithCaVouchesForTheHostByItsName)
+{
+    const auto openssl = [this](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "/usr/bin/openssl");
+        ClientProcess program(arguments, {});
+        ASSERT_EQ(program.waitForExit(), 0) << program.errors();
+    };
+    const auto folder = dir / "pki";
+    fs::create_directory(folder);
+    for (const char* authority : {"ca", "other-ca"}) {
+        openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-days", "2",
+                 "-subj", std::string("/CN=") + authority, "-keyout", (folder / authority).string() + ".key", "-out",
+                 (folder / authority).string() + ".crt"});
+    }
+    std::ofstream(folder / "names.ext") << "subjectAltName=IP:127.0.0.1\n";
+    openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-subj", "/CN=radio", "-keyout",
+             (folder / "host.key").string(), "-out", (folder / "host.csr").string()});
+    openssl({"x509", "-req", "-in", (folder / "host.csr").string(), "-CA", (folder / "ca.crt").string(), "-CAkey",
+             (folder / "ca.key").string(), "-CAcreateserial", "-days", "2", "-extfile",
+             (folder / "names.ext").string(), "-out", (folder / "host.crt").string()});
+    fs::permissions(folder / "host.key", fs::perms::owner_read | fs::perms::owner_write);
+    platform::Profile profile(dir / "Ondrel.ini");
+    profile.WriteProfileString("Setting", "MIREL TLS Certificate", (folder / "host.crt").string());
+    profile.WriteProfileString("Setting", "MIREL TLS Key", (folder / "host.key").string());
+    restartHost(1);
+
+    const struct {
+        std::string authority;
+        std::string host;
+        int status;
+        std::string words;
+    } cases[] = {
+        {"ca.crt", "127.0.0.1", 0, ""},
+        {"other-ca.crt", "127.0.0.1", 11, "is not vouched for by"},
+        {"ca.crt", "localhost", 11, "is not vouched for by"}, // signed for the address only
+    };
+    for (const auto& attempt : cases) {
+        SCOPED_TRACE(attempt.authority + " " + attempt.host);
+        ClientProcess program({CLIENT_PROGRAM, attempt.host, "-p", std::to_string(tcpPort), "-u", kUser, "--ca",
+                               (folder / attempt.authority).string(), "-c", "ID"},
+                              {std::string("ONDREL_PASSWORD=") + kPassword,
+                               "XDG_CONFIG_HOME=" + (dir / "config").string()});
+        EXPECT_EQ(program.waitForExit(), attempt.status) << program.errors();
+        EXPECT_THAT(program.errors(), HasSubstr(attempt.words));
+    }
+    EXPECT_FALSE(fs::exists(knownHosts())) << "an authority needs no known_hosts";
 }
 
 } // namespace
