@@ -62,6 +62,13 @@ LoginOutcome HostSession::attempt(LoginSettings& settings, const PasswordRetry& 
         tls_ = std::make_unique<TlsLink>();
         const TlsLink::Result trust =
             tls_->open(socket_.get(), settings.tls, settings.host, settings.port, settings.timeout, outcome.detail);
+        if (trust == TlsLink::Result::Closed) {
+            // As a plain connection closed before the greeting: a session of the host's is
+            // ending, and open() asks again.
+            outcome.result = LoginResult::ConnectionClosed;
+            close();
+            return outcome;
+        }
         if (trust != TlsLink::Result::Trusted) {
             outcome.kind = trust == TlsLink::Result::Failed      ? LoginOutcome::Kind::TlsFailed
                            : trust == TlsLink::Result::Untrusted ? LoginOutcome::Kind::Untrusted

@@ -150,6 +150,10 @@ TlsLink::Result TlsLink::open(int fd, const TlsSettings& settings, const std::st
                          channel_->failure();
                 return Result::Untrusted;
             }
+            if (channel_->closedByPeer()) {
+                detail = where + " closed the connection during the TLS handshake";
+                return Result::Closed;
+            }
             detail = "no TLS from " + where + " (" + channel_->failure() +
                      "); is TLS on at the host? Without it, leave out --tls";
             return Result::Failed;
@@ -214,6 +218,9 @@ ReadStatus TlsLink::read(std::string& into)
         if (result == TlsResult::Done) {
             into.append(buffer, count);
             got = true;
+            if (!channel_->hasPending()) {
+                return ReadStatus::Data; // poll() on the socket tells of more
+            }
         } else if (result == TlsResult::WantRead || result == TlsResult::WantWrite) {
             return got ? ReadStatus::Data : ReadStatus::WouldBlock;
         } else {

@@ -48,6 +48,7 @@ public:
     enum class Result {
         Trusted,     // the handshake is done and the certificate is the one trusted
         Failed,      // no TLS handshake (a host without TLS, a broken connection, the time ran out)
+        Closed,      // the host closed the connection before the handshake was done (ending a session)
         Untrusted,   // a new host not accepted, or one the CA does not vouch for
         Changed,     // the certificate differs from the remembered or pinned one
     };

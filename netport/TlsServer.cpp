@@ -99,6 +99,10 @@ long TlsServer::receive(char* buffer, std::size_t size)
         const TlsResult result = client_->read(buffer + received, size - received, count);
         if (result == TlsResult::Done) {
             received += count;
+            // Nothing more inside the channel: the socket is asked again only when poll() says so.
+            if (!client_->hasPending()) {
+                break;
+            }
         } else if (result == TlsResult::WantRead || result == TlsResult::WantWrite) {
             break;
         } else {

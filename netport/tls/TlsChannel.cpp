@@ -121,6 +121,9 @@ SSL_CTX* NewContext(const SSL_METHOD* method, std::string& error)
     // A peer that closes without close_notify has simply ended its session: the
     // protocol inside has its own ends, so there is no truncation to detect.
     SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    // One recv() takes whatever has arrived, records and all, rather than a header and
+    // then its body: fewer system calls per command on the round trip.
+    SSL_CTX_set_read_ahead(context, 1);
     return context;
 }
 
@@ -223,14 +226,14 @@ TlsResult TlsChannel::outcome(int returned, const char* what)
     case SSL_ERROR_WANT_WRITE:
         return TlsResult::WantWrite;
     case SSL_ERROR_ZERO_RETURN:
-        ERR_clear_error();
-        return TlsResult::Closed;
     case SSL_ERROR_SYSCALL:
         if (established_) {
             ERR_clear_error();
             return TlsResult::Closed;
         }
+        // An end before the handshake is done is its failure.
         failure_ = std::string(what) + ": the peer closed the connection";
+        closedByPeer_ = true;
         break;
     default: {
         failure_ = std::string(what) + ": " + LastError();

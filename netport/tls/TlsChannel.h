@@ -74,6 +74,8 @@ public:
     std::string peerFingerprint() const;
     // Why the handshake failed, in words (OpenSSL's reason and the verification result).
     const std::string& failure() const { return failure_; }
+    // The handshake failed because the peer closed or reset the connection.
+    bool closedByPeer() const { return closedByPeer_; }
 
 private:
     TlsResult outcome(int returned, const char* what);
@@ -82,6 +84,7 @@ private:
     bool established_ = false;
     bool failed_ = false;
     bool closeSent_ = false;
+    bool closedByPeer_ = false;
     std::string failure_;
 };
 
