@@ -5,7 +5,6 @@
 
 #include "linkcore/ServiceSettings.h"
 #include "netport/TlsIdentity.h"
-#include "platform/Profile.h"
 
 #include <string>
 
@@ -17,7 +16,10 @@ struct ServiceTls {
     std::string error;      // the settings name only one of the two files
 };
 
-inline ServiceTls ReadServiceTls(const platform::Profile& profile)
+// `Profile` is platform::Profile (a template only so that this installed header needs
+// none of the platform library's uninstalled headers).
+template <typename Profile>
+ServiceTls ReadServiceTls(const Profile& profile)
 {
     ServiceTls tls;
     tls.on = profile.GetProfileInt(settings::kSettingSection, settings::kTlsKey, 0) != 0;
