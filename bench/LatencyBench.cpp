@@ -5,9 +5,12 @@
 // ("FA;" answered by "FA<11 digits>;"), and the time of 20,000 queries sent back to
 // back with every answer counted. For the host also: its CPU time and wake-ups
 // (context switches of all its threads) while idle, with and without a logged-in
-// client, and its resident memory.
+// client, and its resident memory. Then (d) a second host with "MIREL TLS" on: the
+// round trip of the same query over TLS against (a), the time of a TLS handshake, and
+// that host's resident memory after its TLS sessions.
 //   ondrel_latency_bench [--queries N] [--burst N] [--idle-seconds S]
 #include "bench/BenchSupport.h"
+#include "netport/tls/TlsChannel.h"
 #include "platform/Descriptor.h"
 #include "platform/Profile.h"
 #include "platform/PseudoTerminal.h"
@@ -39,6 +42,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <memory>
 #include <thread>
 
 
@@ -97,21 +101,98 @@ bool HasFrequencyReply(const std::string& text)
     return false;
 }
 
-// Sends "FA;" `count` times, one at a time, and returns each round trip in microseconds.
-std::optional<std::vector<double>> MeasureQueries(int fd, int count)
+// Sends "FA;" `count` times through `ask` (which sends it and reads the reply), one at
+// a time, and returns each round trip in microseconds.
+template <typename Ask>
+std::optional<std::vector<double>> MeasureRoundTrips(int count, Ask ask)
 {
     std::vector<double> times;
     times.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
-        std::string received;
         const auto start = Clock::now();
-        if (!WriteAll(fd, "FA;") || !ReadUntil(fd, received, HasFrequencyReply, kReplyLimit)) {
+        if (!ask()) {
             return std::nullopt;
         }
         times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     }
     return times;
 }
+
+std::optional<std::vector<double>> MeasureQueries(int fd, int count)
+{
+    return MeasureRoundTrips(count, [fd] {
+        std::string received;
+        return WriteAll(fd, "FA;") && ReadUntil(fd, received, HasFrequencyReply, kReplyLimit);
+    });
+}
+
+// The client side of a TLS session with the host, driven with poll() as ondrel-client
+// drives it: handshake, then whole writes and reads until a reply is complete.
+class TlsSession {
+public:
+    // Connects and shakes hands; valid() tells whether both worked.
+    explicit TlsSession(int fd, const netport::tls::TlsContext& context)
+        : fd_(fd), channel_(std::make_unique<netport::tls::TlsChannel>(context, fd, "127.0.0.1"))
+    {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        for (;;) {
+            const auto result = channel_->handshake();
+            if (result == netport::tls::TlsResult::Done) {
+                valid_ = true;
+                return;
+            }
+            if (!waitFor(result)) {
+                return;
+            }
+        }
+    }
+
+    bool valid() const { return valid_; }
+
+    bool send(std::string_view text)
+    {
+        while (!text.empty()) {
+            std::size_t sent = 0;
+            const auto result = channel_->write(text.data(), text.size(), sent);
+            if (result == netport::tls::TlsResult::Done) {
+                text.remove_prefix(sent);
+            } else if (!waitFor(result)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    template <typename Done>
+    bool readUntil(std::string& received, Done done)
+    {
+        while (!done(received)) {
+            char buffer[1024];
+            std::size_t count = 0;
+            const auto result = channel_->read(buffer, sizeof buffer, count);
+            if (result == netport::tls::TlsResult::Done) {
+                received.append(buffer, count);
+            } else if (!waitFor(result)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    bool waitFor(netport::tls::TlsResult result) const
+    {
+        if (result != netport::tls::TlsResult::WantRead && result != netport::tls::TlsResult::WantWrite) {
+            return false;
+        }
+        pollfd ready{fd_, static_cast<short>(result == netport::tls::TlsResult::WantWrite ? POLLOUT : POLLIN), 0};
+        return ::poll(&ready, 1, static_cast<int>(std::chrono::milliseconds(kReplyLimit).count())) > 0;
+    }
+
+    int fd_;
+    std::unique_ptr<netport::tls::TlsChannel> channel_;
+    bool valid_ = false;
+};
 
 struct Summary {
     double p50 = 0;
@@ -167,7 +248,10 @@ public:
         out_ = out[0];
     }
 
-    ~ChildProcess()
+    ~ChildProcess() { stop(); }
+
+    // Ends the program (SIGTERM, then SIGKILL after 15 s) and reaps it.
+    void stop()
     {
         if (pid_ > 0) {
             ::kill(pid_, SIGTERM);
@@ -181,9 +265,11 @@ public:
                 }
                 std::this_thread::sleep_for(10ms);
             }
+            pid_ = -1;
         }
         if (out_ >= 0) {
             ::close(out_);
+            out_ = -1;
         }
     }
     ChildProcess(const ChildProcess&) = delete;
@@ -607,6 +693,131 @@ int main(int argc, char** argv)
     idleLine("no client", idleNoClient);
     std::printf("Host memory: resident %ld kB (peak %ld kB), %d threads\n", rss.value_or(-1), peak.value_or(-1),
                 threads);
+
+    // (d) A second host with TLS on, on a radio of its own, beside the plain one: the two
+    // are measured in turns, so that both see the same load of the machine.
+    radiosim::RadioSimulator tlsRadio;
+    if (!tlsRadio.start()) {
+        return Fail(tlsRadio.error().c_str());
+    }
+    const auto tlsFolder = work.path() / "tls";
+    std::filesystem::create_directories(tlsFolder / "runtime");
+    std::filesystem::copy_file(profilePath, tlsFolder / "Ondrel.ini");
+    const unsigned tlsPort = bench::FreePort();
+    {
+        platform::Profile tlsProfile(tlsFolder / "Ondrel.ini");
+        tlsProfile.WriteProfileInt("Setting", "MIREL IP Port No", static_cast<int>(tlsPort));
+        tlsProfile.WriteProfileInt("Setting", "MIREL TLS", 1);
+        tlsProfile.WriteProfileString("COM Devices", "COM1", tlsRadio.devicePath());
+    }
+    ChildProcess tlsHost({ONDREL_PROGRAM, "--headless", "--profile", (tlsFolder / "Ondrel.ini").string()},
+                         tlsFolder / "runtime");
+    if (!tlsHost.started() || !tlsHost.waitForLine("Power: on", 15s)) {
+        return Fail("the host with TLS on did not start");
+    }
+    std::string error;
+    const auto tlsContext = netport::tls::TlsContext::ForClient("", error);
+    if (tlsContext == nullptr) {
+        return Fail(error.c_str());
+    }
+    // Handshakes: connect, shake hands, read the greeting, leave. The host listens
+    // afresh after each session; a connection that came while the last one closed is
+    // reset before its handshake, as ondrel-client, which tries again, sees it too.
+    constexpr int kHandshakes = 100;
+    std::vector<double> handshakes;
+    int connections = 0;
+    for (; handshakes.size() < kHandshakes && connections < 3 * kHandshakes; ++connections) {
+        const Descriptor client(ConnectWhenListening(tlsPort, 5s));
+        const auto start = Clock::now();
+        TlsSession session(client.get(), *tlsContext);
+        if (!session.valid()) {
+            std::this_thread::sleep_for(20ms);
+            continue;
+        }
+        handshakes.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        std::string greeting;
+        session.readUntil(greeting, [](const std::string& text) { return text.find('>') != std::string::npos; });
+    }
+    if (handshakes.size() < kHandshakes) {
+        return Fail("no TLS handshake with the host");
+    }
+    std::optional<std::vector<double>> overTls;
+    std::optional<std::vector<double>> besideTls;
+    const Descriptor plainClient(ConnectWhenListening(port, 5s));
+    {
+        std::string received;
+        if (plainClient.get() < 0 || !WriteAll(plainClient.get(), "UID:bench;PWD:bench;") ||
+            !ReadUntil(
+                plainClient.get(), received,
+                [](const std::string& text) { return text.find("@@UE1;") != std::string::npos; }, 5s)) {
+            return Fail("cannot log in to the plain host again");
+        }
+    }
+    bool loggedIn = false;
+    for (int attempt = 0; !loggedIn && attempt < 50; ++attempt) {
+        const Descriptor client(ConnectWhenListening(tlsPort, 5s));
+        TlsSession session(client.get(), *tlsContext);
+        std::string received;
+        // Turned away ("BUSY;") or reset while the last handshake's session closes: again.
+        loggedIn = session.valid() && session.send("UID:bench;PWD:bench;") &&
+                   session.readUntil(received, [](const std::string& text) {
+                       return text.find("@@UE1;") != std::string::npos || text.find("BUSY;") != std::string::npos;
+                   }) &&
+                   received.find("@@UE1;") != std::string::npos;
+        if (!loggedIn) {
+            std::this_thread::sleep_for(50ms);
+            continue;
+        }
+        const auto ask = [&session] {
+            std::string answer;
+            return session.send("FA;") && session.readUntil(answer, HasFrequencyReply);
+        };
+        MeasureRoundTrips(kWarmUpQueries, ask);
+        MeasureQueries(plainClient.get(), kWarmUpQueries);
+        constexpr int kTurns = 10;
+        overTls.emplace();
+        besideTls.emplace();
+        for (int turn = 0; turn < kTurns; ++turn) {
+            const auto tlsTimes = MeasureRoundTrips(queries / kTurns, ask);
+            const auto plainTimes = MeasureQueries(plainClient.get(), queries / kTurns);
+            if (!tlsTimes || !plainTimes) {
+                return Fail("a host did not answer during the turns");
+            }
+            overTls->insert(overTls->end(), tlsTimes->begin(), tlsTimes->end());
+            besideTls->insert(besideTls->end(), plainTimes->begin(), plainTimes->end());
+        }
+    }
+    if (!loggedIn) {
+        return Fail("cannot log in to the host over TLS");
+    }
+    const auto tlsRss = tlsHost.statusKb("VmRSS");
+    const auto tlsAnonymous = tlsHost.statusKb("RssAnon");
+    const auto tlsFiles = tlsHost.statusKb("RssFile");
+    const auto plainAnonymous = host.statusKb("RssAnon");
+    const auto plainFiles = host.statusKb("RssFile");
+    const auto tlsPeak = tlsHost.statusKb("VmHWM");
+    if (!overTls) {
+        return Fail("the host did not relay the radio's answers over TLS");
+    }
+    const Summary plain = Summarise(*besideTls);
+    const Summary tls = Summarise(*overTls);
+    const Summary shake = Summarise(handshakes);
+    std::printf("Through the host with TLS on against the plain host, in 10 turns of %d queries each after %d\n"
+                "to warm up, both hosts running; %d TLS handshakes in %d connections\n",
+                queries / 10, kWarmUpQueries, kHandshakes, connections);
+    std::printf("  %-20s %10s %10s %10s\n", "", "p50 ms", "p99 ms", "max ms");
+    std::printf("  %-20s %10.3f %10.3f %10.3f\n", "(d) round trip, TLS", tls.p50 / 1000, tls.p99 / 1000, tls.max / 1000);
+    std::printf("  %-20s %10.3f %10.3f %10.3f\n", "(a') round trip, plain", plain.p50 / 1000, plain.p99 / 1000,
+                plain.max / 1000);
+    std::printf("  %-20s %9.2fx %9.2fx %9.2fx\n", "TLS / plain", tls.p50 / plain.p50, tls.p99 / plain.p99,
+                tls.max / plain.max);
+    std::printf("  %-20s %10.3f %10.3f %10.3f\n", "TLS handshake", shake.p50 / 1000, shake.p99 / 1000,
+                shake.max / 1000);
+    std::printf("Host memory with TLS on: resident %ld kB (peak %ld kB): %ld kB anonymous, %ld kB of files\n"
+                "(the plain host now: %ld kB anonymous, %ld kB of files)\n",
+                tlsRss.value_or(-1), tlsPeak.value_or(-1), tlsAnonymous.value_or(-1), tlsFiles.value_or(-1),
+                plainAnonymous.value_or(-1), plainFiles.value_or(-1));
+
     const bool complete = throughHost && throughHost->burst && throughHost->burst->answers == burst;
     if (!complete) {
         std::printf("The host lost answers of the back-to-back queries.\n");

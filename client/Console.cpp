@@ -231,7 +231,7 @@ private:
     void receive()
     {
         std::string received;
-        const ReadStatus status = ReadAvailable(session_.fd(), received);
+        const ReadStatus status = session_.receive(received);
         if (status == ReadStatus::Data) {
             show(stream_.feed(received));
         } else if (status != ReadStatus::WouldBlock) {

@@ -85,7 +85,7 @@ int RunOneShot(ModeContext& context)
                 return kExitOk;
             }
             std::string received;
-            const ReadStatus status = ReadAvailable(session.fd(), received);
+            const ReadStatus status = session.receive(received);
             if (status == ReadStatus::Closed || status == ReadStatus::Failed) {
                 printer.print(stream.flush(), mnemonic);
                 printer.finish();

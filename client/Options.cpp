@@ -3,6 +3,7 @@
 #include "client/Options.h"
 
 #include "client/HostProtocol.h"
+#include "netport/tls/Fingerprint.h"
 
 #include <charconv>
 #include <cstdlib>
@@ -33,6 +34,12 @@ std::string UsageText()
            "      --listen PORT          offer the radio on a local TCP port\n"
            "      --bind ADDRESS         the address for --listen (default 127.0.0.1)\n"
            "  -t, --timeout SECONDS      give up connecting or logging in after SECONDS (default 10)\n"
+           "      --tls                  speak TLS; a host seen first is shown and asked about, and\n"
+           "                             remembered in $XDG_CONFIG_HOME/ondrel/known_hosts\n"
+           "      --fingerprint SHA256:HEX  accept only the certificate with this fingerprint (implies --tls)\n"
+           "      --ca FILE              accept a certificate that the authority in FILE signed for\n"
+           "                             HOST (implies --tls)\n"
+           "      --trust-new            without a terminal, accept and remember a host seen first\n"
            "  -h, --help                 show this text\n"
            "  -V, --version              show the version\n"
            "\n"
@@ -130,6 +137,29 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options& options, s
                 return false;
             }
             options.listenPort = static_cast<unsigned>(n);
+        } else if (name == "--tls") {
+            options.tls = true;
+        } else if (name == "--trust-new") {
+            options.trustNew = true;
+        } else if (name == "--fingerprint") {
+            std::string text;
+            if (!value(text)) {
+                return false;
+            }
+            const std::optional<std::string> fingerprint = netport::tls::ParseFingerprint(text);
+            if (!fingerprint) {
+                error = "--fingerprint needs SHA256: and 64 hex digits (colons between the pairs may be left out), "
+                        "not \"" + text + "\"";
+                return false;
+            }
+            options.fingerprint = *fingerprint;
+            options.tls = true;
+        } else if (name == "--ca") {
+            if (!value(options.caFile) || options.caFile.empty()) {
+                error = error.empty() ? "--ca needs a file" : error;
+                return false;
+            }
+            options.tls = true;
         } else if (name == "--bind") {
             if (!value(options.listenAddress)) {
                 return false;
@@ -160,6 +190,10 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options& options, s
     }
     if (const std::string problem = CredentialProblem("user ID", options.user); !problem.empty()) {
         error = problem;
+        return false;
+    }
+    if (!options.fingerprint.empty() && !options.caFile.empty()) {
+        error = "--fingerprint and --ca are two ways to trust the host; choose one";
         return false;
     }
     const int modes = (options.oneShot() ? 1 : 0) + (options.ptyPath.empty() ? 0 : 1) + (options.listenPort ? 1 : 0);

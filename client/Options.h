@@ -20,6 +20,8 @@ enum ExitStatus : int {
     kExitLoginTimeout = 7,   // the host closed the login after 30 s ("Login timeout.")
     kExitProtocol = 8,       // the host's answers are not this protocol's
     kExitSessionEnded = 9,   // the host ended the session before the commands were done
+    kExitCertificateChanged = 10, // TLS: the certificate differs from known_hosts or --fingerprint
+    kExitUntrusted = 11,     // TLS: a new host not accepted, or one the --ca authority does not vouch for
 };
 
 struct Options {
@@ -33,6 +35,10 @@ struct Options {
     std::string ptyPath;               // --pty
     std::optional<unsigned> listenPort; // --listen
     std::string listenAddress = "127.0.0.1";
+    bool tls = false;          // --tls (implied by --fingerprint and --ca)
+    std::string fingerprint;   // --fingerprint, canonical form
+    std::string caFile;        // --ca
+    bool trustNew = false;     // --trust-new
     bool help = false;
     bool version = false;
 

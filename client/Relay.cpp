@@ -237,7 +237,7 @@ private:
     void fromHost()
     {
         std::string received;
-        const ReadStatus status = ReadAvailable(session_.fd(), received);
+        const ReadStatus status = session_.receive(received);
         if (status == ReadStatus::Data) {
             forward(stream_.feed(received));
         } else if (status != ReadStatus::WouldBlock) {

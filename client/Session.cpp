@@ -54,10 +54,30 @@ LoginOutcome HostSession::open(LoginSettings& settings, const PasswordRetry& ret
 LoginOutcome HostSession::attempt(LoginSettings& settings, const PasswordRetry& retry)
 {
     LoginOutcome outcome;
+    tls_.reset();
     socket_ = ConnectTcp(settings.host, settings.port, settings.timeout, outcome.detail);
     firstBytes_.clear();
     if (!socket_.valid()) {
         return outcome;
+    }
+    if (settings.tls.on) {
+        tls_ = std::make_unique<TlsLink>();
+        const TlsLink::Result trust =
+            tls_->open(socket_.get(), settings.tls, settings.host, settings.port, settings.timeout, outcome.detail);
+        if (trust == TlsLink::Result::Closed) {
+            // As a plain connection closed before the greeting: a session of the host's is
+            // ending, and open() asks again.
+            outcome.result = LoginResult::ConnectionClosed;
+            close();
+            return outcome;
+        }
+        if (trust != TlsLink::Result::Trusted) {
+            outcome.kind = trust == TlsLink::Result::Failed      ? LoginOutcome::Kind::TlsFailed
+                           : trust == TlsLink::Result::Untrusted ? LoginOutcome::Kind::Untrusted
+                                                                 : LoginOutcome::Kind::CertificateChanged;
+            close();
+            return outcome;
+        }
     }
     LoginDialogue dialogue(settings.user, settings.password);
     auto deadline = Clock::now() + settings.timeout;
@@ -68,7 +88,7 @@ LoginOutcome HostSession::attempt(LoginSettings& settings, const PasswordRetry& 
                 // Either given up, or the host spoke during the prompt: read it.
                 std::string received;
                 if (WaitReadable(socket_.get(), std::chrono::milliseconds(0)) &&
-                    ReadAvailable(socket_.get(), received) != ReadStatus::WouldBlock) {
+                    receive(received) != ReadStatus::WouldBlock) {
                     received.empty() ? dialogue.closed() : dialogue.receive(received);
                     continue;
                 }
@@ -89,11 +109,15 @@ LoginOutcome HostSession::attempt(LoginSettings& settings, const PasswordRetry& 
         if (left.count() <= 0 || !WaitReadable(socket_.get(), left)) {
             outcome.detail = "no answer from " + settings.host + " port " + settings.port + " within " +
                              std::to_string(settings.timeout.count() / 1000) + " s";
-            socket_.reset();
+            if (!settings.tls.on && !dialogue.greeted()) {
+                // A TLS port waits for a handshake and says nothing first.
+                outcome.detail += "; if the host has TLS on, add --tls";
+            }
+            close();
             return outcome;
         }
         std::string received;
-        const ReadStatus status = ReadAvailable(socket_.get(), received);
+        const ReadStatus status = receive(received);
         if (status == ReadStatus::Data) {
             dialogue.receive(received);
         } else if (status != ReadStatus::WouldBlock) {
@@ -109,7 +133,7 @@ LoginOutcome HostSession::attempt(LoginSettings& settings, const PasswordRetry& 
     }
     outcome.kind = LoginOutcome::Kind::Host;
     outcome.detail = Printable(dialogue.unexpected());
-    socket_.reset();
+    close();
     return outcome;
 }
 
@@ -120,15 +144,24 @@ std::string HostSession::takeFirstBytes()
     return bytes;
 }
 
+ReadStatus HostSession::receive(std::string& into)
+{
+    return tls_ != nullptr ? tls_->read(into) : ReadAvailable(socket_.get(), into);
+}
+
 bool HostSession::send(std::string_view bytes)
 {
-    return socket_.valid() && WriteAll(socket_.get(), bytes, std::chrono::seconds(5));
+    if (!socket_.valid()) {
+        return false;
+    }
+    return tls_ != nullptr ? tls_->writeAll(bytes, std::chrono::seconds(5))
+                           : WriteAll(socket_.get(), bytes, std::chrono::seconds(5));
 }
 
 std::string DescribeLogin(const LoginOutcome& outcome, const LoginSettings& settings)
 {
     const std::string where = settings.host + " port " + settings.port;
-    if (outcome.kind == LoginOutcome::Kind::Unreachable) {
+    if (outcome.kind != LoginOutcome::Kind::Host && outcome.kind != LoginOutcome::Kind::LoggedIn) {
         return outcome.detail;
     }
     switch (outcome.result) {
@@ -159,8 +192,18 @@ std::string DescribeLogin(const LoginOutcome& outcome, const LoginSettings& sett
 
 int ExitStatusOf(const LoginOutcome& outcome)
 {
-    if (outcome.kind == LoginOutcome::Kind::Unreachable) {
+    switch (outcome.kind) {
+    case LoginOutcome::Kind::Unreachable:
         return kExitUnreachable;
+    case LoginOutcome::Kind::TlsFailed:
+        return kExitProtocol;
+    case LoginOutcome::Kind::Untrusted:
+        return kExitUntrusted;
+    case LoginOutcome::Kind::CertificateChanged:
+        return kExitCertificateChanged;
+    case LoginOutcome::Kind::LoggedIn:
+    case LoginOutcome::Kind::Host:
+        break;
     }
     switch (outcome.result) {
     case LoginResult::LoggedIn:

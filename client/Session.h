@@ -4,10 +4,12 @@
 
 #include "client/HostProtocol.h"
 #include "client/Options.h"
+#include "client/Tls.h"
 #include "client/Transport.h"
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -19,6 +21,7 @@ struct LoginSettings {
     std::string user;
     std::string password;
     std::chrono::milliseconds timeout{10000};
+    TlsSettings tls;
 };
 
 // Asked for a new password after the host refused one; `watchFd` is the connection,
@@ -26,8 +29,9 @@ struct LoginSettings {
 using PasswordRetry = std::function<std::optional<std::string>(int watchFd)>;
 
 struct LoginOutcome {
-    // Unreachable when the connection failed or the host did not answer in time.
-    enum class Kind { LoggedIn, Unreachable, Host } kind = Kind::Unreachable;
+    // Unreachable when the connection failed or the host did not answer in time; the
+    // TLS kinds as TlsLink::Result tells them (Failed, Untrusted, Changed).
+    enum class Kind { LoggedIn, Unreachable, Host, TlsFailed, Untrusted, CertificateChanged } kind = Kind::Unreachable;
     LoginResult result = LoginResult::InProgress; // Kind::Host: what the host answered
     std::string detail;                           // connection error or unexpected text
     bool greeted = false;                         // the host's greeting arrived
@@ -46,15 +50,23 @@ public:
 
     bool connected() const { return socket_.valid(); }
     int fd() const { return socket_.get(); }
+    // What the host sent, decrypted when the connection is TLS: call when fd() is
+    // readable; nothing stays behind that poll() would not show.
+    ReadStatus receive(std::string& into);
     std::string takeFirstBytes();
     // Sends a command (or raw program bytes) within a few seconds; false when it failed.
     bool send(std::string_view bytes);
-    void close() { socket_.reset(); }
+    void close()
+    {
+        tls_.reset();
+        socket_.reset();
+    }
 
 private:
     LoginOutcome attempt(LoginSettings& settings, const PasswordRetry& retry);
 
     Descriptor socket_;
+    std::unique_ptr<TlsLink> tls_; // with --tls, over socket_
     std::string firstBytes_;
 };
 

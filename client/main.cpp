@@ -108,7 +108,8 @@ int main(int argc, char** argv)
     sigaddset(&signals, SIGHUP);
     std::signal(SIGPIPE, SIG_IGN);
 
-    LoginSettings login{options.host, options.port, options.user, {}, options.timeout};
+    LoginSettings login{options.host, options.port, options.user, {}, options.timeout, {}};
+    login.tls = TlsSettings{options.tls, options.fingerprint, options.caFile, options.trustNew, {}};
     PasswordRetry retry;
     if (const int status = ObtainPassword(options, login, retry); status != kExitOk) {
         return status;

@@ -274,6 +274,42 @@ def command_filter():
         builder(row("KY"), "W", ["a;b"]), builder(row("AL"), "W", [1]), builder(row("EX"), "W", [1, 0, 0, 0, "x" * 17])]))
 
 
+# ---- fuzz_tls_first_bytes: the bytes a client sends to a TLS port, as it sends them ----
+
+
+def client_hello(minimum, maximum):
+    """The first flight of Python's own TLS client (OpenSSL underneath)."""
+    import ssl
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
+    context.check_hostname = False
+    context.verify_mode = ssl.CERT_NONE
+    context.minimum_version = minimum
+    context.maximum_version = maximum
+    incoming, outgoing = ssl.MemoryBIO(), ssl.MemoryBIO()
+    connection = context.wrap_bio(incoming, outgoing, server_hostname="radio.example")
+    try:
+        connection.do_handshake()
+    except ssl.SSLWantReadError:
+        pass
+    return outgoing.read()
+
+
+def tls_first_bytes():
+    import ssl
+    t = "fuzz_tls_first_bytes"
+    hello13 = client_hello(ssl.TLSVersion.TLSv1_3, ssl.TLSVersion.TLSv1_3)
+    hello12 = client_hello(ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.TLSv1_2)
+    write(t, "client_hello_tls13", hello13)
+    write(t, "client_hello_tls12", hello12)
+    write(t, "client_hello_truncated", hello13[:len(hello13) // 2])
+    write(t, "client_hello_then_login", hello12 + b"UID:alice;PWD:Secret-1;FA00007000000;")
+    write(t, "plain_login", "UID:alice;PWD:Secret-1;FA00007000000;")
+    write(t, "http_request", "GET / HTTP/1.1\r\nHost: radio\r\n\r\n")
+    # An SSL 2 style hello, and a record that claims more than it holds.
+    write(t, "sslv2_hello", bytes([0x80, 0x2e, 0x01, 0x03, 0x01, 0x00, 0x15, 0x00, 0x00, 0x00, 0x10]) + bytes(37))
+    write(t, "record_overlong", bytes([0x16, 0x03, 0x01, 0xff, 0xff, 0x01, 0x00, 0xff, 0xfb]))
+
+
 def main():
     # Files not written here are the reproducers of findings; they stay.
     radio_replies()
@@ -281,6 +317,7 @@ def main():
     session_commands()
     settings_profile()
     command_filter()
+    tls_first_bytes()
 
 
 if __name__ == "__main__":

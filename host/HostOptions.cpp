@@ -30,6 +30,8 @@ HostOptions ParseHostOptions(int argc, const char* const* argv)
             options.help = true;
         } else if (argument == "--version") {
             options.version = true;
+        } else if (argument == "--fingerprint") {
+            options.fingerprint = true;
         }
     }
     options.profile = platform::Profile::pathFromArguments(argc, argv);

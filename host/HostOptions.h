@@ -16,6 +16,7 @@ struct HostOptions {
     bool headless = false;           // "--headless": run the service without a window
     bool help = false;               // "--help" or "-h"
     bool version = false;            // "--version"
+    bool fingerprint = false;        // "--fingerprint": print the TLS certificate's fingerprint
     std::optional<std::filesystem::path> profile; // "--profile FILE" or "--profile=FILE"
 };
 

@@ -1,6 +1,7 @@
 #include "host/ServiceController.h"
 
 #include "linkcore/Linkcore.h"
+#include "linkcore/ServiceTls.h"
 #include "platform/ComPorts.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
@@ -135,6 +136,9 @@ void ServiceController::startService(int comPort, int baud, int tcpPort)
                                  kStartErrorTitle, platform::MessageBoxIcon::Exclamation);
         return;
     }
+    if (!prepareTls(profile)) {
+        return;
+    }
     if (link_->RadioConnectionOpen(kProvisionalModel, static_cast<unsigned>(comPort), static_cast<unsigned>(baud), 1) ==
         0) {
         // The port number is read again: the log names what the settings hold now.
@@ -199,6 +203,31 @@ void ServiceController::startService(int comPort, int baud, int tcpPort)
     setField(DisplayField::OnEnabled, &HostDisplay::onEnabled, false);
     setField(DisplayField::OffEnabled, &HostDisplay::offEnabled, true);
     Log(Format("- START - Successful COM%d, Socket:%d.", comPort, tcpPort));
+}
+
+bool ServiceController::prepareTls(const platform::Profile& profile)
+{
+    const linkcore::ServiceTls tls = linkcore::ReadServiceTls(profile);
+    if (!tls.on) {
+        return true;
+    }
+    std::string fingerprint;
+    std::string error = tls.error;
+    bool made = false;
+    if (error.empty() && netport::PrepareTlsIdentity(tls.files, made, fingerprint, error)) {
+        if (made) {
+            Log("- START - TLS certificate made: " + tls.files.certificate);
+        }
+        // Read out to remote users, who compare it with what their client shows.
+        Log("- START - TLS certificate " + fingerprint);
+        return true;
+    }
+    const std::string line = "- START - Failed. TLS: " + error;
+    Log(line);
+    startFailure_ = line;
+    platform::ShowMessageBox("The service cannot speak TLS: " + error + "\n", kStartErrorTitle,
+                             platform::MessageBoxIcon::Exclamation);
+    return false;
 }
 
 void ServiceController::refuseStart(const std::string& logLine)

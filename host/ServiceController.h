@@ -22,6 +22,9 @@
 #include <string>
 
 class CLinkcore;
+namespace platform {
+class Profile;
+}
 
 namespace host {
 
@@ -104,6 +107,9 @@ public:
 private:
     void startService(int comPort, int baud, int tcpPort);
     void stopSequence(StopCause cause);
+    // With "MIREL TLS" on: readies the certificate (made at the first start) and logs
+    // its fingerprint; false, the start refused with the reason shown, when it cannot.
+    bool prepareTls(const platform::Profile& profile);
     void refuseStart(const std::string& logLine);
     void stopVoice();
     bool enterWait();

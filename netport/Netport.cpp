@@ -1,5 +1,6 @@
 #include "netport/Netport.h"
 
+#include "TlsServer.h"
 #include "ondrel/protocol/HostTexts.h"
 #include "platform/Descriptor.h"
 #include "platform/MessageBox.h"
@@ -92,6 +93,9 @@ struct NetportEndpoint {
     // The peer of the current or last connection, kept so that its address can be
     // told even after a client that sent its text and closed at once has gone.
     sockaddr_storage peerAddress{};
+    // The TLS side while SetTls gave a certificate: the client's channel lives and dies
+    // with clientSocket, under socketMutex held exclusively.
+    TlsServer tls;
 
     std::mutex receiveMutex;
     std::condition_variable receiveArrived;
@@ -145,6 +149,13 @@ long SendNow(int fd, const char* data, std::size_t size)
     return static_cast<long>(sent);
 }
 
+// SendNow for the served client, through its TLS channel when there is one (which
+// takes nothing before its handshake is done).
+long SendToClient(NetportEndpoint& endpoint, int fd, const char* data, std::size_t size)
+{
+    return endpoint.tls.hasClient() ? endpoint.tls.send(data, size) : SendNow(fd, data, size);
+}
+
 // Sends queued text as far as the socket takes it; false when the connection failed.
 // Called with writeMutex held.
 bool FlushQueue(NetportEndpoint& endpoint, int fd)
@@ -153,7 +164,7 @@ bool FlushQueue(NetportEndpoint& endpoint, int fd)
     if (waiting == 0) {
         return true;
     }
-    const long sent = SendNow(fd, endpoint.outbound.data() + endpoint.outboundSent, waiting);
+    const long sent = SendToClient(endpoint, fd, endpoint.outbound.data() + endpoint.outboundSent, waiting);
     if (sent < 0) {
         return false;
     }
@@ -215,7 +226,7 @@ bool AcceptPending(NetportEndpoint& endpoint)
         return AcceptErrorIsTransient(errno);
     }
     if (endpoint.clientExists.load() != 0) {
-        TurnAway(fd);
+        endpoint.tls.enabled() ? endpoint.tls.turnAway(fd) : TurnAway(fd);
         return true;
     }
     ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSocketSendBuffer, sizeof kSocketSendBuffer);
@@ -223,6 +234,9 @@ bool AcceptPending(NetportEndpoint& endpoint)
         std::unique_lock socketLock(endpoint.socketMutex);
         endpoint.clientSocket = fd;
         endpoint.peerAddress = peer;
+        if (endpoint.tls.enabled()) {
+            endpoint.tls.startClient(fd);
+        }
     }
     endpoint.clientExists = 1;
     endpoint.acceptedFlag = 1;
@@ -261,6 +275,14 @@ std::size_t ReceiveRoom(NetportEndpoint& endpoint)
 bool ReceivePending(NetportEndpoint& endpoint, std::size_t room)
 {
     char chunk[CNetport::kReceiveBufferSize];
+    if (endpoint.tls.hasClient()) {
+        const long decrypted = endpoint.tls.receive(chunk, std::min(room, sizeof chunk - 1));
+        if (decrypted < 0) {
+            return false;
+        }
+        StoreChunk(endpoint, chunk, static_cast<std::size_t>(decrypted));
+        return true;
+    }
     const ssize_t n = ::recv(endpoint.clientSocket, chunk, std::min(room, sizeof chunk - 1), MSG_DONTWAIT);
     if (n == 0) {
         return false;
@@ -409,6 +431,7 @@ int NetportEndpoint::StartThread(void (*body)(NetportEndpoint*))
     acceptedFlag = 0;
     closedFlag = 0;
     sendOverflow = 0;
+    tls.clearFailure();
     {
         std::lock_guard writeLock(writeMutex);
         outbound.clear();
@@ -457,6 +480,7 @@ CNetport::CNetport()
     }
     endpoint.StopAndJoin();
     endpoint.bindAddress.clear();
+    endpoint.tls.setContext(nullptr);
     endpoint.eventWindow = nullptr;
     endpoint.clientMode = 0;
     endpoint.clientExists = 0;
@@ -473,6 +497,32 @@ CNetport::~CNetport()
     NetportEndpoint& endpoint = Endpoint();
     std::lock_guard lifeLock(endpoint.lifeMutex);
     endpoint.StopAndJoin();
+}
+
+int CNetport::SetTls(const char* certificateFile, const char* keyFile)
+{
+    NetportEndpoint& endpoint = Endpoint();
+    std::lock_guard lifeLock(endpoint.lifeMutex);
+    if (endpoint.threadAlive.load() != 0) {
+        return 0;
+    }
+    endpoint.StopAndJoin();
+    if (certificateFile == nullptr || keyFile == nullptr) {
+        endpoint.tls.setContext(nullptr);
+        return 1;
+    }
+    std::string error;
+    auto context = netport::tls::TlsContext::ForServer(certificateFile, keyFile, error);
+    if (context == nullptr) {
+        return 0;
+    }
+    endpoint.tls.setContext(std::move(context));
+    return 1;
+}
+
+int CNetport::GetTlsFailure()
+{
+    return Endpoint().tls.handshakeFailed();
 }
 
 int CNetport::Listen(unsigned port)
@@ -612,7 +662,7 @@ int CNetport::Write(unsigned char* text, unsigned long length)
     const std::size_t queued = endpoint.outbound.size() - endpoint.outboundSent;
     std::size_t sent = 0;
     if (queued == 0) {
-        const long now = SendNow(endpoint.clientSocket, chars, size);
+        const long now = SendToClient(endpoint, endpoint.clientSocket, chars, size);
         if (now < 0) {
             endpoint.RequestStop();
             return 0;
@@ -841,7 +891,7 @@ void CNetport::SockThread(NetportEndpoint* state)
     // next connection waits for the next Listen instead of being turned away as busy.
     bool clientLeaving = false;
     while (endpoint.threadRun.load() != 0) {
-        pollfd fds[3] = {{endpoint.wakeFd, POLLIN, 0}};
+        pollfd fds[3 + TlsServer::kMaxTurnAways] = {{endpoint.wakeFd, POLLIN, 0}};
         nfds_t count = 1;
         int listenIndex = -1;
         int clientIndex = -1;
@@ -854,7 +904,10 @@ void CNetport::SockThread(NetportEndpoint* state)
         if (endpoint.clientSocket >= 0) {
             room = ReceiveRoom(endpoint);
             short events = static_cast<short>((room > 0 ? POLLIN : 0) | (clientLeaving ? 0 : POLLRDHUP));
-            {
+            if (endpoint.tls.handshaking()) {
+                // Queued text waits for the handshake, which the login deadline bounds.
+                events = endpoint.tls.handshakeEvents();
+            } else {
                 std::lock_guard writeLock(endpoint.writeMutex);
                 if (endpoint.outbound.size() > endpoint.outboundSent) {
                     events |= POLLOUT;
@@ -866,6 +919,13 @@ void CNetport::SockThread(NetportEndpoint* state)
             }
             clientIndex = static_cast<int>(count);
             fds[count++] = {endpoint.clientSocket, events, 0};
+        }
+        const nfds_t turnAwayIndex = count;
+        count += endpoint.tls.addTurnAwayPolls(fds + count, timeoutMs);
+        // Records already in the TLS channel are read without waiting for the socket.
+        const bool tlsPending = clientIndex >= 0 && room > 0 && endpoint.tls.hasPending();
+        if (tlsPending) {
+            timeoutMs = 0;
         }
         const int ready = ::poll(fds, count, timeoutMs);
         if (ready < 0 && errno != EINTR) {
@@ -882,7 +942,8 @@ void CNetport::SockThread(NetportEndpoint* state)
         if (endpoint.threadRun.load() == 0) {
             break;
         }
-        if (ready == 0 && timeoutMs >= 0) {
+        endpoint.tls.serviceTurnAways(fds + turnAwayIndex, count - turnAwayIndex);
+        if (ready == 0 && timeoutMs >= 0 && !tlsPending) {
             // Queued text for the peer has not moved for the whole stall limit.
             std::lock_guard writeLock(endpoint.writeMutex);
             if (endpoint.outbound.size() > endpoint.outboundSent &&
@@ -895,22 +956,38 @@ void CNetport::SockThread(NetportEndpoint* state)
         }
         // The served client first: one that closed and at once connected again ends its
         // session here before its new connection is looked at.
-        const short revents = clientIndex < 0 ? 0 : fds[clientIndex].revents;
+        const short revents =
+            clientIndex < 0 ? 0 : static_cast<short>(fds[clientIndex].revents | (tlsPending ? POLLIN : 0));
         if ((revents & POLLRDHUP) != 0) {
             clientLeaving = true;
         }
-        if ((revents & POLLOUT) != 0) {
-            std::lock_guard writeLock(endpoint.writeMutex);
-            if (!FlushQueue(endpoint, endpoint.clientSocket)) {
+        if (revents != 0 && endpoint.tls.handshaking()) {
+            const int handshake = endpoint.tls.advanceHandshake();
+            if (handshake < 0) {
                 break;
             }
-        }
-        if ((revents & POLLIN) != 0) {
-            if (!ReceivePending(endpoint, room)) {
+            if (handshake > 0) {
+                // What the owner wrote meanwhile (the greeting) goes out now.
+                std::lock_guard writeLock(endpoint.writeMutex);
+                endpoint.lastSendProgress = std::chrono::steady_clock::now();
+                if (!FlushQueue(endpoint, endpoint.clientSocket)) {
+                    break;
+                }
+            }
+        } else {
+            if ((revents & POLLOUT) != 0) {
+                std::lock_guard writeLock(endpoint.writeMutex);
+                if (!FlushQueue(endpoint, endpoint.clientSocket)) {
+                    break;
+                }
+            }
+            if ((revents & POLLIN) != 0) {
+                if (!ReceivePending(endpoint, room)) {
+                    break;
+                }
+            } else if ((revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
                 break;
             }
-        } else if ((revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-            break;
         }
         if (listenIndex >= 0 && fds[listenIndex].revents != 0 && !clientLeaving) {
             if ((fds[listenIndex].revents & (POLLERR | POLLNVAL)) != 0 || !AcceptPending(endpoint)) {
@@ -933,6 +1010,8 @@ void CNetport::SockThread(NetportEndpoint* state)
     }
     {
         std::unique_lock socketLock(endpoint.socketMutex);
+        endpoint.tls.endClient();
+        endpoint.tls.closeTurnAways();
         platform::CloseDescriptor(endpoint.clientSocket);
         // A working listening socket outlives the session: whoever connects before the
         // next Listen waits in its backlog instead of being refused.

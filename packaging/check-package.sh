@@ -19,8 +19,9 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [[ $(field Package) == ondrel ]] || fail "Package"
 [[ $(field Section) == hamradio ]] || fail "Section"
 depends=$(field Depends)
-# The dependencies dpkg-shlibdeps found: the C and C++ run-time and Qt's widgets.
-for package in libc6 libstdc++6 libqt6widgets6 adduser; do
+# The dependencies dpkg-shlibdeps found: the C and C++ run-time, Qt's widgets and
+# OpenSSL 3 (the service's TLS).
+for package in libc6 libstdc++6 libqt6widgets6 libssl3 adduser; do
     [[ $depends == *"$package"* ]] || fail "Depends lacks $package: $depends"
 done
 [[ -n $(field Description | sed -n 2p) ]] || fail "no long description"

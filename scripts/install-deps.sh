@@ -6,10 +6,12 @@ set -euo pipefail
 # netcat-openbsd gives the demo's `nc`; clang and its runtime (libclang-rt-dev: libFuzzer,
 # ASan and UBSan, libclang_rt.fuzzer-x86_64.a among them) build the fuzzers;
 # Qt 6 Widgets with the Liberation fonts builds the desktop window and its controls;
-# libedit (found through pkg-config) gives the remote client its line editing.
+# libedit (found through pkg-config) gives the remote client its line editing;
+# OpenSSL 3 (libssl-dev, with the openssl program for the tests' certificate checks)
+# gives the host's port and the client their TLS.
 packages=(build-essential cmake make googletest libgtest-dev libgmock-dev
           clang libclang-rt-dev netcat-openbsd util-linux
-          qt6-base-dev libgl-dev fonts-liberation libedit-dev pkg-config)
+          qt6-base-dev libgl-dev fonts-liberation libedit-dev pkg-config libssl-dev openssl)
 # `--bench` adds what `make bench` compares the host with: ser2net, a plain
 # serial-to-TCP bridge.
 if [[ "${1:-}" == "--bench" ]]; then

@@ -5,6 +5,7 @@
 
 #include "linkcore/LinkcoreCodes.h"
 #include "linkcore/ServiceSettings.h"
+#include "linkcore/ServiceTls.h"
 #include "linkcore/link/RadioLink.h"
 #include "linkcore/session/ActivityLog.h"
 #include "linkcore/session/CommandDispatcher.h"
@@ -113,7 +114,12 @@ int OpenSessionServer(SessionShared& shared, unsigned port)
     const std::string bindAddress =
         platform::ApplicationProfile().GetProfileString(settings::kSettingSection, settings::kBindAddressKey, "");
     shared.socket.SetBindAddress(bindAddress.c_str());
-    if (shared.socket.Listen(port) == 0) {
+    // The host checked the identity before its start; files that fail to load now keep the port shut.
+    const ServiceTls tls = ReadServiceTls(platform::ApplicationProfile());
+    const bool tlsReady = !tls.on ? shared.socket.SetTls(nullptr, nullptr) == 1
+                                  : tls.error.empty() && shared.socket.SetTls(tls.files.certificate.c_str(),
+                                                                              tls.files.key.c_str()) == 1;
+    if (!tlsReady || shared.socket.Listen(port) == 0) {
         shared.socket.EventSinkReg(nullptr);
         return 0;
     }
@@ -303,6 +309,9 @@ void SessionLoop::runPass(const std::stop_token& stop)
                 if (socket.GetSendOverflow() == 1) {
                     const SessionRecord& session = shared_.session;
                     io_.log(SessionLogLine(session.clientIp(), "CONN", session.userId(), "Connection Error:Send Buffer Full!!"));
+                } else if (socket.GetTlsFailure() == 1) {
+                    // A client speaking plain text to the TLS port, or a failed or refused handshake.
+                    io_.log(SessionLogLine(shared_.session.clientIp(), "CONN", "-", kTlsHandshakeFailedText));
                 }
                 CloseSession(shared_, io_);
             }
@@ -456,6 +465,12 @@ void SessionLoop::takeClientText(std::string_view chunk)
         return;
     }
     SessionRecord& session = shared_.session;
+    if (session.clientLoggedIn == 0 && accumulator_.empty() && IsTlsHandshake(chunk)) {
+        // A TLS client at the plain port: its handshake is no login, and nothing of it goes further.
+        io_.log(SessionLogLine(session.clientIp(), "CONN", "-", kTlsOnPlainPortText));
+        CloseSession(shared_, io_);
+        return;
+    }
     if (commandTooLong(chunk)) {
         io_.sendToClient(kCommandTooLong);
         io_.log(SessionLogLine(session.clientIp(), "LOGIN", "-", "Connection Error:Command Buffer Full!!"));

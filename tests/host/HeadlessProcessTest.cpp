@@ -354,3 +354,53 @@ TEST_F(HeadlessProcessTest, WithoutItsWindowModuleTheProgramSaysWhyAndEnds)
 }
 
 } // namespace
+
+// With "MIREL TLS" on and no files named, the first start makes a self-signed
+// certificate and a private key beside the settings, the log tells its fingerprint at
+// each start, later starts reuse the pair, and a key that others may read refuses the start.
+TEST_F(HeadlessProcessTest, TheTlsCertificateIsMadeAtTheFirstStartReusedAndItsKeyGuarded)
+{
+    startRadio(20);
+    platform::Profile(profilePath()).WriteProfileInt("Setting", "MIREL TLS", 1);
+    const std::filesystem::path certificate = dir / "ondrel-tls.crt";
+    const std::filesystem::path key = dir / "ondrel-tls.key";
+
+    std::string fingerprint;
+    for (int start = 1; start <= 2; ++start) {
+        SCOPED_TRACE("start " + std::to_string(start));
+        auto host = launch({"--headless"});
+        ASSERT_TRUE(host->waitForOutput("Power: on")) << host->output() << host->errors();
+        EXPECT_EQ(std::filesystem::status(key).permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        // The operator's two ways to read the fingerprint, and OpenSSL's own.
+        auto printed = launch({"--fingerprint"});
+        ASSERT_EQ(printed->waitForExit(), 0) << printed->errors();
+        const std::string shown = printed->output().substr(0, printed->output().find('\n'));
+        ChildProcess openssl({"/usr/bin/openssl", "x509", "-noout", "-fingerprint", "-sha256", "-in", certificate},
+                             {});
+        ASSERT_EQ(openssl.waitForExit(), 0) << openssl.errors();
+        EXPECT_EQ(shown, "SHA256:" + openssl.output().substr(openssl.output().find('=') + 1,
+                                                             std::string("AB:").size() * 32 - 1));
+        EXPECT_THAT(logText(), HasSubstr("- START - TLS certificate " + shown + "\n"));
+        if (start == 1) {
+            fingerprint = shown;
+            EXPECT_THAT(logText(), HasSubstr("- START - TLS certificate made: " + certificate.string()));
+        } else {
+            EXPECT_EQ(shown, fingerprint) << "the pair of the first start is reused";
+        }
+        // The port speaks TLS only: a plain client gets no greeting.
+        testsupport::LoopbackClient plain(tcpPort);
+        plain.send("UID:demo;");
+        EXPECT_TRUE(plain.waitForClose());
+        host->signal(SIGTERM);
+        EXPECT_EQ(host->waitForExit(), 0);
+    }
+    EXPECT_EQ(logText().find("TLS certificate made"), logText().rfind("TLS certificate made")) << "made once";
+
+    std::filesystem::permissions(key, std::filesystem::perms::group_read, std::filesystem::perm_options::add);
+    auto refused = launch({"--headless"});
+    EXPECT_EQ(refused->waitForExit(), 1);
+    const std::string reason = "the TLS key " + key.string() + " is open to other users (mode 0640)";
+    EXPECT_THAT(refused->errors(), HasSubstr(reason));
+    EXPECT_THAT(logText(), HasSubstr("- START - Failed. TLS: " + reason));
+}

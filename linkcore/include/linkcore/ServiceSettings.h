@@ -20,6 +20,12 @@ inline constexpr std::string_view kVoiceKey = "MIREL Voice";
 inline constexpr std::string_view kBindAddressKey = "MIREL Bind Address";
 // Non-zero = a client address with repeated failed logins waits before it is served again.
 inline constexpr std::string_view kLoginBackoffKey = "MIREL Login Backoff";
+// Non-zero = the service's port speaks TLS only.
+inline constexpr std::string_view kTlsKey = "MIREL TLS";
+// PEM files of the certificate and its private key; both empty = the pair made beside
+// the settings file (netport/TlsIdentity.h).
+inline constexpr std::string_view kTlsCertificateKey = "MIREL TLS Certificate";
+inline constexpr std::string_view kTlsKeyKey = "MIREL TLS Key";
 
 inline constexpr int kUserSlots = 10;
 

@@ -27,7 +27,8 @@ struct NetportEndpoint;
 // (client left, DisConnect, or the client was found gone by Write); client mode:
 // Idle -> Connected (Connect) -> Ended. Listen or Connect leads from Ended (or Idle)
 // to a new session; both are refused while the socket thread runs. One Listen serves
-// exactly one client; a further client meanwhile receives "BUSY;" and is closed.
+// exactly one client; a further client meanwhile receives "BUSY;" and is closed (with
+// TLS, after its handshake, which may take a few seconds without holding anything up).
 // The listening socket lives from the first Listen to StopListening (or a Connect,
 // or a Listen on another address): a client that connects while no session runs
 // (Ended, the owner's close steps) waits in its backlog, is accepted by the next
@@ -59,11 +60,22 @@ public:
     // IPv4 or IPv6 literal (IPv6 only for an IPv6 one), or "localhost" (127.0.0.1). Kept
     // even when it does not parse, so that Listen fails as for a bad port; 1 when it parses.
     int SetBindAddress(const char* address);
+    // Makes later Listen calls speak TLS (1.2 at least) with the certificate and private
+    // key of these PEM files; nullptr for either: plain TCP. The session inside is the
+    // same text either way. The handshake runs in the socket thread after the accept,
+    // which is reported as before; text written meanwhile waits for its end. 1 on
+    // success; 0 while the socket thread runs, or when the files do not load (the
+    // endpoint then keeps its former setting).
+    int SetTls(const char* certificateFile, const char* keyFile);
+    // 1 when the last session ended because its client's TLS handshake failed (a
+    // client speaking plain text to a TLS port, for one); cleared by the next Listen.
+    int GetTlsFailure();
     // Listens on the bind address (SetBindAddress) on `port` and starts the socket thread: 1 on success.
     // Clears the accepted and closed flags even when refused because the thread runs.
     // A socket failure shows "Network connection error." and gives 0.
     int Listen(unsigned port);
     // Connects to `host` (dotted quad or host name) and starts the socket thread: 1 on success.
+    // The connection is plain TCP, whatever SetTls says.
     int Connect(const char* host, unsigned port);
     // Ends the session (stops and joins the socket thread) and empties the receive buffer; always 1.
     // The listening socket stays open: the next Listen on the same address takes it over.

@@ -24,6 +24,18 @@ using protocol::kUserDisabled;
 using protocol::kUserIdAgain;
 using protocol::kUserIdOk;
 
+// ---- To the activity log, for connections that never were a session ----
+// A client whose TLS handshake failed at the TLS port (a plain-text client, for one).
+inline constexpr std::string_view kTlsHandshakeFailedText = "Connection Error:TLS handshake failed.";
+// A client that opened with a TLS handshake at the plain port.
+inline constexpr std::string_view kTlsOnPlainPortText = "Connection Error:TLS handshake on a plain port.";
+
+// A TLS handshake record begins with content type 22 and major version 3.
+inline constexpr bool IsTlsHandshake(std::string_view text)
+{
+    return text.size() >= 2 && text[0] == '\x16' && text[1] == '\x03';
+}
+
 // ---- To the radio, at the close of a session ----
 // What takes a Corvex out of pass-through mode: ETX, then "TC 1".
 inline constexpr std::string_view kCorvexResetText = "\x03;\rTC 1;\rID;RX;IF;";
