@@ -28,13 +28,13 @@
 // session lacks its log lines, memory grew beyond the tolerance after the warm-up,
 // or a cycle failed.
 #include "bench/BenchSupport.h"
-#include "ondrel/protocol/HostTexts.h"
 #include "host/ServiceController.h"
 #include "host/ServiceHost.h"
 #include "linkcore/Linkcore.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 #include "platform/WindowMessage.h"
+#include "protocol/HostTexts.h"
 #include "tools/radiosim/RadioSimulator.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 // The host's side of a session as the client sees it (the host's texts are the
-// protocol's, ondrel/protocol/HostTexts.h): the login dialogue as a state machine over received bytes, the stream of a
-// logged-in session cut into radio text and the host's own messages, and the
-// shaping of typed lines into commands. Pure functions and plain objects; no I/O.
+// protocol's, protocol/HostTexts.h): the login dialogue as a state machine over
+// received bytes, the stream of a logged-in session cut into radio text and the
+// host's own messages, and the shaping of typed lines into commands. Pure functions and plain objects; no I/O.
 #pragma once
 
-#include "ondrel/protocol/HostTexts.h"
+#include "protocol/HostTexts.h"
 
 #include <cstddef>
 #include <string>

@@ -1,9 +1,9 @@
 #include "netport/Netport.h"
 
 #include "TlsServer.h"
-#include "ondrel/protocol/HostTexts.h"
 #include "platform/Descriptor.h"
 #include "platform/MessageBox.h"
+#include "protocol/HostTexts.h"
 
 #include <arpa/inet.h>
 #include <atomic>

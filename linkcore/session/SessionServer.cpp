@@ -85,6 +85,25 @@ SessionShared::~SessionShared()
 
 void SessionRadioRelay::onRadioText(unsigned char* text, std::size_t length) noexcept
 {
+    if (const std::int64_t until = shared_.closeRepliesUntil.load(); until != 0) {
+        // The answers to the last session's close steps end with the IF reply; what
+        // follows it in the same batch is already the radio's text for the new client.
+        const std::string_view batch(reinterpret_cast<const char*>(text), length);
+        const std::size_t status = batch.starts_with("IF") ? 0 : batch.find(";IF");
+        if (status != std::string_view::npos) {
+            shared_.closeRepliesUntil = 0;
+            const std::size_t end = batch.find(';', status == 0 ? 0 : status + 1);
+            text += end + 1;
+            length -= end + 1;
+        } else if (platform::MonotonicNow().count() >= until) {
+            shared_.closeRepliesUntil = 0;
+        } else {
+            return;
+        }
+        if (length == 0) {
+            return;
+        }
+    }
     if (shared_.socket.GetClientExist() == 1 && shared_.session.clientLoggedIn.load() == 1) {
         shared_.socket.Write(text, length);
     }
@@ -126,6 +145,7 @@ int OpenSessionServer(SessionShared& shared, unsigned port)
     // A session left over from a server that was stopped mid-session is over.
     shared.clientConnected = 0;
     shared.listenFailed = 0;
+    shared.closeRepliesUntil = 0;
     shared.session.clear();
     shared.loginBackoff.clear();
     shared.serverPort = port;
@@ -232,6 +252,7 @@ void CloseSession(SessionShared& shared, SessionIo& io)
     const std::int32_t model = shared.radioState.model();
     shared.passThrough = 0;
     shared.radioState.ID.received = 0;
+    shared.closeRepliesUntil = (platform::MonotonicNow() + kCloseReplyLimit).count();
     io.sendToRadio(model == kModelCorvex   ? kCorvexResetText
                         : model == kModelTarsel ? kTarselResetText
                                                 : kRadioStatusRequest);

@@ -1,8 +1,8 @@
 // `ondrel --headless` as a separate process, as a user runs it: a scripted session
 // over TCP against the simulated radio, a second copy, signals and exit statuses.
-#include "ondrel/protocol/HostTexts.h"
 #include "platform/Profile.h"
 #include "platform/VersionNotice.h"
+#include "protocol/HostTexts.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/TempDir.h"

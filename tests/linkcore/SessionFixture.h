@@ -6,8 +6,8 @@
 #pragma once
 
 #include "linkcore/Linkcore.h"
-#include "ondrel/protocol/HostTexts.h"
 #include "platform/WindowMessage.h"
+#include "protocol/HostTexts.h"
 #include "tests/linkcore/RadioLinkFixture.h"
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/ManualClock.h"

@@ -23,6 +23,8 @@ inline constexpr platform::MonoTime kLoginTimeLimit = std::chrono::seconds(30);
 inline constexpr platform::MonoTime kIdleTimeLimit = std::chrono::seconds(30);
 // A command (client text not yet ended by ";") may not reach this many characters.
 inline constexpr std::size_t kCommandTextLimit = 1024;
+// The longest the radio's answers to the close steps are kept from the next client.
+inline constexpr platform::MonoTime kCloseReplyLimit = std::chrono::seconds(1);
 // How often a lost listener is set up again while it cannot be.
 inline constexpr platform::MonoTime kListenRetryInterval = std::chrono::seconds(1);
 

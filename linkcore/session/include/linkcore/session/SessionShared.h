@@ -11,6 +11,7 @@
 #include "platform/WindowMessage.h"
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <thread>
 
@@ -64,6 +65,11 @@ struct SessionShared : LinkShared {
     std::atomic<int> clientConnected{0}; // from a client's acceptance to the session-close steps
     std::atomic<unsigned> serverPort{0}; // listened on again after every session
     std::atomic<int> listenFailed{0};    // the endpoint could not listen again after a session
+    // Until the radio has answered the close steps' "ID;RX;IF;" (its IF reply), or until
+    // this monotonic time (a count of platform::MonoTime) at the latest, radio text is
+    // not relayed: those replies belong to the session just closed, not to the next
+    // client, who may log in within milliseconds. 0: relay as usual.
+    std::atomic<std::int64_t> closeRepliesUntil{0};
     // Failed logins per client address, counted while loginBackoffOn (read at each acceptance).
     LoginBackoff loginBackoff;
     std::atomic<int> loginBackoffOn{0};

@@ -1,9 +1,9 @@
 // The session's fixed texts: those for the client come from the protocol's one list
-// (ondrel/protocol/HostTexts.h), which the client shares; what the session-close
+// (protocol/HostTexts.h), which the client shares; what the session-close
 // steps send the radio is the session's own.
 #pragma once
 
-#include "ondrel/protocol/HostTexts.h"
+#include "protocol/HostTexts.h"
 
 #include <string_view>
 

@@ -2,6 +2,7 @@
 // session ends as the client sees them. The one list that the session server sends
 // from and that the client, the soak and the tests recognise; header only, with no
 // dependency, so that the client takes it without linking any of the host's libraries.
+// Installed as <ondrel/protocol/HostTexts.h> for clients of other authors.
 #pragma once
 
 #include <array>
