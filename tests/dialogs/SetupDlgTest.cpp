@@ -640,7 +640,8 @@ TEST_F(SetupDlgTest, AdvancedRefusesWhatCannotBeUsedAndSetupChecksItAgain)
             retype(&dialog, row.field, QString::fromLatin1(row.typed));
             QTest::mouseClick(Child<QPushButton>(&dialog, "okButton"), Qt::LeftButton);
             EXPECT_TRUE(dialog.isVisible()) << "refused";
-            EXPECT_TRUE(Child<QLineEdit>(&dialog, row.field)->hasFocus());
+            // The dialog's focus widget: whether its window is active is up to the platform.
+            EXPECT_EQ(dialog.focusWidget(), Child<QLineEdit>(&dialog, row.field));
             dialog.reject();
         });
         ASSERT_FALSE(boxes.boxes().empty());
