@@ -6,10 +6,11 @@ set -euo pipefail
 # netcat-openbsd gives the demo's `nc`; clang and its runtime (libclang-rt-dev: libFuzzer,
 # ASan and UBSan, libclang_rt.fuzzer-x86_64.a among them) build the fuzzers;
 # Qt 6 Widgets with the Liberation fonts builds the desktop window and its controls;
-# libedit (found through pkg-config) gives the remote client its line editing.
+# libedit (found through pkg-config) gives the remote client its line editing;
+# baresip-core is the SIP engine of the voice plug-in and its tests.
 packages=(build-essential cmake make googletest libgtest-dev libgmock-dev
           clang libclang-rt-dev netcat-openbsd util-linux
-          qt6-base-dev libgl-dev fonts-liberation libedit-dev pkg-config)
+          qt6-base-dev libgl-dev fonts-liberation libedit-dev pkg-config baresip-core)
 # `--bench` adds what `make bench` compares the host with: ser2net, a plain
 # serial-to-TCP bridge.
 if [[ "${1:-}" == "--bench" ]]; then
