@@ -33,6 +33,9 @@ struct Options {
     std::string ptyPath;               // --pty
     std::optional<unsigned> listenPort; // --listen
     std::string listenAddress = "127.0.0.1";
+    bool voice = false;                 // --voice: call the host after each login
+    std::string voiceDevice = "default"; // --voice-device: ALSA name
+    unsigned voicePort = 5060;          // --voice-port: the host's SIP port
     bool help = false;
     bool version = false;
 
