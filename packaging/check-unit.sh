@@ -21,7 +21,8 @@ if [[ " $prevented " == *" $watchdog "* ]] || ! grep -qx 'Restart=on-failure' "$
 fi
 for setting in NoNewPrivileges=yes ProtectSystem=strict ReadWritePaths=/etc/ondrel ProtectHome=yes PrivateTmp=yes \
                DevicePolicy=closed 'DeviceAllow=char-ttyS rw' LogsDirectory=ondrel RuntimeDirectory=ondrel \
-               User=ondrel SupplementaryGroups=dialout Environment=ONDREL_PROFILE=/etc/ondrel/Ondrel.ini \
+               User=ondrel SupplementaryGroups=dialout SupplementaryGroups=audio 'DeviceAllow=char-alsa rw' \
+               Environment=ONDREL_PROFILE=/etc/ondrel/Ondrel.ini \
                'ExecStart=/usr/bin/ondrel --headless'; do
     grep -qxF "$setting" "$unit" || { echo "FAIL: $setting missing" >&2; exit 1; }
 done
