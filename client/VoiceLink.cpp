@@ -101,7 +101,7 @@ bool VoiceLink::callFor(int sessionSocket)
     setup.modules = {"opus", "g711", "alsa", "dtls_srtp"};
     setup.account = "<sip:operator@" + local + ">;regint=0;mediaenc=dtls_srtp;"
                     "audio_codecs=opus/48000/2,PCMU/8000/1,PCMA/8000/1";
-    setup.extraConfig = {"opus_application voip"};
+    setup.extraConfig = {"opus_application voip", "jitter_buffer_delay 1-4"};
     std::string error;
     engine_ = voxline::EngineProcess::Start(setup, &error);
     if (engine_ == nullptr) {

@@ -1,6 +1,7 @@
 #include "voxline/VoxlineTapi.h"
 
 #include "platform/Profile.h"
+#include "voxline/HostSetup.h"
 
 #include <array>
 #include <cerrno>
@@ -15,10 +16,6 @@ namespace voxline {
 namespace {
 
 using namespace host::voice;
-
-// How long the engine may go without a packet of an established call's media
-// before it ends the call as a failed stream.
-constexpr int kMediaTimeoutSeconds = 10;
 
 // The events the plug-in posts. Each holds what the host may ask of it.
 class CallInfo final : public TapiCallInfo {
@@ -70,24 +67,6 @@ private:
     CALL_MEDIA_EVENT code_;
 };
 
-// The canonical text of an IP address, so that "::ffff:127.0.0.1" and "127.0.0.1",
-// or two spellings of one IPv6 address, compare equal. Empty when it is none.
-std::string CanonicalAddress(const std::string& text)
-{
-    const std::string address = AddressOf(text);
-    std::array<char, INET6_ADDRSTRLEN> out{};
-    in_addr v4{};
-    if (inet_pton(AF_INET, address.c_str(), &v4) == 1) {
-        return inet_ntop(AF_INET, &v4, out.data(), out.size()) != nullptr ? std::string(out.data()) : std::string();
-    }
-    in6_addr v6{};
-    if (inet_pton(AF_INET6, address.c_str(), &v6) == 1) {
-        return inet_ntop(AF_INET6, &v6, out.data(), out.size()) != nullptr ? std::string(out.data())
-                                                                           : std::string();
-    }
-    return {};
-}
-
 bool Contains(const std::string& text, std::string_view word)
 {
     std::string lower = text;
@@ -98,35 +77,6 @@ bool Contains(const std::string& text, std::string_view word)
 }
 
 } // namespace
-
-EngineSetup HostEngineSetup(int port, const std::string& device, bool plain, const std::string& bindAddress)
-{
-    EngineSetup setup;
-    const std::string address = CanonicalAddress(bindAddress);
-    const bool v6 = address.find(':') != std::string::npos;
-    if (address.empty()) {
-        setup.sipListen = "0.0.0.0:" + std::to_string(port);
-    } else {
-        setup.sipListen = (v6 ? "[" + address + "]" : address) + ":" + std::to_string(port);
-        setup.netInterface = address;
-    }
-    setup.audioSource = "alsa," + device;
-    setup.audioPlayer = "alsa," + device;
-    setup.modules = {"opus", "g711", "alsa", "dtls_srtp", "srtp"};
-    // The account takes calls only: no registration, answered on the host's word;
-    // Opus first, G.711 for ordinary telephones.
-    setup.account = "<sip:radio@" + (address.empty() ? std::string("0.0.0.0") : setup.sipListen) +
-                    ">;regint=0;answermode=manual;audio_codecs=opus/48000/2,PCMU/8000/1,PCMA/8000/1" +
-                    (plain ? "" : ";mediaenc=dtls_srtp");
-    // The radio's sound interface: one channel at 48 kHz each way, as Opus carries it.
-    setup.extraConfig = {"call_max_calls 4", "opus_application voip", "opus_samplerate 48000",
-                         "ausrc_srate 48000", "auplay_srate 48000", "ausrc_channels 1", "auplay_channels 1",
-                         "rtp_timeout " + std::to_string(kMediaTimeoutSeconds),
-                         // A fixed range, so that a router can forward it (README).
-                         "rtp_ports 10000-10099"};
-    setup.sipTrace = true;
-    return setup;
-}
 
 VoxlineTapi::VoxlineTapi(platform::WindowHandle mainWindow) : window_(mainWindow) {}
 

@@ -35,10 +35,6 @@ inline constexpr int kVoicePortDefault = 5060;
 inline constexpr const char* kVoicePlainKey = "MIREL Voice Plain";
 inline constexpr const char* kBindAddressKey = "MIREL Bind Address";
 
-// The engine's setup for the host: SIP on `port` at `bindAddress` (any address when
-// empty), the ALSA device both ways, DTLS-SRTP required unless `plain`.
-EngineSetup HostEngineSetup(int port, const std::string& device, bool plain, const std::string& bindAddress);
-
 // The call the host owns and hands back as its current call: the engine's call id.
 class VoxlineCall final : public host::voice::TapiCallControl {
 public:
