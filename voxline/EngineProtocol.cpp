@@ -425,7 +425,7 @@ void SipTraceReader::line(std::string_view text)
         // "<transport> <source> -> <destination>"
         const std::size_t space = text.find(' ');
         const std::size_t arrow = text.find(" -> ");
-        if (space == std::string_view::npos || arrow == std::string_view::npos || arrow <= space) {
+        if (space == std::string_view::npos || arrow == std::string_view::npos || arrow <= space + 1) {
             state_ = State::Outside;
             return;
         }

@@ -109,6 +109,8 @@ TEST(EngineProtocolTest, TheTraceNamesEachInvitesSourceAndForgedBlocksOnlyAddToI
          {"127.0.0.1:5072 abc"}, true},
         {"two Call-IDs", Block("UDP 127.0.0.2:1 -> 127.0.0.1:5060", "INVITE x SIP/2.0\r\nCall-ID: a\r\nCALL-ID: b\r\n\r\n"), {}, true},
         {"no transfer line", "\x1b[36;1m#\nINVITE x SIP/2.0\r\nCall-ID: abc\r\n\r\n", {}, false},
+        // Found by the fuzzer: a transfer line without a source named no address.
+        {"transfer line without a source", Block("UDP  -> 127.0.0.1:5060", invite), {}, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
