@@ -4,7 +4,9 @@
 #include "voxline/HostSetup.h"
 
 #include <array>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 
 #include <arpa/inet.h>
