@@ -160,7 +160,11 @@ long VoxlineTapi::AnswerTheCall()
     std::string call;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        call = currentCall_;
+        // A call that has ended meanwhile is not answered: the engine would take
+        // the answer for whatever call it holds as its current one.
+        if (hostCalls_.count(currentCall_) != 0) {
+            call = currentCall_;
+        }
     }
     return !call.empty() && act(call, "accept") ? 0 : -1;
 }
@@ -287,6 +291,13 @@ void VoxlineTapi::onMessage(const EngineMessage& message)
         }
     }
     if (!hostCall) {
+        // The engine acts on its current call; should an answer meant for a call
+        // that has just gone reach a refused one, that call is ended here at once.
+        if (message.type == "CALL_ESTABLISHED" && message.direction == "incoming") {
+            std::fprintf(stderr, "voxline: call %s (%s) was not to be answered; hung up\n", message.callId.c_str(),
+                         message.peerUri.c_str());
+            act(message.callId, "hangup");
+        }
         return;
     }
     if (firstMedia) {
