@@ -19,6 +19,9 @@ namespace {
 
 using namespace host::voice;
 
+// How long a login may wait for the engine to come up (it makes its DTLS key then).
+constexpr std::chrono::seconds kEngineStartLimit{15};
+
 // The events the plug-in posts. Each holds what the host may ask of it.
 class CallInfo final : public TapiCallInfo {
 public:
@@ -99,7 +102,7 @@ long VoxlineTapi::InitializeTapi()
     }
     std::string error;
     engine_ = EngineProcess::Start(HostEngineSetup(port, device.empty() ? kVoiceDeviceDefault : device, plain, bind),
-                                   &error);
+                                   &error, kEngineStartLimit);
     if (engine_ == nullptr) {
         std::fprintf(stderr, "voxline: %s\n", error.c_str());
         return -1;

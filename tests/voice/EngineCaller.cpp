@@ -100,7 +100,8 @@ EngineCaller::EngineCaller(const std::string& address, int toneHz, const std::fi
     // The sine source makes two channels only.
     setup.extraConfig = {"snd_path " + folder.string(), "ausrc_channels 2", "auplay_channels 1",
                          "ausrc_srate 48000", "auplay_srate 48000"};
-    engine_ = voxline::EngineProcess::Start(setup, &error_);
+    // A loaded machine (the suite runs in parallel) can take seconds to start it.
+    engine_ = voxline::EngineProcess::Start(setup, &error_, std::chrono::seconds(30));
 }
 
 EngineCaller::~EngineCaller() = default;
