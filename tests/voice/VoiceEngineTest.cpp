@@ -311,6 +311,8 @@ TEST(VoiceHeadlessProcessTest, TheHeadlessHostAnswersTellsTheClientAndLeavesNoEn
     testsupport::ChildProcess host({ONDREL_PROGRAM, "--headless"},
                                    {"ONDREL_PROFILE=" + (dir / "Ondrel.ini").string(),
                                     "XDG_RUNTIME_DIR=" + (dir / "runtime").string(), "HOME=" + dir.path().string(),
+                                    // A killed host leaves its engine's folder behind: here, in the test's.
+                                    "TMPDIR=" + dir.path().string(),
                                     "LD_LIBRARY_PATH=" + std::filesystem::path(VOXLINE_PLUGIN).parent_path().string()});
     ASSERT_TRUE(host.waitForOutput("Service: running")) << host.output() << host.errors();
 
