@@ -4,6 +4,7 @@
 
 #include "client/Options.h"
 #include "client/Session.h"
+#include "client/VoiceLink.h"
 
 namespace client {
 
@@ -15,6 +16,8 @@ struct ModeContext {
     LoginSettings& login;
     PasswordRetry retry;
     int signalFd = -1;
+    // With --voice: calls the host after each login; null without.
+    VoiceLink* voice = nullptr;
 };
 
 // Each returns the exit status.

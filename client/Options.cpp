@@ -33,6 +33,9 @@ std::string UsageText()
            "      --pty PATH             offer the radio on a pseudo-terminal linked at PATH\n"
            "      --listen PORT          offer the radio on a local TCP port\n"
            "      --bind ADDRESS         the address for --listen (default 127.0.0.1)\n"
+           "      --voice                call the host's voice port after login (needs baresip)\n"
+           "      --voice-device NAME    the ALSA sound device for --voice (default \"default\")\n"
+           "      --voice-port PORT      the host's voice port, UDP and TCP (default 5060)\n"
            "  -t, --timeout SECONDS      give up connecting or logging in after SECONDS (default 10)\n"
            "      --tls                  speak TLS; a host seen first is shown and asked about, and\n"
            "                             remembered in $XDG_CONFIG_HOME/ondrel/known_hosts\n"
@@ -160,6 +163,23 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options& options, s
                 return false;
             }
             options.tls = true;
+        } else if (name == "--voice") {
+            options.voice = true;
+        } else if (name == "--voice-device") {
+            if (!value(options.voiceDevice)) {
+                return false;
+            }
+            if (options.voiceDevice.empty()) {
+                error = "--voice-device needs a device name";
+                return false;
+            }
+            options.voice = true;
+        } else if (name == "--voice-port") {
+            if (!number(65535, n) || n == 0) {
+                error = error.empty() ? "the voice port must be 1 to 65535" : error;
+                return false;
+            }
+            options.voicePort = static_cast<unsigned>(n);
         } else if (name == "--bind") {
             if (!value(options.listenAddress)) {
                 return false;

@@ -39,6 +39,9 @@ struct Options {
     std::string fingerprint;   // --fingerprint, canonical form
     std::string caFile;        // --ca
     bool trustNew = false;     // --trust-new
+    bool voice = false;                 // --voice: call the host after each login
+    std::string voiceDevice = "default"; // --voice-device: ALSA name
+    unsigned voicePort = 5060;          // --voice-port: the host's SIP port
     bool help = false;
     bool version = false;
 

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -29,6 +30,9 @@ int LogInAndReport(ModeContext& context, HostSession& session, bool quietSuccess
     const LoginOutcome outcome = session.open(context.login, context.retry);
     if (!outcome.loggedIn() || !quietSuccess) {
         Say(DescribeLogin(outcome, context.login));
+    }
+    if (outcome.loggedIn() && context.voice != nullptr) {
+        context.voice->callFor(session.fd());
     }
     return ExitStatusOf(outcome);
 }
@@ -121,7 +125,11 @@ int main(int argc, char** argv)
         return kExitFailure;
     }
 
-    ModeContext context{options, login, retry, signalFd};
+    std::unique_ptr<VoiceLink> voice;
+    if (options.voice) {
+        voice = std::make_unique<VoiceLink>(options.voiceDevice, options.voicePort, Say);
+    }
+    ModeContext context{options, login, retry, signalFd, voice.get()};
     int status = kExitOk;
     if (options.oneShot()) {
         status = RunOneShot(context);
@@ -131,6 +139,8 @@ int main(int argc, char** argv)
         status = RunConsole(context);
     }
     std::fill(login.password.begin(), login.password.end(), '\0');
+    // Hangs up before the program ends.
+    voice.reset();
     ::close(signalFd);
     return status;
 }

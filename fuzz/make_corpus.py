@@ -322,3 +322,19 @@ def main():
 
 if __name__ == "__main__":
     main()
+
+
+# ---- fuzz_engine_protocol: piece length byte, then the engine's output ----
+
+def netstring(text):
+    return f"{len(text.encode())}:{text},"
+
+
+ENGINE_EVENT = ('{"event":true,"type":"CALL_INCOMING","class":"call","accountaor":"sip:radio@127.0.0.1",'
+                '"direction":"incoming","peeruri":"sip:op@127.0.0.1","id":"2a920eb267e9dc43",'
+                '"param":"sip:op@127.0.0.1","rtcp_stats":{"tx":{"sent":0},"rtt":0}}')
+ENGINE_TRACE = ("\x1b[36;1m#\nUDP 127.0.0.1:5072 -> 127.0.0.1:5060\n"
+                "INVITE sip:radio@127.0.0.1:5060 SIP/2.0\r\nVia: SIP/2.0/UDP 127.0.0.1:5072\r\n"
+                "Call-ID: 2a920eb267e9dc43\r\nContent-Length: 0\r\n\r\n\x1b[;m\n")
+write("fuzz_engine_protocol", "event", bytes([17]) + netstring(ENGINE_EVENT).encode())
+write("fuzz_engine_protocol", "trace", bytes([40]) + ENGINE_TRACE.encode())

@@ -2,6 +2,7 @@
 
 #include "host/ServiceController.h"
 #include "host/SignalWatcher.h"
+#include "host/voice/VoiceCalls.h"
 #include "linkcore/Linkcore.h"
 #include "platform/Clock.h"
 #include "platform/Profile.h"
@@ -27,6 +28,12 @@ void HeadlessLoop::dispatch(const platform::Message& message)
         quit_ = true;
     } else if (message.message == WM_LINKCORE_NOTIFY && controller_ != nullptr) {
         controller_->onLinkcoreNotify(message.wParam, message.lParam);
+    } else if (message.message == voice::WM_TAPI_EVENT) {
+        if (voice_ != nullptr) {
+            voice_->onTapiEvent(message.wParam, message.lParam);
+        } else {
+            voice::AdoptTapiEvent(message.lParam);
+        }
     }
 }
 
@@ -120,9 +127,21 @@ int HeadlessLoop::run()
 int RunHeadless(const HostOptions& options)
 {
     HeadlessLoop loop(stdout);
+    // Telephony events posted but never taken are released with the loop's queue,
+    // after the controller (declared below) has stopped the plug-in's thread.
+    struct ReleaseLeftEvents {
+        HeadlessLoop& loop;
+        ~ReleaseLeftEvents() { voice::ReleaseTapiEvents(loop.queue().drain()); }
+    } const releaseLeft{loop};
     const SignalWatcher signals(&loop.queue(), kQuitMessage);
     ServiceController controller(loop, &loop.queue(), options.corvexEnabled, options.loadMessageEnabled);
     loop.attach(controller);
+    // The same voice-call handling as the window's; its notices become lines.
+    std::unique_ptr<voice::VoiceCalls> calls = voice::MakeVoiceCalls(
+        &loop.queue(), [] { return kHeadlessVoiceEnableOS; }, voice::kVoxlineLibrary,
+        [&loop](std::string_view text) { loop.printLine(std::string(text)); });
+    loop.attachVoice(calls.get());
+    controller.setVoiceHook(std::move(calls));
 
     loop.printLine(WindowTitle(options) + ": profile " + platform::ApplicationProfile().path().string());
     controller.start();

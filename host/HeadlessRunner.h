@@ -16,6 +16,9 @@
 namespace host {
 
 class ServiceController;
+namespace voice {
+class VoiceCalls;
+}
 
 // Posted to the loop's queue to end the program (wParam: the signal number).
 inline constexpr std::uint32_t kQuitMessage = 0x0012;
@@ -37,6 +40,8 @@ public:
 
     platform::MessageQueue& queue() { return queue_; }
     void attach(ServiceController& controller) { controller_ = &controller; }
+    // The voice-call handler that takes the telephony events; none: they are dropped.
+    void attachVoice(voice::VoiceCalls* voice) { voice_ = voice; }
     // Runs until a quit message (then the stop sequence: kExitStopped) or until the
     // service has stopped by itself (kExitWatchdog).
     int run();
@@ -58,9 +63,14 @@ private:
     std::FILE* out_;
     platform::MessageQueue queue_;
     ServiceController* controller_ = nullptr;
+    voice::VoiceCalls* voice_ = nullptr;
     std::map<unsigned, std::chrono::steady_clock::time_point> timers_;
     bool quit_ = false;
 };
+
+// Whether the headless host may try voice: it has no control library to ask, so it
+// leaves the decision to the plug-in, which makes no object where no engine is.
+inline constexpr int kHeadlessVoiceEnableOS = 1;
 
 // The headless program, once main.cpp holds the single-instance lock, has blocked the
 // termination signals and chosen the profile: the signal watcher, the start sequence

@@ -428,11 +428,11 @@ void ServiceController::sessionEvent(platform::LParam event)
         break;
     case kSessionLoggedIn:
         host_.killTimer(kWatchdogTimer);
-        if (voice_ != nullptr && voice_->startForLogin()) {
+        CLinkcore::GetClientIP(address.data());
+        if (voice_ != nullptr && voice_->startForLogin(TextOf(address))) {
             // Tells the client that it can also be reached by telephone.
             link_->SonnMIREL_VE(1);
         }
-        CLinkcore::GetClientIP(address.data());
         link_->GetLoginUserID(user.data());
         link_->GetUserDescription(user.data(), description.data());
         state_.userLoggedOn = true;

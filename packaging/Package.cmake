@@ -27,6 +27,8 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
 # adduser and systemd's sysusers make the service's user in postinst.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+# baresip-core is the SIP engine of voice calls (libVoxline.so runs it).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "baresip-core")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "systemd")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${CMAKE_CURRENT_LIST_DIR}/debian/postinst

@@ -25,7 +25,7 @@ lib=$root/$libdir
 
 # --- The files in their places ----------------------------------------------------------
 expected=(
-    bin/ondrel bin/radiosim "$libdir/ondrel/ondrel-window.so"
+    bin/ondrel bin/radiosim "$libdir/ondrel/ondrel-window.so" "$libdir/libVoxline.so"
     "$includedir/ondrel/platform/WindowMessage.h"
     "$includedir/ondrel/serport/Serport.h"
     "$includedir/ondrel/netport/Netport.h" "$includedir/ondrel/linkcore/Linkcore.h"

@@ -24,6 +24,7 @@ depends=$(field Depends)
 for package in libc6 libstdc++6 libqt6widgets6 libssl3 adduser; do
     [[ $depends == *"$package"* ]] || fail "Depends lacks $package: $depends"
 done
+[[ $(field Recommends) == *baresip-core* ]] || fail "Recommends lacks baresip-core (voice calls)"
 [[ -n $(field Description | sed -n 2p) ]] || fail "no long description"
 
 contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
@@ -34,7 +35,7 @@ for path in ./usr/bin/ondrel ./usr/bin/radiosim ./usr/lib/systemd/system/ondrel.
             ./usr/share/man/man1/radiosim.1.gz ./usr/share/ondrel/Ondrel.html ./usr/share/ondrel/Ondrel.ini \
             ./usr/include/ondrel/linkcore/Linkcore.h "./usr/$libdir/pkgconfig/linkcore.pc" \
             "./usr/$libdir/cmake/Linkcore/LinkcoreConfig.cmake" ./usr/share/doc/ondrel/copyright \
-            "./usr/$libdir/ondrel/ondrel-window.so"; do
+            "./usr/$libdir/ondrel/ondrel-window.so" "./usr/$libdir/libVoxline.so"; do
     grep -qxF "$path" <<<"$contents" || fail "$path not in the package"
 done
 # Installed, not enabled: nothing under /etc/systemd.

@@ -29,7 +29,7 @@ else
 fi
 for setting in NoNewPrivileges=yes ProtectSystem=strict ReadWritePaths=/etc/ondrel ProtectHome=yes PrivateTmp=yes \
                DevicePolicy=closed 'DeviceAllow=char-ttyS rw' "${own[@]}" \
-               User=ondrel SupplementaryGroups=dialout \
+               User=ondrel SupplementaryGroups=dialout SupplementaryGroups=audio 'DeviceAllow=char-alsa rw' \
                'ExecStart=/usr/bin/ondrel --headless'; do
     grep -qxF "$setting" "$unit" || { echo "FAIL: $setting missing" >&2; exit 1; }
 done

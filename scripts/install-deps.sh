@@ -8,10 +8,11 @@ set -euo pipefail
 # Qt 6 Widgets with the Liberation fonts builds the desktop window and its controls;
 # libedit (found through pkg-config) gives the remote client its line editing;
 # OpenSSL 3 (libssl-dev, with the openssl program for the tests' certificate checks)
-# gives the host's port and the client their TLS.
+# gives the host's port and the client their TLS; baresip-core is the SIP engine of
+# the voice plug-in and its tests.
 packages=(build-essential cmake make googletest libgtest-dev libgmock-dev
           clang libclang-rt-dev netcat-openbsd util-linux
-          qt6-base-dev libgl-dev fonts-liberation libedit-dev pkg-config libssl-dev openssl)
+          qt6-base-dev libgl-dev fonts-liberation libedit-dev pkg-config libssl-dev openssl baresip-core)
 # `--bench` adds what `make bench` compares the host with: ser2net, a plain
 # serial-to-TCP bridge.
 if [[ "${1:-}" == "--bench" ]]; then

@@ -1,6 +1,7 @@
 #include "host/dialogs/SetupModel.h"
 
 #include "linkcore/ServiceSettings.h"
+#include "netport/TlsIdentity.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
 
@@ -256,8 +257,8 @@ bool VoiceDeviceValid(std::string_view text)
 
 namespace {
 
-// A PEM file setting: empty, or the full path of an existing file. A relative path
-// would be looked up from wherever the service happens to start.
+// A PEM file setting: empty, or an existing file. A relative path is taken from the
+// settings file's folder, as the service takes it.
 std::optional<std::string> PemFileProblem(const std::string& path, const char* what)
 {
     if (path.empty()) {
@@ -267,12 +268,16 @@ std::optional<std::string> PemFileProblem(const std::string& path, const char* w
         const auto byte = static_cast<unsigned char>(c);
         return byte < 0x20 || byte == 0x7F;
     });
-    if (!printable || path.front() != '/') {
-        return std::string("The ") + what + " file must be given with its full path, beginning with \"/\".";
+    if (!printable) {
+        return std::string("The ") + what + " file's name must not hold control characters.";
+    }
+    std::filesystem::path file(path);
+    if (file.is_relative()) {
+        file = platform::ApplicationProfile().path().parent_path() / file;
     }
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        return std::string("The ") + what + " file " + path + " does not exist.";
+    if (!std::filesystem::is_regular_file(file, error)) {
+        return std::string("The ") + what + " file " + file.string() + " does not exist.";
     }
     return std::nullopt;
 }
@@ -456,6 +461,21 @@ bool SaveSetupSettings(const SetupSettings& settings, platform::Profile& profile
     return profile.UpdateProfile([&settings](const platform::ProfileValues& values) {
                return std::optional(SettingsEntries(settings, values));
            }) == 1;
+}
+
+std::string CertificateFingerprintText(const AdvancedSettings& settings, const std::filesystem::path& settingsFile)
+{
+    netport::TlsFiles files;
+    std::string error;
+    if (!netport::ResolveTlsFiles(settings.tlsCertificate, settings.tlsKey, settingsFile.string(), files, error)) {
+        return error;
+    }
+    std::error_code missing;
+    if (files.defaults && !std::filesystem::exists(files.certificate, missing)) {
+        return "The self-signed certificate is made at the first start with TLS on.";
+    }
+    const std::string fingerprint = netport::CertificateFingerprint(files.certificate, error);
+    return fingerprint.empty() ? error : fingerprint;
 }
 
 } // namespace dialogs

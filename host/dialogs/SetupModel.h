@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -119,6 +120,12 @@ struct AdvancedProblem {
 // or nullopt. The session server's TCP port is given so that the voice port, which
 // also listens on TCP, is refused when it is the same while `voiceOn`.
 std::optional<AdvancedProblem> CheckAdvancedSettings(const AdvancedSettings& settings, int tcpPort, bool voiceOn);
+
+// The fingerprint the Advanced dialog shows for `settings`: of the certificate they
+// name, or of the self-signed one beside `settingsFile` (the way the service resolves
+// them), in the one form used everywhere; a sentence for the operator where there is
+// no certificate to read yet.
+std::string CertificateFingerprintText(const AdvancedSettings& settings, const std::filesystem::path& settingsFile);
 
 // The bind address rule of the session server: empty, "localhost", or an IPv4 or IPv6 literal.
 bool BindAddressValid(std::string_view text);

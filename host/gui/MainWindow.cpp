@@ -35,6 +35,9 @@ namespace {
 void OpenSetup(QWidget* parent)
 {
     dialogs::CSetupDlg setup(parent, [](int context) { ShowHelp(context); });
+    setup.setFingerprintProvider([](const dialogs::AdvancedSettings& settings) {
+        return dialogs::CertificateFingerprintText(settings, platform::ApplicationProfile().path());
+    });
     setup.exec();
 }
 

@@ -14,6 +14,7 @@
 #include "platform/WindowMessage.h"
 
 #include <memory>
+#include <string>
 
 namespace host::voice {
 
@@ -31,10 +32,13 @@ public:
     virtual void ShutdownTapi() = 0;
     // Makes `call`, one the host owns, the call the three operations above act on.
     virtual void SetCurrentCall(std::shared_ptr<TapiCallControl> call) = 0;
+    // Calls are answered only when they come from `address` (an IP address in text,
+    // the logged-in client's); empty: from nowhere. Other calls never reach the host.
+    virtual void SetCallerAddress(const std::string& address) = 0;
 };
 
 // Raised whenever this interface, or the event types it uses, change incompatibly.
-inline constexpr unsigned kIncomingTapiVersion = 1;
+inline constexpr unsigned kIncomingTapiVersion = 2;
 
 using IncomingTapiFactoryFunction = CIncomingTapi* (*)(unsigned version, platform::WindowHandle mainWindow);
 inline constexpr const char* kIncomingTapiFactory = "VoxlineCreateIncomingTapi";

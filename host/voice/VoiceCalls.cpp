@@ -8,8 +8,9 @@
 namespace host::voice {
 
 VoiceCalls::VoiceCalls(platform::WindowHandle mainWindow, IncomingTapiFactory factory,
-                       std::function<int()> voiceEnableOS)
-    : mainWindow_(mainWindow), factory_(std::move(factory)), voiceEnableOS_(std::move(voiceEnableOS))
+                       std::function<int()> voiceEnableOS, VoiceNotice notice)
+    : mainWindow_(mainWindow), factory_(std::move(factory)), voiceEnableOS_(std::move(voiceEnableOS)),
+      notice_(notice ? std::move(notice) : VoiceNotice([](std::string_view text) { platform::ShowMessageBox(text); }))
 {
 }
 
@@ -20,17 +21,17 @@ VoiceCalls::~VoiceCalls()
     }
 }
 
-bool VoiceCalls::startForLogin()
+bool VoiceCalls::startForLogin(const std::string& clientAddress)
 {
     // Read at every login, so that a change in the setup applies to the next session.
     const int voiceSetting = platform::ApplicationProfile().GetProfileInt("Setting", "MIREL Voice", 0);
     if (voiceSetting == 0 || !voiceEnableOS_ || voiceEnableOS_() == 0 || !factory_) {
         return false;
     }
-    return start();
+    return start(clientAddress);
 }
 
-bool VoiceCalls::start()
+bool VoiceCalls::start(const std::string& clientAddress)
 {
     if (tapi_ == nullptr) {
         tapi_ = factory_(mainWindow_);
@@ -39,7 +40,10 @@ bool VoiceCalls::start()
         if (tapi_ == nullptr) {
             return false;
         }
+        tapi_->SetCallerAddress(clientAddress);
         tapi_->InitializeTapi();
+    } else {
+        tapi_->SetCallerAddress(clientAddress);
     }
     voiceActive_ = true;
     callCount_ = 0;
@@ -77,7 +81,7 @@ void VoiceCalls::callNotification(TapiEvent& event)
 {
     CallNotificationEvent* notification = event.QueryCallNotification();
     if (notification == nullptr) {
-        platform::ShowMessageBox(kNoInterfaceText);
+        notice_(kNoInterfaceText);
         return;
     }
     const std::shared_ptr<TapiCallInfo> call = notification->Call();
@@ -135,8 +139,8 @@ void VoiceCalls::callMedia(TapiEvent& event)
         return;
     }
     switch (*code) {
-    case CME_STREAM_FAIL: platform::ShowMessageBox(kStreamFailedText); break;
-    case CME_TERMINAL_FAIL: platform::ShowMessageBox(kTerminalFailedText); break;
+    case CME_STREAM_FAIL: notice_(kStreamFailedText); break;
+    case CME_TERMINAL_FAIL: notice_(kTerminalFailedText); break;
     case CME_STREAM_ACTIVE: placeVideoWindow(*media); break;
     default: break;
     }
@@ -181,7 +185,7 @@ void VoiceCalls::placeVideoWindow(CallMediaEvent& media)
 }
 
 std::unique_ptr<VoiceCalls> MakeVoiceCalls(platform::WindowHandle mainWindow, std::function<int()> voiceEnableOS,
-                                           const std::string& file)
+                                           const std::string& file, VoiceNotice notice)
 {
     IncomingTapiFactory factory;
     if (voiceEnableOS) {
@@ -189,7 +193,7 @@ std::unique_ptr<VoiceCalls> MakeVoiceCalls(platform::WindowHandle mainWindow, st
             factory = plugin->factory();
         }
     }
-    return std::make_unique<VoiceCalls>(mainWindow, std::move(factory), std::move(voiceEnableOS));
+    return std::make_unique<VoiceCalls>(mainWindow, std::move(factory), std::move(voiceEnableOS), std::move(notice));
 }
 
 } // namespace host::voice

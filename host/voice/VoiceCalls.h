@@ -29,20 +29,26 @@ inline constexpr long kVideoMargin = 20;
 inline constexpr long kVideoTop = 100;
 inline constexpr long kVideoWindowStyle = WS_CHILD | WS_BORDER;
 
+// Where the handler's three notices go: a message box with a window, a log line without.
+using VoiceNotice = std::function<void(std::string_view text)>;
+
 class VoiceCalls final : public VoiceHook {
 public:
     // `mainWindow` receives the telephony events and owns the video windows.
     // `factory` makes the call-handling object; empty when the plug-in was not
     // loaded. `voiceEnableOS` tells whether the operating system allows voice.
-    VoiceCalls(platform::WindowHandle mainWindow, IncomingTapiFactory factory, std::function<int()> voiceEnableOS);
+    // `notice` shows the handler's notices; empty: message boxes.
+    VoiceCalls(platform::WindowHandle mainWindow, IncomingTapiFactory factory, std::function<int()> voiceEnableOS,
+               VoiceNotice notice = {});
     // Stops handling that still runs.
     ~VoiceCalls() override;
     VoiceCalls(const VoiceCalls&) = delete;
     VoiceCalls& operator=(const VoiceCalls&) = delete;
 
     // Starts handling when "MIREL Voice" (section "Setting") is set, the operating
-    // system allows voice and the plug-in was loaded.
-    bool startForLogin() override;
+    // system allows voice and the plug-in was loaded; calls are taken from
+    // `clientAddress` only.
+    bool startForLogin(const std::string& clientAddress) override;
     // Drops the current call, shuts the telephony down and deletes the object.
     void stop() override;
     bool active() const override { return voiceActive_; }
@@ -56,7 +62,7 @@ public:
     bool hasCallObject() const { return tapi_ != nullptr; }
 
 private:
-    bool start();
+    bool start(const std::string& clientAddress);
     void callNotification(TapiEvent& event);
     void callState(TapiEvent& event);
     void callMedia(TapiEvent& event);
@@ -65,6 +71,7 @@ private:
     platform::WindowHandle mainWindow_;
     IncomingTapiFactory factory_;
     std::function<int()> voiceEnableOS_;
+    VoiceNotice notice_;
     std::unique_ptr<CIncomingTapi> tapi_;
     bool voiceActive_ = false;
     int callCount_ = 0;
@@ -74,6 +81,6 @@ private:
 // answers non-zero, and makes the handler for `mainWindow`, which never starts
 // handling when the plug-in was not loaded.
 std::unique_ptr<VoiceCalls> MakeVoiceCalls(platform::WindowHandle mainWindow, std::function<int()> voiceEnableOS,
-                                           const std::string& file = kVoxlineLibrary);
+                                           const std::string& file = kVoxlineLibrary, VoiceNotice notice = {});
 
 } // namespace host::voice

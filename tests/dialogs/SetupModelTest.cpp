@@ -2,6 +2,7 @@
 // loading and saving against real profile files.
 
 #include "host/dialogs/SetupModel.h"
+#include "netport/TlsIdentity.h"
 #include "platform/Profile.h"
 #include "tests/support/TempDir.h"
 
@@ -71,7 +72,7 @@ TEST(SetupRules, AdvancedValuesAreRefusedWithTheFieldAndAMessage)
         const char* what;
         std::function<void(AdvancedSettings&)> change;
         std::optional<AdvancedField> refused;
-        const char* message;
+        std::string message;
     };
     const std::vector<Case> cases = {
         {"defaults", [](AdvancedSettings&) {}, std::nullopt, ""},
@@ -82,12 +83,15 @@ TEST(SetupRules, AdvancedValuesAreRefusedWithTheFieldAndAMessage)
          "The bind address must be empty (every IPv4 address), an IPv4 or IPv6 address, or localhost."},
         {"blank", [](AdvancedSettings& s) { s.bindAddress = " 10.8.0.1"; }, AdvancedField::BindAddress, "bind"},
         {"both PEM files", [&](AdvancedSettings& s) { s.tlsCertificate = s.tlsKey = pem; }, std::nullopt, ""},
-        {"relative certificate", [&](AdvancedSettings& s) { s.tlsCertificate = "host.pem", s.tlsKey = pem; },
-         AdvancedField::TlsCertificate, "The certificate file must be given with its full path, beginning with \"/\"."},
+        // Taken from the settings file's folder, as the service takes it.
+        {"relative certificate", [&](AdvancedSettings& s) { s.tlsCertificate = "no-such.pem", s.tlsKey = pem; },
+         AdvancedField::TlsCertificate,
+         "The certificate file " + (platform::ApplicationProfile().path().parent_path() / "no-such.pem").string() +
+             " does not exist."},
         {"missing key", [&](AdvancedSettings& s) { s.tlsCertificate = pem, s.tlsKey = pem + ".gone"; },
          AdvancedField::TlsKey, "does not exist."},
         {"key with a line break", [&](AdvancedSettings& s) { s.tlsCertificate = pem, s.tlsKey = pem + "\n"; },
-         AdvancedField::TlsKey, "full path"},
+         AdvancedField::TlsKey, "The key file's name must not hold control characters."},
         {"certificate alone", [&](AdvancedSettings& s) { s.tlsCertificate = pem; }, AdvancedField::TlsKey,
          "Give both the certificate and the key file, or neither for the self-signed certificate."},
         {"ALSA name", [](AdvancedSettings& s) { s.voiceDevice = "plughw:CARD=CODEC,DEV=0"; }, std::nullopt, ""},
@@ -120,6 +124,34 @@ TEST(SetupRules, AdvancedValuesAreRefusedWithTheFieldAndAMessage)
     AdvancedSettings sessionPort = good;
     sessionPort.voicePortText = "50000";
     EXPECT_FALSE(CheckAdvancedSettings(sessionPort, 50000, false)) << "no clash while voice is off";
+}
+
+// The Advanced dialog's fingerprint is the one the service logs: of the self-signed
+// certificate beside the settings file once it is made, or of the files named.
+TEST(SetupRules, TheFingerprintShownIsTheServicesOwn)
+{
+    testsupport::TempDir dir;
+    const std::filesystem::path settingsFile = dir / "Ondrel.ini";
+    AdvancedSettings settings;
+    settings.tls = true;
+    EXPECT_EQ(CertificateFingerprintText(settings, settingsFile),
+              "The self-signed certificate is made at the first start with TLS on.");
+
+    netport::TlsFiles files;
+    std::string error;
+    ASSERT_TRUE(netport::ResolveTlsFiles("", "", settingsFile.string(), files, error)) << error;
+    bool made = false;
+    std::string fingerprint;
+    ASSERT_TRUE(netport::PrepareTlsIdentity(files, made, fingerprint, error)) << error;
+    ASSERT_TRUE(made);
+    EXPECT_EQ(CertificateFingerprintText(settings, settingsFile), fingerprint);
+
+    // The same files named by a relative and by a full path.
+    settings.tlsCertificate = netport::kDefaultCertificateFileName;
+    settings.tlsKey = files.key;
+    EXPECT_EQ(CertificateFingerprintText(settings, settingsFile), fingerprint);
+    settings.tlsKey.clear();
+    EXPECT_NE(CertificateFingerprintText(settings, settingsFile).rfind("SHA256:", 0), 0u) << "one file alone";
 }
 
 class SetupProfileTest : public ::testing::Test {

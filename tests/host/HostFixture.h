@@ -21,6 +21,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -38,6 +39,8 @@ class RecordingHost final : public host::ServiceHost {
 public:
     platform::MessageQueue queue;
     host::ServiceController* controller = nullptr;
+    // Takes every message that is not the library's (the telephony events); none: dropped.
+    std::function<void(const platform::Message&)> otherMessages;
     // Whether sleepFor really sleeps (a radio needs the time to answer).
     bool realSleep = true;
 
@@ -88,6 +91,8 @@ public:
             if (message->message == WM_LINKCORE_NOTIFY) {
                 notified.push_back(message->wParam);
                 controller->onLinkcoreNotify(message->wParam, message->lParam);
+            } else if (otherMessages) {
+                otherMessages(*message);
             }
         }
         return queue.size() > 0;

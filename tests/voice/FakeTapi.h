@@ -57,8 +57,11 @@ public:
         record("SetCurrentCall " + (named != nullptr ? named->name : std::string("?")));
         current = std::move(call);
     }
+    // Kept, not journalled: the journal is about the calls' order.
+    void SetCallerAddress(const std::string& address) override { callerAddress = address; }
 
     platform::WindowHandle window;
+    std::string callerAddress;
     std::shared_ptr<TapiCallControl> current;
     std::function<void()> onShutdown;
 

@@ -89,6 +89,7 @@ public:
         Record(dynamic_cast<RingingCall*>(call.get()) != nullptr ? "SetCurrentCall ringing" : "SetCurrentCall ?");
         current_ = std::move(call);
     }
+    void SetCallerAddress(const std::string& /*address*/) override {}
 
 private:
     long answer(const char* what)

@@ -45,7 +45,7 @@ protected:
     void startCalls()
     {
         makeCalls();
-        ASSERT_TRUE(calls->startForLogin());
+        ASSERT_TRUE(calls->startForLogin("127.0.0.1"));
         ASSERT_THAT(fake.journal->take(), ElementsAre("new", "InitializeTapi"));
     }
 
@@ -97,7 +97,7 @@ TEST_F(VoiceCallsTest, StartsOnlyWhenTheSettingTheSystemAndThePlugInAllow)
         fake.refuse = row.pluginRefuses;
         makeCalls(row.pluginLoaded);
 
-        EXPECT_EQ(calls->startForLogin(), row.starts);
+        EXPECT_EQ(calls->startForLogin("127.0.0.1"), row.starts);
         EXPECT_EQ(calls->active(), row.starts);
         EXPECT_EQ(calls->hasCallObject(), row.starts);
         if (row.starts) {
@@ -124,7 +124,7 @@ TEST_F(VoiceCallsTest, StopDropsTheCallAndShutsDownAndAStartCountsAfresh)
     calls->stop(); // stopping again does nothing
     EXPECT_THAT(fake.journal->take(), IsEmpty());
 
-    ASSERT_TRUE(calls->startForLogin());
+    ASSERT_TRUE(calls->startForLogin("127.0.0.1"));
     EXPECT_THAT(fake.journal->take(), ElementsAre("new", "InitializeTapi"));
     EXPECT_EQ(calls->callCount(), 0);
 

@@ -42,13 +42,13 @@ TEST_F(VoicePluginTest, TheStandInRingsAndItsCallIsAnsweredAndDropped)
 {
     platform::MessageQueue window;
     // The system does not allow voice: the plug-in is not even loaded.
-    EXPECT_FALSE(MakeVoiceCalls(&window, [] { return 0; }, copy)->startForLogin());
+    EXPECT_FALSE(MakeVoiceCalls(&window, [] { return 0; }, copy)->startForLogin("127.0.0.1"));
     EXPECT_FALSE(loaded(copy));
 
     {
         const std::unique_ptr<VoiceCalls> calls = MakeVoiceCalls(&window, [] { return 1; }, copy);
         EXPECT_TRUE(loaded(copy));
-        ASSERT_TRUE(calls->startForLogin());
+        ASSERT_TRUE(calls->startForLogin("127.0.0.1"));
         for (int handled = 0; handled < 2; ++handled) {
             const std::optional<platform::Message> message = window.take(5s);
             ASSERT_TRUE(message.has_value());
@@ -94,7 +94,7 @@ TEST_F(VoicePluginTest, AMissingOrForeignLibraryIsNotAPlugIn)
         EXPECT_THAT(error, HasSubstr(row.reason));
         // Voice handling then never starts.
         platform::MessageQueue window;
-        EXPECT_FALSE(MakeVoiceCalls(&window, [] { return 1; }, row.file)->startForLogin());
+        EXPECT_FALSE(MakeVoiceCalls(&window, [] { return 1; }, row.file)->startForLogin("127.0.0.1"));
     }
 }
 

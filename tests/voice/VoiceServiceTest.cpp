@@ -84,6 +84,8 @@ TEST_F(VoiceServiceTest, HandlingAndTheNoticeOnlyWhenOptionSystemAndPlugInAllow)
             EXPECT_TRUE(voice.active());
             EXPECT_THAT(fake.journal->take(), ElementsAre("new", "InitializeTapi"));
             EXPECT_EQ(fake.last->window, &recorder.queue);
+            // Calls are taken from the logged-in client's address only.
+            EXPECT_EQ(fake.last->callerAddress, "127.0.0.1");
         } else {
             EXPECT_THAT(sent, Not(HasSubstr("@@VE")));
             EXPECT_FALSE(voice.active());

@@ -1,0 +1,166 @@
+#include "client/VoiceLink.h"
+
+#include "voxline/EngineProtocol.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace client {
+namespace {
+
+// "address" of one end of a connected socket, IPv6 in brackets; empty on failure.
+std::string EndOf(int socket, bool peer)
+{
+    sockaddr_storage address{};
+    socklen_t length = sizeof(address);
+    const int got = peer ? getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length)
+                         : getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+    if (got != 0) {
+        return {};
+    }
+    std::array<char, INET6_ADDRSTRLEN> text{};
+    if (address.ss_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&address);
+        return inet_ntop(AF_INET, &v4->sin_addr, text.data(), text.size()) != nullptr ? text.data() : "";
+    }
+    const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&address);
+    if (inet_ntop(AF_INET6, &v6->sin6_addr, text.data(), text.size()) == nullptr) {
+        return {};
+    }
+    return "[" + std::string(text.data()) + "]";
+}
+
+// What the operator is told of each engine event; empty: nothing.
+std::string Describe(const voxline::EngineMessage& message)
+{
+    if (message.type == "CALL_RINGING") {
+        return "voice: ringing";
+    }
+    if (message.type == "CALL_ESTABLISHED") {
+        return "voice: call established";
+    }
+    if (message.type == "CALL_MENC") {
+        return "voice: audio encrypted (" + message.param + ")";
+    }
+    if (message.type == "AUDIO_ERROR") {
+        return "voice: sound device failed: " + message.param;
+    }
+    if (message.type == "CALL_CLOSED") {
+        return "voice: call ended" + (message.param.empty() ? std::string() : ": " + message.param);
+    }
+    return {};
+}
+
+} // namespace
+
+VoiceLink::VoiceLink(std::string device, unsigned voicePort, std::function<void(const std::string&)> say)
+    : device_(std::move(device)), voicePort_(voicePort), say_(std::move(say))
+{
+}
+
+VoiceLink::~VoiceLink() { stop(); }
+
+void VoiceLink::stop()
+{
+    if (thread_.joinable()) {
+        running_ = false;
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = write(wake_, &one, sizeof(one));
+        thread_.join();
+    }
+    if (wake_ >= 0) {
+        close(wake_);
+        wake_ = -1;
+    }
+    // The engine hangs up its call as it ends.
+    engine_.reset();
+}
+
+bool VoiceLink::callFor(int sessionSocket)
+{
+    stop();
+    const std::string local = EndOf(sessionSocket, false);
+    const std::string host = EndOf(sessionSocket, true);
+    if (local.empty() || host.empty()) {
+        say_("voice: cannot tell the session's addresses");
+        return false;
+    }
+    voxline::EngineSetup setup;
+    setup.sipListen = local + ":0";
+    setup.netInterface = local.front() == '[' ? local.substr(1, local.size() - 2) : local;
+    setup.audioSource = "alsa," + device_;
+    setup.audioPlayer = "alsa," + device_;
+    setup.modules = {"opus", "g711", "alsa", "dtls_srtp"};
+    setup.account = "<sip:operator@" + local + ">;regint=0;mediaenc=dtls_srtp;"
+                    "audio_codecs=opus/48000/2,PCMU/8000/1,PCMA/8000/1";
+    setup.extraConfig = {"opus_application voip", "jitter_buffer_delay 1-4"};
+    std::string error;
+    engine_ = voxline::EngineProcess::Start(setup, &error);
+    if (engine_ == nullptr) {
+        say_("voice: " + error);
+        return false;
+    }
+    // TCP: the host then knows for certain where the call comes from.
+    const std::string uri = "sip:radio@" + host + ":" + std::to_string(voicePort_) + ";transport=tcp";
+    say_("voice: calling " + uri);
+    engine_->send("dial", uri);
+    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    running_ = true;
+    thread_ = std::thread([this] { run(); });
+    return true;
+}
+
+void VoiceLink::run()
+{
+    voxline::NetstringReader reader;
+    std::array<char, 16384> chunk{};
+    while (running_) {
+        std::array<pollfd, 3> fds{{{wake_, POLLIN, 0}, {engine_->controlFd(), POLLIN, 0},
+                                   {engine_->outputFd(), POLLIN, 0}}};
+        if (poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        if (fds[0].revents != 0) {
+            break;
+        }
+        // The engine's own output is of no use here; it is read so that it never blocks.
+        if (fds[2].revents != 0) {
+            while (read(engine_->outputFd(), chunk.data(), chunk.size()) > 0) {
+            }
+        }
+        if (fds[1].revents != 0) {
+            const ssize_t got = recv(engine_->controlFd(), chunk.data(), chunk.size(), MSG_DONTWAIT);
+            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
+                say_("voice: the SIP engine ended");
+                break;
+            }
+            if (got > 0) {
+                reader.append(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+            }
+            while (const auto payload = reader.next()) {
+                const auto message = voxline::ParseEngineMessage(*payload);
+                if (message && message->event) {
+                    if (const std::string line = Describe(*message); !line.empty()) {
+                        say_(line);
+                    }
+                }
+            }
+            if (reader.failed()) {
+                break;
+            }
+        }
+    }
+}
+
+} // namespace client

@@ -1,0 +1,45 @@
+// VoiceLink: the operator's voice for --voice. After each login it calls the host's
+// voice port through a SIP engine of its own (baresip, the engine driver the host's
+// plug-in uses) on the local sound devices, and says on standard error how the call
+// goes. The host hangs up when the session ends; the object hangs up when it goes.
+// Its thread (owned, woken by an eventfd, joined) only reads the engine's events.
+#pragma once
+
+#include "voxline/EngineProcess.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace client {
+
+class VoiceLink {
+public:
+    // `device`: the ALSA device for both directions; `say` prints one line.
+    VoiceLink(std::string device, unsigned voicePort, std::function<void(const std::string&)> say);
+    ~VoiceLink();
+    VoiceLink(const VoiceLink&) = delete;
+    VoiceLink& operator=(const VoiceLink&) = delete;
+
+    // Calls the host at the other end of `sessionSocket`, from the local address
+    // that socket uses, so that the host sees the call come from the client's
+    // address. A call still up from an earlier session is hung up first.
+    // False when the engine could not be started (said why).
+    bool callFor(int sessionSocket);
+
+private:
+    void stop();
+    void run();
+
+    std::string device_;
+    unsigned voicePort_;
+    std::function<void(const std::string&)> say_;
+    std::unique_ptr<voxline::EngineProcess> engine_;
+    std::thread thread_;
+    int wake_ = -1;
+    std::atomic<bool> running_{false};
+};
+
+} // namespace client

@@ -1,0 +1,85 @@
+// Test support for calls through the real SIP engine: a caller (its own engine, a
+// sine tone as its voice, what it hears dumped to a WAV file), the radio's sound
+// interface (an ALSA file device over named pipes, paced by the test), and a
+// Goertzel check of a tone in recorded samples.
+#pragma once
+
+#include "voxline/EngineProcess.h"
+#include "voxline/EngineProtocol.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace voicetest {
+
+inline constexpr int kSampleRate = 48000;
+
+// The share of `samples`' energy at `frequency` (0..1), over the strongest of the
+// 100 ms windows that are not silent; 0 when all are.
+double ToneShare(const std::vector<std::int16_t>& samples, double frequency, int rate = kSampleRate);
+
+// The first channel of a 16-bit PCM WAV file; empty when it is none.
+std::vector<std::int16_t> ReadWav(const std::filesystem::path& file);
+
+// A caller on `address` (127.0.0.x), sending a `toneHz` sine over Opus, encrypted,
+// and writing what it receives to "*-dec.wav" in `folder`.
+class EngineCaller {
+public:
+    EngineCaller(const std::string& address, int toneHz, const std::filesystem::path& folder);
+    ~EngineCaller();
+
+    bool started() const { return engine_ != nullptr; }
+    const std::string& error() const { return error_; }
+    pid_t pid() const { return engine_ != nullptr ? engine_->pid() : -1; }
+    void dial(const std::string& uri);
+    void hangUp();
+    // Waits (bounded) for an event of `type`, for any call; true when it came.
+    // Events are kept, so a later wait finds earlier ones too.
+    bool waitFor(const std::string& type, std::chrono::milliseconds limit = std::chrono::seconds(8));
+    int count(const std::string& type);
+    // The events so far, "TYPE param" a line: for failure messages.
+    std::string journal() const;
+    // Polls the engine briefly and notes what came.
+    void drain(std::chrono::milliseconds limit);
+    // The samples received so far (the newest dump).
+    std::vector<std::int16_t> heard() const;
+
+private:
+    std::unique_ptr<voxline::EngineProcess> engine_;
+    std::string error_;
+    std::filesystem::path folder_;
+    voxline::NetstringReader reader_;
+    std::vector<voxline::EngineMessage> events_;
+};
+
+// The radio's sound interface, seen by the host's engine as the ALSA device "radio"
+// that ~/.asoundrc (in `home`) defines: what the engine plays goes into one named
+// pipe, what it records comes from another. A thread of the object reads and writes
+// them at the pace of a real sound card (20 ms blocks), since the ALSA null device
+// under the file device keeps no time of its own.
+class RadioSoundCard {
+public:
+    RadioSoundCard(const std::filesystem::path& home, int toneHz);
+    ~RadioSoundCard();
+    std::vector<std::int16_t> heard();
+
+private:
+    void run();
+
+    int says_ = -1;
+    int hears_ = -1;
+    int toneHz_;
+    std::atomic<bool> running_{true};
+    std::mutex lock_;
+    std::vector<std::int16_t> heard_;
+    std::thread thread_;
+};
+
+} // namespace voicetest

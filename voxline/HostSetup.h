@@ -1,0 +1,25 @@
+// The host side's engine setup, shared by the plug-in and the voice benchmark.
+#pragma once
+
+#include "voxline/EngineProcess.h"
+
+#include <string>
+
+namespace voxline {
+
+// How long the engine may go without a packet of an established call's media
+// before it ends the call (the plug-in then reports a failed stream).
+inline constexpr int kMediaTimeoutSeconds = 10;
+// The media ports, a fixed range so that a router can forward it.
+inline constexpr const char* kMediaPorts = "10000-10099";
+
+// The canonical text of an IP address (or of the address in "address:port" or
+// "[v6]:port"), so that "::ffff:127.0.0.1" and "127.0.0.1", or two spellings of one
+// IPv6 address, compare equal. Empty when it is none.
+std::string CanonicalAddress(const std::string& text);
+
+// The engine's setup for the host: SIP on `port` at `bindAddress` (any address when
+// empty), the ALSA device both ways, DTLS-SRTP required unless `plain`.
+EngineSetup HostEngineSetup(int port, const std::string& device, bool plain, const std::string& bindAddress);
+
+} // namespace voxline
