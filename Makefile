@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Front end to CMake. `make run` builds and starts the demo (the window where a
 # display is available; `make run HEADLESS=1` without it); `make test` builds and
 # runs every test. Both install missing Debian packages first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the benchmark programs share: a temporary work folder, a free loopback TCP
 // port, and the start of a program in a child process with an environment of its
 // own (the caller's, but for its runtime folder and without a profile override).

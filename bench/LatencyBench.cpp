@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ondrel_latency_bench: the same simulated radio reached three ways in one run:
 // (a) through the host (`ondrel --headless`, a child process with a profile of its
 // own), (b) through ser2net, a plain serial-to-TCP bridge (when installed), and (c)

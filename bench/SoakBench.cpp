@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ondrel_soak: does the host keep its descriptors, threads and memory over a long run?
 //
 //   ondrel_soak [--cycles N]        N client cycles (default 10,000) against

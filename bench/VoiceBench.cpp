@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ondrel_voice_bench: the figures of a voice call on loopback through the SIP engine
 // as the host's plug-in sets it up (HostEngineSetup), with the host's side echoing
 // what it hears (aubridge in place of the radio's sound interface) and an operator's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Console mode: a prompt with line editing and history (libedit) on a terminal,
 // plain lines otherwise. Each line is one command; replies are printed one per line
 // as they arrive, above the line being typed. When the host ends the session the

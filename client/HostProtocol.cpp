@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The login dialogue and the session stream as state machines over received bytes.
 
 #include "client/HostProtocol.h"

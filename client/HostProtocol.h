@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's side of a session as the client sees it (the host's texts are the
 // protocol's, protocol/HostTexts.h): the login dialogue as a state machine over
 // received bytes, the stream of a logged-in session cut into radio text and the

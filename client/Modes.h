@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three ways ondrel-client works once it has its settings: the console, the
 // one-shot commands and the relay of a pseudo-terminal or local TCP port.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One-shot mode: each -c command is sent in turn; its replies are printed one per
 // line, until the reply it asked for has come or the host stays quiet for the
 // waiting time; then the next command goes out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command-line parsing without global state, so that it can be table-tested.
 
 #include "client/Options.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of ondrel-client and the exit statuses it documents.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the password comes from: a file only its owner can read, the environment
 // variable ONDREL_PASSWORD, or a prompt without echo on the terminal. Never the
 // command line, where every user of the machine could read it.

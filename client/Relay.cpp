@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Relay mode: a station program opens a pseudo-terminal (--pty PATH) or connects
 // to a local TCP port (--listen PORT) as if it were the radio; its bytes go to the
 // logged-in session with line ends removed, the radio's text comes back unchanged,

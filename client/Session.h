@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One connection to the host: connect, log in, and the words and exit status for
 // every way a login or a session can end.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TLS to the host and whom to trust, as ssh does: a host and port seen before must
 // show the certificate fingerprint remembered in known_hosts; a new one is shown to
 // the user, who accepts it on the terminal (or with --trust-new without one); a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Non-blocking sockets with poll().
 
 #include "client/Transport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sockets for the client: the TCP connection to the host and the local listening
 // socket of --listen. Non-blocking descriptors driven by poll(); writes wait for
 // room up to a limit so that a stalled peer cannot hang the client.

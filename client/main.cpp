@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ondrel-client: logs in to an Ondrel radio host, then offers its radio at a
 // console prompt, to one-shot commands, or to station programs through a
 // pseudo-terminal or a local TCP port.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A private folder for a fuzz target's files (its settings file), made once when the
 // harness starts and removed with everything in it when it ends. It lies in memory

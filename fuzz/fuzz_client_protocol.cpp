@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the client's login dialogue and session stream with arbitrary host text in
 // arbitrary pieces. Input: pieces, each a header byte (length in the low six bits;
 // the high bits: 1 = the host closes, 2 = try another password, 3 = flush the stream)

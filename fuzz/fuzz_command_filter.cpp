@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What reaches the radio: logged-in clients' commands through the client command
 // filter, and the host's command builders with arbitrary arguments through the
 // command table, for models 19 and 20 (and an unknown model). The radio is the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary engine output to the control-stream reader (netstrings of JSON)
 // and to the SIP trace reader, in arbitrary pieces. Input: a first byte that sets
 // the piece length (1..64), then the bytes, given to both readers alike.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary radio output, in arbitrary pieces, through the reply framing and the
 // reply parser with its change notifications, as the radio reader thread drives
 // them. The first two bytes choose the connected model and whether a window is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the session thread's framing, dispatcher and deadlines with arbitrary
 // client bytes in arbitrary pieces, before and after login, for either model, in
 // and out of pass-through mode. The session loop is the server's own (SessionLoop,

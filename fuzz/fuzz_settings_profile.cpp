@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A settings file of arbitrary bytes (sections, keys, values, corrupt lines, any line
 // ends) parsed, read and rewritten as the application profile does, with the reads
 // and writes the host makes. Input: the file's bytes up to the first NUL, then the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds the first bytes a TLS port receives to the server side of a real OpenSSL
 // channel, as the endpoint's socket thread drives it: the handshake step by step while
 // it wants to read, then reads. Input: the bytes the client sends, as it sends them

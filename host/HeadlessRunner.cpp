@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "host/HeadlessRunner.h"
 
 #include "host/ServiceController.h"

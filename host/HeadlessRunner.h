@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host without a window: a message loop on the program's main thread that drives
 // the service controller, prints one timestamped line for each change of what the
 // window would show, and ends on SIGINT or SIGTERM (stop sequence, status 0), on a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HostDisplay: everything the host's window shows, as plain values, and the texts
 // derived from library readings. The service controller owns one and reports each
 // change by field; a window or the headless runner renders it. No thread of its own.

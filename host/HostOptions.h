@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's command line: the two radio options, which are found as plain,
 // case-sensitive substrings anywhere in the whole command line (even inside another
 // word), the headless switch and the profile file. Pure functions; any thread.

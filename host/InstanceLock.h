@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // InstanceLock: makes sure only one copy of the host runs for a key. The first copy
 // holds an exclusive lock on a file in the user's runtime directory for its lifetime:
 // "ORVANE Ondrel.lock" for the window (one per user), and one file per settings file

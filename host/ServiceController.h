@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ServiceController: the host's service logic without a window. It owns the one
 // CLinkcore object, starts and stops the service (radio connection plus session
 // server), switches the radio's power, runs the one-second watchdog and turns the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ServiceHost: what the service controller needs from the program that runs it, a
 // desktop window or the headless runner: its message pump, sleeping, the one-shot
 // window timers and the display. All calls come on the controller's thread.

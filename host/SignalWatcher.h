@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SignalWatcher: turns SIGINT and SIGTERM into a message posted to a target, so that a
 // message loop ends through its own stop path. It owns one thread, which waits on a
 // signalfd and a wake-up eventfd and is joined by the destructor.

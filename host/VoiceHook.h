@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VoiceHook: the service controller's view of voice-call handling. The controller
 // calls it on its own thread at a client's login, when the session closes, in the
 // stop sequence and when it goes; it decides nothing about voice itself.

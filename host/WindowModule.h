@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window lives in a module of its own (ondrel-window.so), loaded only when the
 // program opens its window, so that `ondrel --headless` never maps the toolkit: the
 // service then costs the memory of the service alone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ondrel: the radio host. Opens its window; with --headless it runs the service
 // without one. One window runs per user, and one copy per settings file (a window
 // and a headless copy on the same file exclude each other; headless copies on other

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "netport/Netport.h"
 
 #include "TlsServer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "netport/TlsIdentity.h"
 
 #include "netport/tls/Fingerprint.h"

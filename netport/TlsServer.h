@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The TLS side of the endpoint's server: the certificate's context, the served
 // client's channel and the handshakes of further clients that are turned away with
 // "BUSY;" once their handshake is done. Owned by the endpoint; used by its socket

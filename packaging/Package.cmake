@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package `ondrel`, built by CPack from the installed tree (`make package`
 # or `cmake --build build --target package`). Installed under /usr; the shared
 # libraries' soname dependencies are worked out by dpkg-shlibdeps.

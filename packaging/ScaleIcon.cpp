@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the program's icon at the sizes a desktop's icon theme looks for:
 //   ondrel_scale_icon SOURCE.png OUTPUT-FOLDER SIZE...
 // makes OUTPUT-FOLDER/SIZExSIZE/apps/ondrel.png for each SIZE, scaled smoothly

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the already built tree into a temporary DESTDIR and checks what landed:
 # the files in their places, the libraries' sonames, the programs' --version, that
 # every library a program needs resolves inside the installed tree, that --help and

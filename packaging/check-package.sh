@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # make package-check: builds the .deb from BUILD-DIR and looks at it with dpkg-deb
 # (control fields, the files it holds, the maintainer scripts) and with lintian,
 # which must report no error. Warnings are printed; the ones kept are explained in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the service unit: the exit statuses that must not restart it are exactly
 # those of a start that would fail again (the headless runner's constants), and
 # systemd-analyze verify accepts the unit where systemd is present (else exit 77:

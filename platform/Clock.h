@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The process-wide clock: wall-clock time for what a person reads (log lines, the
 // log file's date) and a monotonic time for every deadline and duration, which a
 // step of the wall clock (NTP, a manual change) does not move. Tests replace the

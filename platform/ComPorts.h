@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // COM port numbers (1..20) name serial devices. Key "COM<n>" of section
 // "COM Devices" in the application profile gives the device path when present
 // ("COM3=/dev/ttyUSB0"); otherwise COM n is /dev/ttyS<n-1>.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File descriptors: closing them, owning them, and writing all of a text to one. Used
 // by every module that talks to devices, sockets and files through POSIX calls.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Message boxes raised by the libraries ("Error opening COM port", ...) and by the
 // host's dialogs. One process-wide, replaceable handler receives the text; the
 // default writes it to stderr. A box with a title and an icon of its own goes to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application profile: integer and string settings by (section, key), kept in
 // one INI file. Every query reads the file, so a change made by another program is
 // seen at once; every write replaces the file atomically (temporary file + rename)

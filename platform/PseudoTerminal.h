@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pseudo-terminals and raw terminal lines. A pseudo-terminal pair stands in for a
 // serial line: its device end has a path that a program opens like a serial port, and
 // whoever holds the controller end plays the other side of the line. The radio

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small text helpers that several modules need alike: ASCII letter case, independent
 // of the locale (the radio's mnemonics, the settings' names and the user IDs are
 // ASCII), and printf-style formatting into a string.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The copyright and licence lines that every program of the project prints after its
 // name and version for --version, as GNU programs do. Header-only, so that the remote
 // client, which links none of the host's libraries, prints the same words.

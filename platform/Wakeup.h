@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wakeup: a wake-up signal on an eventfd that one thread sleeps on (alone or in a
 // poll() with other descriptors) and any thread raises. Raising it several times
 // before the sleeper wakes gives one wake-up. WakeupTarget raises one for every

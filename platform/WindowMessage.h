@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Posted window messages between the libraries and the host.
 // A window handle is a pointer to a MessageTarget; a null handle means "no messages".
 // post() is thread-safe and never blocks: any thread may post to any target.

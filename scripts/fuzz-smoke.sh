@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every libFuzzer target of a fuzz build for a few seconds, from its seeds and
 # with its dictionary (scripts/fuzz.sh), and fails on the first finding: a crash,
 # a sanitizer report, a broken check, a leak or an input that hangs.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one libFuzzer target of a fuzz build with its seed corpus and dictionary.
 #   scripts/fuzz.sh BUILD_DIR TARGET [libFuzzer options...]
 # e.g. scripts/fuzz.sh build-fuzz fuzz_radio_replies -runs=10000000

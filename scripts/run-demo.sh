@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The demo behind `make run`: the simulated radio on a pseudo-terminal and the host
 # on TCP port 50000 (ONDREL_DEMO_PORT overrides it), with a demo profile under
 # <build>/demo: one user demo/demo, COM1 on the simulator, the log on.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the CTest suite of a build folder. ThreadSanitizer needs address-space
 # randomisation limited on kernels with large mmap entropy, so sanitizer runs go
 # through setarch -R when it is available.

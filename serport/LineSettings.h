@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial line settings as typed values, made from the numeric codes that callers of
 // CSerport::OpenComPort pass, and their mapping onto a termios record.
 // Pure functions; safe from any thread.

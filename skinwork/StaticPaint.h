@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Painting shared by the static controls: text or picture on a background fill,
 // or a titled group frame. The control draws its own QFrame frame, if it has one,
 // over the fill. Internal to the library.

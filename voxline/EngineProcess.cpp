@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "voxline/EngineProcess.h"
 
 #include "voxline/EngineProtocol.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // EngineProcess: one run of the SIP engine (baresip) as a child process, driven
 // through its control module on a loopback TCP port chosen for this run. Its
 // configuration lives in a private folder (mode 0700) that goes with the object.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SIP engine's control protocol and its SIP trace, as pure functions without any
 // I/O: the plug-in and the client feed them what they read from the engine.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "voxline/HostSetup.h"
 
 #include "voxline/EngineProtocol.h"

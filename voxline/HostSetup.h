@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host side's engine setup, shared by the plug-in and the voice benchmark.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VoxlineTapi: the host's call-handling object on the SIP engine. InitializeTapi
 // starts the engine (EngineProcess) with the settings of the moment and a thread of
 // the object's own that turns the engine's events into telephony events posted to

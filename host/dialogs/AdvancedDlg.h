@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CAdvancedDlg, "Advanced": the settings that Setup has no room for, in three
 // groups: Network (the address the service listens on, the login back-off),
 // Encryption (TLS, its certificate and key files, the certificate's fingerprint)

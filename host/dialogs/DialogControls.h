@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the dialogs share: their fonts (the dialog font of their controls, a
 // small serif face, and the GUI font of lists and free texts, a small sans-serif
 // face), labels, frames and buttons placed at their pixel positions, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSetupDlg, "Setup": edits every setting of the system (serial port and speed,
 // TCP port, voice, session limit, activity log) and the list of up to ten network
 // users, loaded from the application profile when the dialog opens and written back

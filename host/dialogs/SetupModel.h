@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the Setup dialog edits, without a window toolkit: the settings as the
 // dialog's controls hold them (list indexes, the port box's text), the user list
 // in display order, and the loading and saving of both in the application profile.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CUserDlg, "Setup User": edits one network user (user ID, password typed twice,
 // description, disabled flag) for the Setup dialog, which runs it modally to add a
 // user or to edit the selected one. OK is offered only while the ID and both

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box: a frameless 594 x 225 picture centred on the screen, the program's
 // picture (bitmap 133) combined by a bitwise AND with a white ground that holds an
 // orange panel. A left-button release, Enter or Escape closes it. Shown modal from the

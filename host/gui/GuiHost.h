@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GuiHost: the ServiceHost of the window. Library notifications posted from any thread
 // land in its message target (Skinwork's WindowMessageTarget), which wakes the Qt event
 // loop; the GUI thread hands them to the controller. Its timers are one-shot Qt timers;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Help: the program's help file, one HTML page "Ondrel.html" with a section per help
 // context, looked up in the program's data folder (beside the program in the build
 // tree, <prefix>/share/ondrel when installed). Opening help checks that the file is

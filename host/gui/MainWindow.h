@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MainWindow: the program's one top-level window. A fixed-size window with a menu bar,
 // the power switch and CONTROL picture buttons, the radio and connection status fields
 // and the logged-in user's description. It owns the ServiceController (and through it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's message boxes: the boxes raised through platform::ShowMessageBox are
 // shown as Qt message boxes with an OK button: a plain text with the application's
 // title and no icon, a titled box with its title (empty: the application's title)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program: the Qt application with the message-box handlers, the main
 // window for the life of the program, SIGINT and SIGTERM closing it through its
 // tear-down. Runs on the program's main thread, after the program has taken the

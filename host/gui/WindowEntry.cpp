@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window module's one exported name: the program (host/WindowModule.cpp) looks it
 // up after loading ondrel-window.so and hands it the parsed options.
 #include "host/HostOptions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's stored position: the string value "Mirel" of section "WindowPos",
 // "%05d%05d" with the top first, then the left edge of the window frame.
 // Pure functions; any thread.

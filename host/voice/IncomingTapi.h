@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CIncomingTapi: what the host needs of the call-handling object that the telephony
 // plug-in provides. The object listens for incoming calls and posts every telephony
 // event to the main window it was made for (WM_TAPI_EVENT, see TapiEvents.h), from

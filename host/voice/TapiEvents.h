@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Telephony events as the call-handling plug-in hands them to the main window, and
 // the objects reached through them. Each event travels as one posted WM_TAPI_EVENT:
 // wParam is the event type, lParam the TapiEvent object. Posting gives the object

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VoiceCalls: the main window's voice-call handling. While it runs (from a client's
 // login to the end of that client's session) it owns the call-handling object, counts
 // the calls it owns, answers an offered call while it owns exactly one and drops any

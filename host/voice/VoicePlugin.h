@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The telephony plug-in, loaded once at start-up when the operating system allows
 // voice, and kept for the rest of the run: objects it made run its code until the
 // process ends, so it is never unloaded.

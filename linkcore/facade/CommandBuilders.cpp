@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command builders: one shared procedure over the command table, and one public
 // method per row that hands its arguments to it.
 #include "linkcore/radio/CommandTable.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library object and the process-wide record; the radio connection's members,
 // and the parser's and notifiers' members, each handing on to its layer.
 #include "linkcore/Linkcore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session server's members, the user store's and the activity log's, each handing
 // on to the session layer. The protected members carry out what the session's deciders
 // return through the server's own ends (ServerIo).

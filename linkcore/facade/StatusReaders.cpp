@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status readers: one shared procedure that copies a group's cells to the caller's
 // outputs once the group was received for the connected model, and one public method
 // per reader that names the group, its models and the cells in output order.

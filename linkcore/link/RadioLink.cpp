@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The radio link: opening and closing the serial link, the radio reader that frames
 // the radio's text into replies, parses them and hands them to the listener (the
 // session side, which relays them to a logged-in client), the loss of the line, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Change notifications: after a reply has been parsed, one WM_LINKCORE_NOTIFY names
 // the radio item that changed. One table row per mnemonic (two where the models
 // differ) gives the models, the code, where lParam comes from and the condition under

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Packing of text fields into cells: character 4k+i of a field is byte i (counted
 // from the least significant) of cell k, whatever the machine's byte order.
 #include "linkcore/radio/RadioState.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reply parser: splits the radio's text into replies at ";", dispatches each on
 // its first letter and stores its fields in RadioState when the connected model
 // accepts the reply. The mnemonics are one table of rows; a row lists its fields

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The activity log: one text file per local date in the folder the host chose,
 // opened, appended to and closed for every record so that other programs may read
 // or move it between records. One append runs at a time in the process.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command dispatcher of the session: the login dialogue, the account commands
 // and the routing of a logged-in client's radio commands to the filter. Each decider
 // updates the session record and returns what is to be done; RunBatch carries it out.

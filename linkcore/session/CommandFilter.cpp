@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The radio command filter. A refused command is dropped silently.
 
 #include "linkcore/session/CommandFilter.h"

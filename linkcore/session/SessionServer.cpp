@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session server: its open and close, the session thread and its loop, the
 // acceptance and the session-close steps, and the server's SessionIo.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text helpers of the session side.
 #include "linkcore/session/SessionText.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The network users: ten slots of user ID, password, description and disabled flag
 // in the application profile. Nothing is cached: every query reads the profile once
 // and answers from that one reading, so an edit made by the host counts from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "netport/tls/Fingerprint.h"
 
 #include <openssl/evp.h>

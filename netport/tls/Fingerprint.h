@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Certificate fingerprints in the one form this system prints and stores everywhere
 // (the host's log, `ondrel --fingerprint`, the client's messages and known_hosts):
 // "SHA256:" and the 32 bytes of the SHA-256 of the certificate's DER encoding as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TLS over a non-blocking TCP descriptor with OpenSSL, for a poll() loop: every
 // operation returns at once and says which readiness of the descriptor it waits for;
 // the caller polls for it and calls the same operation again. TlsContext holds the

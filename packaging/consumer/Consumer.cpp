@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A program built against the installed libraries only: it includes each library's
 // public header by its installed path and calls into each library, so that a
 // missing header, a wrong include folder or an unresolvable library fails here.

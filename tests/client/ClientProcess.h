@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ondrel-client and the host as separate processes (testsupport::ChildProcess), and
 // the reads with bounded waits that the client's tests make on its descriptors.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ondrel-client against `ondrel --headless` and the simulated radio, all as separate
 // processes on loopback: every login outcome with its words and exit status, the
 // console, one-shot commands, and a station program using the radio through the

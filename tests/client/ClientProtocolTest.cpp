@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client's login dialogue, session stream, command shaping, options and password
 // file checks, driven by tables of what the host sends and what the user gives.
 

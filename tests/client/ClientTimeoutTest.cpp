@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's login and idle deadlines as the client meets them, on the session
 // server run in this process on the manual clock: the test moves the clock, the
 // client (a separate process) hears the host's texts and acts on them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ondrel-client --tls against `ondrel --headless` with "MIREL TLS" on and the simulated
 // radio, all as separate processes on loopback: every mode over TLS once the host is
 // trusted, the refusals of a host that is not the trusted one (each with its own exit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the dialogs as a user would: finds controls by object name, acts on the
 // modal dialog that a click opens, and saves pictures of windows for a person to look at.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Setup" dialog driven by clicks and keys against a real profile file: what
 // it shows, what OK writes and Cancel does not, the port box, the log box, the user
 // list with its buttons and context menu, the Advanced dialog it opens, the voice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Setup dialog's settings without a window: the value rules as tables, and
 // loading and saving against real profile files.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Setup dialog open while a logged-in client changes its password with "@@CP"
 // over a real session: OK keeps the client's new password, and writes the
 // passwords that were typed in the dialog.

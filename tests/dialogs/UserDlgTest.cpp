@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Setup User" dialog driven by keys and clicks: the OK state, the character
 // rule with its two message boxes and the focus they leave, edit mode, the limits
 // and the description's key filter. Its help key is tested with the Setup dialog.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog tests run inside one QApplication, on the offscreen platform that CTest
 // sets. Listing the tests (as the build does to register them) needs no display, so
 // it runs without one.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Compares what a shared library exports with the checked-in list of its interface and
 # prints the difference when the two part; with --update, writes the list instead.
 #   check-exports.sh [--update] LIBRARY LIST

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The setup of the window tests: a settings profile in a temporary folder, a
 // simulated radio on a pseudo-terminal mapped to COM1, a free TCP port, the help file
 // in a folder of the test's choosing with its opener observed, and the window itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window against the simulated radio: the service started and stopped from
 // CONTROL and the menu, the status display, the refused starts with their message
 // boxes, the watchdog, help by state, and the keys and clicks the window ignores.

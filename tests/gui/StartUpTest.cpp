@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up and tear-down of the desktop program: the stored window position, the
 // single instance shared with the headless host, closing by signal, and message boxes
 // raised on other threads.

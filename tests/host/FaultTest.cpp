@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a broken world does to `ondrel --headless`, with real files, ports, devices and
 // signals: settings that are missing, unreadable, read-only or damaged; a log that
 // cannot be written; a TCP port or a serial device another program holds; SIGTERM

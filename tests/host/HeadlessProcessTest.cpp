@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `ondrel --headless` as a separate process, as a user runs it: a scripted session
 // over TCP against the simulated radio, a second copy, signals and exit statuses.
 #include "platform/Profile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The setup of the service-controller tests: a simulated radio on a pseudo-terminal,
 // a settings profile that maps COM1 to it, a free TCP port and a ServiceHost that
 // records what the controller asks of it (sleeps, pumps, timers, display changes).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the library's notifications, caused by a real radio and real clients, change
 // the display: model, power, ONAIR, auto-information mode, session events and time.
 #include "HostFixture.h"

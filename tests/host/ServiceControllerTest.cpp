@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start, stop and power sequences and the watchdog against the simulated radio.
 #include "HostFixture.h"
 

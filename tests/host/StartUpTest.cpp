@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up pieces: command-line options, the single-instance lock and the display texts.
 #include "host/HostDisplay.h"
 #include "host/HostOptions.h"

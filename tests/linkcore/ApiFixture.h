@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixtures of the status-reader and command-builder tests. LineFixture opens the radio
 // link on a pseudo-terminal and captures the exact bytes the builders write, with "|"
 // where a builder paused before its read-back. The binders turn any builder or reader

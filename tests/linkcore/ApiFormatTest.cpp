@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command formatting and the decimal-text rule, as pure functions over tables of good
 // and refused inputs.
 #include "linkcore/radio/CommandFormat.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status readers over replies parsed as the radio reader parses them: their
 // results and outputs before and after replies, per model and per index, and the
 // pending notifications they re-arm.

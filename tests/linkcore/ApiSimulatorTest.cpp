@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole command table against the simulated radio: every builder's set command is
 // taken by the radio, and its read request is answered in the reply format that the
 // parser stores, with the value that was set followed by the values that the radio

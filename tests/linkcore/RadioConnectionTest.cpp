@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The radio link end to end: the library opens a pseudo-terminal served by the radio
 // simulator, identifies the model the way the host does, keeps the radio state
 // current from replies that arrive in any pieces, relays them to a logged-in client

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reply framing: batches end at the last ";" received, partial replies wait for
 // their ";", text split at any point gives the same replies, and an overlong
 // fragment is dropped without gluing its tail to the next reply.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixtures of the radio-side tests. RadioStateFixture starts every test from an
 // empty radio state on the process-wide record, with a message queue registered as
 // the notification window; RadioLinkFixture adds an application profile of its own,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Change notifications: the code of every notified mnemonic and the models it is
 // posted for, the lParam values, the extra conditions and the throttling through
 // the pending cells, which the status readers re-arm.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reply parser on the process-wide radio state: each field kind, the rules in
 // which replies differ, the model conditions and the pass-through flag. Every case
 // also checks that no cell outside the reply's group changed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The radio state table: text fields packed into cells, clearing by assignment,
 // and concurrent reading while the radio reader replaces values.
 

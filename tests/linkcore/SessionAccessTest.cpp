@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Who may reach the session server: the bind address of "MIREL Bind Address" and the
 // failed-login back-off of "MIREL Login Backoff", with loopback clients on IPv4 and
 // IPv6, the simulated radio and the manual clock.

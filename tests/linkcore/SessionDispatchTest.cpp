@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's deciders through their seam: what each client segment leads to, as
 // the plain actions the session server carries out, and RunBatch carrying them out
 // through a SessionIo kept in memory. No endpoint, radio or thread takes part.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session side as an event-driven service: the loss of the radio ends a session
 // at once, a client that stops reading cannot hold up the radio, client text is never
 // dropped on the way (so the protocol's answer to an overlong command always comes),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client command filter: its rules as tables over the shared record, and the
 // radio path end to end, from a logged-in loopback client to the simulated radio.
 

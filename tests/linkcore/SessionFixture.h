@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixtures of the session-server tests. ProfileFixture gives each test its own
 // application profile, log folder, message-box record and manual clock;
 // SessionFixture adds the radio simulator on a pseudo-terminal, the radio link and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The activity log: daily files with their header, records, switching, open errors
 // and concurrent appends, on real files in a temporary folder.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The login dialogue and the account commands, end to end: loopback clients, the
 // session server and the simulated radio.
 

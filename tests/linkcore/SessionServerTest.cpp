@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session server's life: opening and closing it, one client at a time,
 // listening again after every session, framing of client text, the session-close
 // steps on the radio, pass-through, and clients that misbehave.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The login, idle and session-limit deadlines and the elapsed-time reports, run on
 // the manual clock: each test moves the clock and waits for the server's answer.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session server with "MIREL TLS" on, through real handshakes on loopback: the
 // session inside is unchanged, the handshake counts toward the login deadline on the
 // manual clock, and a client that speaks the other language at either kind of port

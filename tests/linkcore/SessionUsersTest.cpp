@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user store over a real profile file: lookups, the password change, the
 // description copy and the voice query.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The endpoint with TLS on: real OpenSSL handshakes with loopback clients. The session
 // text inside is what a plain endpoint carries; a client that does not speak TLS gets
 // nothing through.

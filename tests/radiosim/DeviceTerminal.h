@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's side of a simulated radio's own pseudo-terminal: opens the device
 // path in raw mode and talks to it with bounded waits. One test thread uses it.
 #pragma once

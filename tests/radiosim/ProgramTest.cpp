@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The radiosim program as `make run` and people use it: started as a process,
 // talked to through the device path it prints, stopped by a signal.
 #include "tests/radiosim/DeviceTerminal.h"

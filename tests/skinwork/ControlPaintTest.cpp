@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the controls paint: background and text colours found in grabbed images.
 #include "GrabSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Looking at what a widget painted: grabs, colour counts and bounds, and a
 // fixture that keeps the grabs of a failing test as PNG files.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Posted messages reaching a GUI-thread window: through DoEvents, bounded at 100
 // a call, and through the event loop when nobody pumps.
 #include "skinwork/MessagePump.h"

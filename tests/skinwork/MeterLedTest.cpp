@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bar meter's texts, peak hold and top bar, and the lamp's on and off.
 #include "GrabSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The owner-drawn button as a user meets it: pressed with the mouse, focused,
 // disabled, with and without text.
 #include "GrabSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The styling mechanism across the family: which values make bold, when the font
 // is made, what the setters return, what the font description turns into, and
 // where controls record their position.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control tests need a QApplication; they run on the offscreen platform
 // (set by CTest, and here as well so that a test discovery run finds no display).
 #include <gtest/gtest.h>

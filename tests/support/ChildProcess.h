@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A program run as a separate process, as a user starts it: standard output and error
 // through pipes, standard input either a pipe or a pseudo-terminal that is also its
 // controlling terminal (for prompts and line editing; output and errors then go to

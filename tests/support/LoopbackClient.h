@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A plain TCP client on 127.0.0.1 for tests of the network side.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A platform clock that stands still until the test moves it; installed as the
 // process-wide clock for its lifetime. Safe to read from any thread. advance()
 // moves the wall and the monotonic clock together and wakes every thread that

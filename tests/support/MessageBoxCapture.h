@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Records the message boxes raised while it lives, from any thread, text boxes and
 // titled boxes alike, and puts the previous handlers back when it goes.
 #pragma once

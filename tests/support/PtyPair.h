@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A pseudo-terminal pair for serial tests: the device end has a path that the
 // code under test opens like a serial port; the test holds the controller end and
 // plays the other side of the line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TLS on loopback for tests: a client that connects and shakes hands with a real
 // OpenSSL handshake, and certificates made for a test's own folder.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bounded waiting for a condition, in place of fixed sleeps.
 #pragma once
 

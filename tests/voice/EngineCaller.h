@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test support for calls through the real SIP engine: a caller (its own engine, a
 // sine tone as its voice, what it hears dumped to a WAV file), the radio's sound
 // interface (an ALSA file device over named pipes, paced by the test), and a

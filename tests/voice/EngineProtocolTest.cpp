@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SIP engine's control stream and trace as the plug-in reads them: netstring
 // framing, the JSON of events and responses, and the source address of each INVITE,
 // including traces that a stranger's message tries to forge.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fakes of the telephony side: a call-handling object that writes what it is asked
 // into a journal, and events with every query and read switchable to fail. Each
 // event counts itself in an EventCount when it is made and when it is released.

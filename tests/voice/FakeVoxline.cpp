@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for the telephony plug-in, loaded by the tests through dlopen. Its
 // call-handling object rings one call as soon as it listens: from a thread of its
 // own it posts the call's arrival and its offer to the main window, as a real

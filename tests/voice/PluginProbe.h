@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Looks into a shared library that this process may have loaded: whether it is
 // loaded, and the journal of the stand-in telephony plug-in (FakeVoxline.cpp).
 #pragma once

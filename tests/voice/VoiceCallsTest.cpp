@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The voice-call handler against a fake call-handling object and fake events: when
 // handling starts and stops, calls answered, dropped and released, the count of
 // owned calls, each failing query ending only its own event, the media message boxes,

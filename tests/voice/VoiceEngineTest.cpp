@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Voice calls through the real SIP engine, end to end on loopback: the real service
 // with a simulated radio and a logged-in client, the real plug-in (libVoxline.so)
 // running its engine on the radio's sound interface (an ALSA file device, see

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading the telephony plug-in through the real dlopen path: a stand-in plug-in
 // built beside the tests rings one call, which the handler answers through it.
 #include "PluginProbe.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Voice-call handling driven by the real service: a simulated radio, a client that
 // logs in over loopback TCP, and the fake call-handling object. Handling starts at
 // the login only when the setting, the system and the plug-in allow it, and only

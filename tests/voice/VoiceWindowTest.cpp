@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Voice-call handling through the real main window under the offscreen platform:
 // the window loads the stand-in plug-in at start-up, the plug-in's thread posts a
 // ringing call to the window, and the window's event loop hands the events to the

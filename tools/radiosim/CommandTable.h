@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated radio's command surface as data: one row per mnemonic with the
 // models that take it, how it behaves and the layout of its parameters.
 // Immutable; safe to read from any thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A simulated transceiver on a serial line. The object owns one I/O thread that
 // reads commands from its device, answers them through a Transceiver and applies
 // the configured timing and faults; stop() or the destructor joins it. Every

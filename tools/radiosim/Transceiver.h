@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated radio's behaviour without any I/O: it takes the bytes the radio
 // receives, keeps the radio's state and produces its answers as events. Not
 // thread-safe: one owner (RadioSimulator, under its mutex) calls it at a time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radiosim: a simulated transceiver on a pseudo-terminal (or on a given device)
 // for trying the host without a radio. Prints the device path on its first line
 // and runs until SIGINT or SIGTERM.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // skinwork-gallery: every control of the library in a few styles, so that a
 // person can look at them. `skinwork-gallery --screenshot FILE` saves a PNG of
 // the window and exits (use QT_QPA_PLATFORM=offscreen without a display).

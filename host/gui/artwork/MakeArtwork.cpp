@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the program's pictures and writes them as PNG files into the folder given on
 // the command line (host/gui/resources): the program icon, the CONTROL and power
 // switch button faces, the About picture and the two user-list icons. Run it again

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CLinkcore: the radio link and the network session server. Every instance works
 // on the one process-wide LinkcoreShared record, so all instances see the same
 // radio link, radio state and session.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numbers a caller of libLinkcore needs: the radio models it serves and the
 // codes of the notifications it posts. Pure constants, for every layer of the
 // library and for the host alike.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LINKCORE_EXPORT marks what libLinkcore exports; the library is built with hidden
 // visibility, so everything else in it stays inside.
 #pragma once

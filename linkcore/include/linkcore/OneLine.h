@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one-line form of a text for a log or a display line: line breaks and other
 // control characters become "?", so that a client cannot forge records or lines
 // through the text it gives (a user ID, say).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names of the network service's settings in the application profile, which the
 // host's setup dialog writes and the session server, user store and activity log
 // read. Pure names: no state.

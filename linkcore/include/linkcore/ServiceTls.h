@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the service's port speaks TLS, and with which certificate and key, as the
 // application profile says. Read by the session server when it opens and by the host
 // before a start and for `ondrel --fingerprint`; any thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CNetport: the process's one TCP endpoint, a server for one client at a time or an
 // outgoing connection. Every CNetport object drives the same endpoint, whose socket
 // thread it owns and joins; all public operations may be called from any thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's TLS identity: where its certificate and private key lie, the self-signed
 // pair made at the first start with TLS on, the refusal of a key that others can
 // read, and the certificate's fingerprint, which the operator reads to remote users.

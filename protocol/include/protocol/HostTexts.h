@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts the host sends a remote client over TCP, byte for byte, and the ways a
 // session ends as the client sees them. The one list that the session server sends
 // from and that the client, the soak and the tests recognise; header only, with no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSerport: one serial line with a reader thread of its own that collects received
 // bytes, zero bytes included, into a 1023-character buffer. The object owns the device and the thread; the
 // owner opens, reconfigures and closes it (OpenComPort, CloseComPort). Write,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Process-wide settings of the control library, GUI thread only.
 // The main window gives new controls their initial font and is the frame of
 // reference of the positions that buttons record. Icons are looked up by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CButtonEx: a push button with styled text. Font setters rebuild the font at
 // once; bold only for exactly 1. The face takes the background colour, the
 // label the text colour. Records its rectangle in the main window's coordinates

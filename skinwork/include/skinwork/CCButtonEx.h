@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CCButtonEx: a push button that paints itself: the style's push-button frame
 // (sunken while pressed), the face filled with the background colour and moved
 // one pixel right and down while pressed, the text centred in the text colour

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CEditEx: a single-line edit box with styled text. Font setters rebuild the
 // font at once and hand it to the box; SetTextSize, SetTextItalic,
 // SetTextUnderLine and SetCharType then return 1 (a refused face name returns 0),

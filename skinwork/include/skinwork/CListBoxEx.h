@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CListBoxEx: a list box with styled items. Font setters rebuild the font at
 // once; bold only for exactly 1. Text colour and background colour (the window
 // colour at first) colour the list. Records no position. GUI thread only.

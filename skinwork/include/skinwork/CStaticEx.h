@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CStaticEx: a static text whose font, text colour and background colour its
 // owner changes at run time. The font is rebuilt lazily, at the next paint after
 // any number of font setters. The text is shown as it stands ("&" included),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CStaticFrameEx: a CStaticEx (deferred font rebuild, bold for any non-zero value,
 // group frame) that records no position: frames and labels that other controls are
 // laid over, whose rectangle nobody asks for. GUI thread only.

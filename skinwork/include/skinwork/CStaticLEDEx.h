@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CStaticLEDEx: an indicator lamp. A CStaticEx whose background switches between
 // an on colour (green at first) and an off colour (black at first); switched on
 // with a non-zero on time it turns itself off that many milliseconds later.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CStaticMeterEx: a bar meter drawn as text. A value fills a 45-character scale
 // of "|" proportionally to the maximum value; a peak marker ("||", or "|" right
 // after the bar) holds the highest recent length for the peak hold time, then

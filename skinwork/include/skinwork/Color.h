@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Colours as the controls take them: a COLORREF is 0x00BBGGRR (red in the low byte).
 // The system colours are read from a widget's palette (or the application's).
 #pragma once

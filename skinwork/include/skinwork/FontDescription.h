@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A font described field by field, as the styled controls keep it, and its
 // conversion to and from QFont. Heights are pixels; a negative height means the
 // same as its magnitude (character height), 0 keeps the application's size.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Posted window messages delivered on a GUI thread, and the bounded pump DoEvents.
 //
 // A WindowMessageTarget is the window handle of a GUI-thread window: any thread

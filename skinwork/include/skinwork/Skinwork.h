@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Everything the control library offers, for owners that use several controls.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The styling shared by every control of the library: a font description, a
 // text colour and a background colour that the owner changes at run time and
 // that the control applies when it is drawn. Each control class derives from

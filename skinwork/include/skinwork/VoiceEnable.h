@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the running system can carry the host's voice calls.
 // On the NT platform the rule is the version: 5.0 or 5.1 only. On Linux it is the
 // telephony engine that the voice plug-in runs: voice is possible exactly where the

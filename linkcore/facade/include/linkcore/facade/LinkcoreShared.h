@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LinkcoreShared: the one process-wide record behind every CLinkcore instance. It
 // lives from library load to unload (LinkcoreShared::instance()). It is the session
 // server's record, which holds the radio link's, which holds the radio protocol's:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LinkShared: the radio link, built on the radio layer's record. The serial port's
 // reader thread is the radio reader: it hands received text to RadioReceiver, which
 // frames and parses it (radio layer) and gives every framed batch, and the loss of the

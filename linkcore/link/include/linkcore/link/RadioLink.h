@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The radio link's operations: opening the serial link, the radio reader's work
 // and the writes on which every command rests.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CommandFormat: turns a command's format text ("AC%01d%01d%01d;") and a builder's
 // arguments into the bytes written to the radio. Pure functions, safe on any thread;
 // the format grammar is constexpr so that the command table can be checked when compiled.

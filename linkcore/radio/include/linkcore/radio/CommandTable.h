@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CommandTable: every command builder of CLinkcore as one row of data — its set and
 // read formats, the models it serves, the values it accepts per model, what its read
 // request clears in RadioState and how a set is read back. The table is constant and

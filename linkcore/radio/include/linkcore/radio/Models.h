@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The models a table row serves, for the reply parser, the change notifier, the
 // command builders and the status readers alike.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RadioShared: what the radio protocol layer works on. The reply parser writes the
 // radio state and the pass-through flag; the change notifier posts to the window.
 // The radio link, the session and the library's process-wide record build on it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RadioState: the last value of every radio reply, 1050 signed 32-bit cells in one
 // group per reply mnemonic. The radio reader thread is the only writer (the read
 // requests of the command builders and the host's readers also clear groups and

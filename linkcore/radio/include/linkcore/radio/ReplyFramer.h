@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReplyFramer: cuts the radio's text, which arrives in pieces of any size, into
 // batches of complete replies that end at the last ";" received, and keeps the
 // partial reply after it for the next piece. Owned and used by one thread (the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reply parser and the change notifier of the radio layer. Both run on the radio
 // reader thread; the parser stores each reply in RadioShared::radioState and then has
 // the notifier post the change to the registered window.

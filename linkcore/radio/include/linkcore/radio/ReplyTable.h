@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared vocabulary of the reply tables (parser and change notifiers): which models
 // a row applies to, and how a row names the cells it reads or writes. Internal to
 // the library; the tables are constant data, so any thread may read them.

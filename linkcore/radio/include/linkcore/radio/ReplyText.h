@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReplyText: read-only view of one radio reply (mnemonic and parameters, without its
 // ";"), with the field readers that the parser and the notifiers share. Positions
 // count from 0; a position past the end of the reply reads as a NUL character, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The activity log: "hh:mm:ss <text>" appended to the day's file in the folder the
 // host chose, when logging is on; and the date and time it is stamped with.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command dispatcher of the session: it cuts a batch of client text into
 // segments at ";" and routes each one to the login dialogue, the account commands
 // ("@@") or the radio command filter, by whether the client has logged in. The

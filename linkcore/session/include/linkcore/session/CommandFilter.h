@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The radio path of a logged-in client's command: the mnemonic is upper-cased, the
 // command is checked against the rules for every model and for the connected model,
 // and what passes is to go to the radio with its ";". The filter decides; the

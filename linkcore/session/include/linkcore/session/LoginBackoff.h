@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LoginBackoff: failed logins per client address. Once an address has failed
 // kThreshold logins, each further failure makes it wait a delay (kFirstDelay,
 // doubled with every further failure, at most kLongestDelay) before it is served

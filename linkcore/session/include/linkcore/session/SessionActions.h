@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the session's deciders (the command dispatcher, the login and account
 // commands, the radio command filter) want done, as plain data, and the interface
 // through which the session carries it out. The deciders read and update the session

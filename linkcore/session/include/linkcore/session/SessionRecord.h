@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SessionRecord: the current network client's session. The session thread alone
 // changes it; the host's thread and the radio reader read it. Flags, counters and
 // times are atomics; the two texts are guarded by the record's own mutex.

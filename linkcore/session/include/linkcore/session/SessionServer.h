@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session server: its open and close, the session thread and its loop, the
 // acceptance and the session-close steps. A SessionLoop belongs to the session thread
 // (RunSessionThread), which alone calls it; the socket thread may use it under

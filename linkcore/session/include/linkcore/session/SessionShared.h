@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SessionShared: the session server's record, built on the radio link's. Every flag
 // in it is atomic, so the host's, the radio reader's, the socket and the session
 // threads may read it freely; the session record's texts have their own mutex.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text helpers of the session side: the log records and ASCII upper-casing in place.
 // The session's fixed texts are formatted with platform::Format.
 #pragma once

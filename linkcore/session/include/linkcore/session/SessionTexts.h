@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's fixed texts: those for the client come from the protocol's one list
 // (protocol/HostTexts.h), which the client shares; what the session-close
 // steps send the radio is the session's own.

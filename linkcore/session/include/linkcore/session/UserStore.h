@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The network users: ten slots of user ID, password, description and disabled flag
 // in the application profile, read anew by every call.
 #pragma once
