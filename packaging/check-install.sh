@@ -100,7 +100,9 @@ loader=()
 [[ $prefix == /usr ]] && loader=(env "LD_LIBRARY_PATH=$lib")
 for program in ondrel radiosim; do
     output=$("${loader[@]}" "$root/bin/$program" --version 2>&1)
-    [[ $output == "$program $version" ]] || fail "$program --version printed '$output'"
+    # The name and version, then the licence lines.
+    [[ $(head -n 1 <<<"$output") == "$program $version" && $output == *"There is NO WARRANTY"* ]] ||
+        fail "$program --version printed '$output'"
     while read -r needed arrow path _; do
         [[ $arrow == "=>" ]] || continue
         [[ $path == "not" ]] && { fail "$program: $needed not found"; continue; }
