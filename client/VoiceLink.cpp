@@ -62,8 +62,8 @@ std::string Describe(const voxline::EngineMessage& message)
 
 } // namespace
 
-VoiceLink::VoiceLink(std::string device, unsigned voicePort, std::function<void(const std::string&)> say)
-    : device_(std::move(device)), voicePort_(voicePort), say_(std::move(say))
+VoiceLink::VoiceLink(std::string device, unsigned voicePort, bool tls, std::function<void(const std::string&)> say)
+    : device_(std::move(device)), voicePort_(voicePort), tls_(tls), say_(std::move(say))
 {
 }
 
@@ -109,8 +109,10 @@ bool VoiceLink::callFor(int sessionSocket)
         say_("voice: " + error);
         return false;
     }
-    // TCP: the host then knows for certain where the call comes from.
-    const std::string uri = "sip:radio@" + host + ":" + std::to_string(voicePort_) + ";transport=tcp";
+    // TCP or TLS: the host then knows for certain where the call comes from.
+    const std::string uri = "sip:radio@" + host + ":" +
+                            (tls_ ? std::to_string(voicePort_ + 1) + ";transport=tls"
+                                  : std::to_string(voicePort_) + ";transport=tcp");
     say_("voice: calling " + uri);
     engine_->send("dial", uri);
     wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);

@@ -18,8 +18,10 @@ namespace client {
 
 class VoiceLink {
 public:
-    // `device`: the ALSA device for both directions; `say` prints one line.
-    VoiceLink(std::string device, unsigned voicePort, std::function<void(const std::string&)> say);
+    // `device`: the ALSA device for both directions; `say` prints one line. With
+    // `tls` (the session is TLS) the call's signalling is too: the host's engine
+    // takes SIP over TLS on the voice port + 1.
+    VoiceLink(std::string device, unsigned voicePort, bool tls, std::function<void(const std::string&)> say);
     ~VoiceLink();
     VoiceLink(const VoiceLink&) = delete;
     VoiceLink& operator=(const VoiceLink&) = delete;
@@ -36,6 +38,7 @@ private:
 
     std::string device_;
     unsigned voicePort_;
+    bool tls_;
     std::function<void(const std::string&)> say_;
     std::unique_ptr<voxline::EngineProcess> engine_;
     std::thread thread_;

@@ -17,29 +17,6 @@
 
 using namespace client;
 
-namespace client {
-
-void Say(const std::string& text)
-{
-    std::fflush(stdout);
-    const std::string line = "ondrel-client: " + text + "\n";
-    (void)!::write(STDERR_FILENO, line.data(), line.size());
-}
-
-int LogInAndReport(ModeContext& context, HostSession& session, bool quietSuccess)
-{
-    const LoginOutcome outcome = session.open(context.login, context.retry);
-    if (!outcome.loggedIn() || !quietSuccess) {
-        Say(DescribeLogin(outcome, context.login));
-    }
-    if (outcome.loggedIn() && context.voice != nullptr) {
-        context.voice->callFor(session.fd());
-    }
-    return ExitStatusOf(outcome);
-}
-
-} // namespace client
-
 namespace {
 
 // Finds the password: the file, the environment, or the terminal.
@@ -128,7 +105,7 @@ int main(int argc, char** argv)
 
     std::unique_ptr<VoiceLink> voice;
     if (options.voice) {
-        voice = std::make_unique<VoiceLink>(options.voiceDevice, options.voicePort, Say);
+        voice = std::make_unique<VoiceLink>(options.voiceDevice, options.voicePort, options.tls, Say);
     }
     ModeContext context{options, login, retry, signalFd, voice.get()};
     int status = kExitOk;

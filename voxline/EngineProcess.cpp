@@ -10,6 +10,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <sstream>
 #include <thread>
 
 #include <arpa/inet.h>
@@ -30,25 +32,35 @@ constexpr const char* kModulePath = "/usr/lib/baresip/modules";
 constexpr std::chrono::milliseconds kStopGrace{1500};
 constexpr std::chrono::milliseconds kPollStep{10};
 
-// A free TCP port on the loopback address, for the control module. Another program
-// could take it before the engine does; the engine then fails to start and says so.
+// A free TCP port on the loopback address for the control module, chosen below the
+// range the kernel hands out for port 0: a SIP engine started beside this one (the
+// operator's, say) listens on such a port, and had it been given this one between
+// the check here and the engine's own listen, the control connection would reach
+// that engine's SIP listener instead, and hear nothing. Another program could still
+// take the port on purpose; the engine's start then fails.
 int FreeLoopbackPort()
 {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return -1;
+    constexpr int kFirst = 16384;
+    constexpr int kCount = 3616; // up to 19999
+    std::mt19937 random(std::random_device{}());
+    const int start = static_cast<int>(random() % kCount);
+    for (int step = 0; step < kCount; ++step) {
+        const int port = kFirst + (start + step) % kCount;
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            return -1;
+        }
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        close(fd);
+        if (free) {
+            return port;
+        }
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    int port = -1;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    close(fd);
-    return port;
+    return -1;
 }
 
 int ConnectLoopback(int port)
@@ -68,7 +80,10 @@ int ConnectLoopback(int port)
     return fd;
 }
 
-std::string ConfigText(const EngineSetup& setup, int controlPort)
+// The engine reads the certificate and its key from one file.
+constexpr const char* kTlsIdentityFile = "sip-tls.pem";
+
+std::string ConfigText(const EngineSetup& setup, const std::string& folder, int controlPort)
 {
     std::string text;
     const auto line = [&text](const std::string& key, const std::string& value) {
@@ -94,6 +109,9 @@ std::string ConfigText(const EngineSetup& setup, int controlPort)
     line("module_app", "ctrl_tcp.so");
     // Loopback only: anyone who reaches this port commands the engine.
     line("ctrl_tcp_listen", "127.0.0.1:" + std::to_string(controlPort));
+    if (!setup.tlsCertificate.empty()) {
+        line("sip_certificate", folder + "/" + kTlsIdentityFile);
+    }
     for (const std::string& extra : setup.extraConfig) {
         text += extra;
         text += '\n';
@@ -106,6 +124,38 @@ bool WriteFile(const std::filesystem::path& path, const std::string& text)
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << text;
     return static_cast<bool>(file.flush());
+}
+
+// The certificate and then the key, in one file only its owner may read (it holds
+// the private key, copied from a file that is itself the owner's alone).
+bool WriteTlsIdentity(const std::filesystem::path& path, const EngineSetup& setup)
+{
+    std::string text;
+    for (const std::string& part : {setup.tlsCertificate, setup.tlsKey}) {
+        std::ifstream file(part, std::ios::binary);
+        std::ostringstream content;
+        content << file.rdbuf();
+        if (!file || content.str().empty()) {
+            return false;
+        }
+        text += content.str();
+        if (text.back() != '\n') {
+            text += '\n';
+        }
+    }
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = write(fd, text.data() + written, text.size() - written);
+        if (n <= 0) {
+            break;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return close(fd) == 0 && written == text.size();
 }
 
 } // namespace
@@ -154,9 +204,12 @@ std::unique_ptr<EngineProcess> EngineProcess::Start(const EngineSetup& setup, st
     }
     engine->folder_ = pattern;
     const int controlPort = FreeLoopbackPort();
-    if (controlPort <= 0 || !WriteFile(engine->folder_ + "/config", ConfigText(setup, controlPort)) ||
+    if (controlPort <= 0 || !WriteFile(engine->folder_ + "/config", ConfigText(setup, engine->folder_, controlPort)) ||
         !WriteFile(engine->folder_ + "/accounts", setup.account + "\n")) {
         return fail("cannot write the engine's configuration");
+    }
+    if (!setup.tlsCertificate.empty() && !WriteTlsIdentity(engine->folder_ + "/" + kTlsIdentityFile, setup)) {
+        return fail("cannot read the TLS certificate " + setup.tlsCertificate + " and its key " + setup.tlsKey);
     }
 
     std::array<int, 2> output{};

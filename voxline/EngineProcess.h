@@ -27,10 +27,15 @@ struct EngineSetup {
     std::string netInterface;  // the one address media and SDP use; empty: any
     std::string audioSource;   // "<module>,<device>", e.g. "alsa,default"
     std::string audioPlayer;
-    std::string account;       // the line of the accounts file
+    std::string account;       // the accounts file: one line per account
     std::vector<std::string> modules;     // loaded at start, e.g. "opus"
     std::vector<std::string> extraConfig; // further "key value" lines
     bool sipTrace = false;                // the engine prints every SIP message
+    // PEM files of the certificate and its key that the engine presents to callers
+    // over SIP/TLS, which it takes on the SIP port + 1. Both empty: it has none, and
+    // TLS handshakes with it fail.
+    std::string tlsCertificate;
+    std::string tlsKey;
 };
 
 class EngineProcess {

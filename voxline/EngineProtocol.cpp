@@ -415,7 +415,13 @@ void SipTraceReader::endBlock()
 
 void SipTraceReader::line(std::string_view text)
 {
-    if (text == kBlockMarker) {
+    // The engine's status line (a call's progress, redrawn in place) has no line
+    // end of its own: what follows its last carriage return starts the next marker's
+    // line. (A stranger gains nothing by it: a message body may hold a whole marker
+    // line anyway, which the checks of endBlock and the plug-in are made for.)
+    const std::size_t lastReturn = text.rfind('\r');
+    const std::string_view marker = lastReturn == std::string_view::npos ? text : text.substr(lastReturn + 1);
+    if (marker == kBlockMarker) {
         endBlock();
         state_ = State::Transfer;
         return;
@@ -430,6 +436,7 @@ void SipTraceReader::line(std::string_view text)
             state_ = State::Outside;
             return;
         }
+        current_.transport = std::string(text.substr(0, space));
         current_.source = std::string(text.substr(space + 1, arrow - space - 1));
         state_ = State::RequestLine;
         return;

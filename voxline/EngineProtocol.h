@@ -61,7 +61,8 @@ std::optional<EngineMessage> ParseEngineMessage(std::string_view json);
 // What the trace shows of one received INVITE: the address it came from, as the
 // engine's transport layer saw it, and the Call-ID its headers carry.
 struct TracedInvite {
-    std::string source; // "address:port" or "[v6]:port"
+    std::string transport; // as the engine names it: "UDP", "TCP", "TLS"
+    std::string source;    // "address:port" or "[v6]:port"
     std::string callId;
 };
 

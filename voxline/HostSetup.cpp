@@ -39,11 +39,16 @@ EngineSetup HostEngineSetup(int port, const std::string& device, bool plain, con
     setup.audioSource = "alsa," + device;
     setup.audioPlayer = "alsa," + device;
     setup.modules = {"opus", "g711", "alsa", "dtls_srtp", "srtp"};
-    // The account takes calls only: no registration, answered on the host's word;
+    // The accounts take calls only: no registration, answered on the host's word;
     // Opus first, G.711 for ordinary telephones.
-    setup.account = "<sip:radio@" + (address.empty() ? std::string("0.0.0.0") : setup.sipListen) +
-                    ">;regint=0;answermode=manual;audio_codecs=opus/48000/2,PCMU/8000/1,PCMA/8000/1" +
-                    (plain ? "" : ";mediaenc=dtls_srtp");
+    const auto account = [&](const char* user) {
+        return "<sip:" + std::string(user) + "@" + (address.empty() ? std::string("0.0.0.0") : setup.sipListen) +
+               ">;regint=0;answermode=manual;audio_codecs=opus/48000/2,PCMU/8000/1,PCMA/8000/1";
+    };
+    setup.account = account(kEncryptedUser) + ";mediaenc=dtls_srtp";
+    if (plain) {
+        setup.account += "\n" + account(kPlainUser);
+    }
     // The radio's sound interface: one channel at 48 kHz each way, as Opus carries it.
     setup.extraConfig = {"call_max_calls 4", "opus_application voip", "opus_samplerate 48000",
                          "ausrc_srate 48000", "auplay_srate 48000", "ausrc_channels 1", "auplay_channels 1",

@@ -19,8 +19,14 @@ inline constexpr const char* kMediaPorts = "10000-10099";
 // IPv6 address, compare equal. Empty when it is none.
 std::string CanonicalAddress(const std::string& text);
 
+// The user parts a caller dials: "radio" takes media encrypted with DTLS-SRTP only;
+// "radio-plain", there only with `plain`, takes plain RTP only (the engine answers
+// an account's calls in one of the two ways, never both).
+inline constexpr const char* kEncryptedUser = "radio";
+inline constexpr const char* kPlainUser = "radio-plain";
+
 // The engine's setup for the host: SIP on `port` at `bindAddress` (any address when
-// empty), the ALSA device both ways, DTLS-SRTP required unless `plain`.
+// empty), the ALSA device both ways, and its accounts (above).
 EngineSetup HostEngineSetup(int port, const std::string& device, bool plain, const std::string& bindAddress);
 
 } // namespace voxline

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "voxline/VoxlineTapi.h"
 
+#include "linkcore/Linkcore.h"
+#include "linkcore/ServiceTls.h"
 #include "platform/Profile.h"
 #include "voxline/HostSetup.h"
 
@@ -101,9 +103,20 @@ long VoxlineTapi::InitializeTapi()
         std::fprintf(stderr, "voxline: \"%s\" %d is not a port\n", kVoicePortKey, port);
         return -1;
     }
+    EngineSetup setup = HostEngineSetup(port, device.empty() ? kVoiceDeviceDefault : device, plain, bind);
+    // The service's identity, which it readied at its start (TlsIdentity.h).
+    const linkcore::ServiceTls tls = linkcore::ReadServiceTls(profile);
+    if (tls.on && !tls.error.empty()) {
+        std::fprintf(stderr, "voxline: %s\n", tls.error.c_str());
+        return -1;
+    }
+    if (tls.on) {
+        setup.tlsCertificate = tls.files.certificate;
+        setup.tlsKey = tls.files.key;
+    }
+    tlsOnly_ = tls.on;
     std::string error;
-    engine_ = EngineProcess::Start(HostEngineSetup(port, device.empty() ? kVoiceDeviceDefault : device, plain, bind),
-                                   &error, kEngineStartLimit);
+    engine_ = EngineProcess::Start(setup, &error, kEngineStartLimit);
     if (engine_ == nullptr) {
         std::fprintf(stderr, "voxline: %s\n", error.c_str());
         return -1;
@@ -244,14 +257,14 @@ void VoxlineTapi::readOutput()
         trace_.append(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
     }
     std::lock_guard<std::mutex> guard(lock_);
-    while (const std::optional<TracedInvite> invite = trace_.next()) {
-        const std::string source = CanonicalAddress(invite->source);
+    while (std::optional<TracedInvite> invite = trace_.next()) {
+        invite->source = CanonicalAddress(invite->source);
         const auto known = sources_.find(invite->callId);
         if (known == sources_.end()) {
-            sources_[invite->callId] = source;
-        } else if (known->second != source) {
-            // Two sources claim one call: the trace was forged in part; trust neither.
-            known->second.clear();
+            sources_[invite->callId] = *invite;
+        } else if (known->second.source != invite->source || known->second.transport != invite->transport) {
+            // Two ways claim one call: the trace was forged in part; trust neither.
+            known->second.source.clear();
         }
     }
 }
@@ -318,7 +331,7 @@ std::string VoxlineTapi::refusal(const std::string& callId, std::string* source)
     std::lock_guard<std::mutex> guard(lock_);
     const auto traced = sources_.find(callId);
     if (traced != sources_.end()) {
-        *source = traced->second;
+        *source = traced->second.source;
     }
     if (trace_.unreliable()) {
         return "the engine's trace can no longer be trusted";
@@ -326,14 +339,17 @@ std::string VoxlineTapi::refusal(const std::string& callId, std::string* source)
     if (traced == sources_.end()) {
         return "its source is unknown";
     }
-    if (traced->second.empty()) {
+    if (traced->second.source.empty()) {
         return "its source is disputed";
     }
     if (callerAddress_.empty()) {
         return "no client is logged in";
     }
-    if (traced->second != callerAddress_) {
+    if (traced->second.source != callerAddress_) {
         return "not from the logged-in client's address";
+    }
+    if (tlsOnly_ && traced->second.transport != "TLS") {
+        return "not over TLS";
     }
     hostCalls_.insert(callId);
     return {};
@@ -344,8 +360,12 @@ void VoxlineTapi::onIncoming(const EngineMessage& message)
     std::string source;
     const std::string reason = refusal(message.callId, &source);
     if (!reason.empty()) {
-        std::fprintf(stderr, "voxline: call from %s (%s) refused: %s\n", source.empty() ? "-" : source.c_str(),
-                     message.peerUri.c_str(), reason.c_str());
+        // In the activity log as the session's records name a client, by its address;
+        // on standard error too, for a service's journal.
+        const std::string line =
+            (source.empty() ? "-" : source) + " VOICE - Call refused: " + reason + " (" + message.peerUri + ").";
+        CLinkcore::MirelLogAdd(line.c_str());
+        std::fprintf(stderr, "voxline: %s\n", line.c_str());
         act(message.callId, "hangup");
         return;
     }

@@ -6,8 +6,10 @@
 //
 // Who may call: only the address set with SetCallerAddress, the logged-in client's,
 // as the engine's transport saw the INVITE come from (its SIP trace); the From header
-// is not looked at. Any other call is refused by the thread itself and never reaches
-// the host; the refusal is written to standard error with the caller's address.
+// is not looked at. With the service's TLS on ("MIREL TLS"), the engine also takes SIP
+// over TLS with the service's certificate, and a call whose INVITE came any other way
+// is refused. Any call refused is refused by the thread itself and never reaches the
+// host; the refusal goes into the activity log with the caller's address.
 //
 // Threads: the public operations run on the main window's thread; the event thread
 // is owned, woken through an eventfd and joined by ShutdownTapi and the destructor.
@@ -82,13 +84,17 @@ private:
     std::thread thread_;
     int wake_ = -1;
     std::atomic<bool> running_{false};
+    // Set by InitializeTapi before the event thread starts, which alone reads it.
+    bool tlsOnly_ = false;
 
     std::mutex lock_;
     std::string callerAddress_;        // normalised; empty: nobody
     std::string currentCall_;          // the host's current call
     std::set<std::string> hostCalls_;  // calls handed to the host, not yet closed
     std::set<std::string> mediaUp_;    // of those, the ones whose media flows
-    std::map<std::string, std::string> sources_; // Call-ID -> source address; "" after a conflict
+    // Call-ID -> how its INVITE came: the source address (canonical; "" after a
+    // conflict) and the transport.
+    std::map<std::string, TracedInvite> sources_;
     std::mutex actLock_;
 
     // Only the event thread touches these.

@@ -29,11 +29,22 @@ double ToneShare(const std::vector<std::int16_t>& samples, double frequency, int
 // The first channel of a 16-bit PCM WAV file; empty when it is none.
 std::vector<std::int16_t> ReadWav(const std::filesystem::path& file);
 
-// A caller on `address` (127.0.0.x), sending a `toneHz` sine over Opus, encrypted,
-// and writing what it receives to "*-dec.wav" in `folder`.
+// A SIP port for a host's engine on 127.0.0.1: UDP and TCP free on it and TCP free on
+// the next one, where the engine takes SIP over TLS. Chosen below the range the
+// kernel hands out to outgoing connections, so that none of the suite's other
+// sockets takes either port between this call and the engine's start.
+int FreeSipPort();
+
+// How a caller offers its media.
+enum class CallerMedia { Encrypted, PlainOnly };
+
+// A caller on `address` (127.0.0.x), sending a `toneHz` sine over Opus (encrypted
+// with DTLS-SRTP unless `media` says otherwise), and writing what it receives to
+// "*-dec.wav" in `folder`.
 class EngineCaller {
 public:
-    EngineCaller(const std::string& address, int toneHz, const std::filesystem::path& folder);
+    EngineCaller(const std::string& address, int toneHz, const std::filesystem::path& folder,
+                 CallerMedia media = CallerMedia::Encrypted);
     ~EngineCaller();
 
     bool started() const { return engine_ != nullptr; }

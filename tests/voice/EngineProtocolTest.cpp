@@ -112,6 +112,10 @@ TEST(EngineProtocolTest, TheTraceNamesEachInvitesSourceAndForgedBlocksOnlyAddToI
         {"no transfer line", "\x1b[36;1m#\nINVITE x SIP/2.0\r\nCall-ID: abc\r\n\r\n", {}, false},
         // Found by the fuzzer: a transfer line without a source named no address.
         {"transfer line without a source", Block("UDP  -> 127.0.0.1:5060", invite), {}, false},
+        // While a call rings the engine's status line returns the carriage before
+        // the next block's marker, on the marker's line.
+        {"marker after the status line's returns", "\r\rcall 0:00:03\r\r" + Block("TLS 127.0.0.2:5072 -> 127.0.0.1:5061", invite),
+         {"TLS 127.0.0.2:5072 abc"}, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -122,7 +126,7 @@ TEST(EngineProtocolTest, TheTraceNamesEachInvitesSourceAndForgedBlocksOnlyAddToI
         }
         std::vector<std::string> got;
         while (auto traced = reader.next()) {
-            got.push_back(traced->source + " " + traced->callId);
+            got.push_back((traced->transport == "TLS" ? "TLS " : "") + traced->source + " " + traced->callId);
         }
         EXPECT_EQ(got, row.invites);
         EXPECT_EQ(reader.unreliable(), row.unreliable);

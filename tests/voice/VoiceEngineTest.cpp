@@ -16,6 +16,8 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <dirent.h>
 
 namespace voicetest {
@@ -70,7 +72,7 @@ protected:
         const char* home = std::getenv("HOME");
         savedHome = home != nullptr ? home : "";
         setenv("HOME", dir.path().c_str(), 1);
-        voicePort = static_cast<int>(testsupport::FreeTcpPort());
+        voicePort = FreeSipPort();
         platform::Profile& profile = platform::ApplicationProfile();
         profile.WriteProfileInt("Setting", "MIREL Voice", 1);
         profile.WriteProfileInt("Setting", "MIREL Voice Port", voicePort);
@@ -105,9 +107,9 @@ protected:
         ASSERT_TRUE(controller->state().serverOpen);
     }
 
-    std::string hostUri(const std::string& transport = "udp") const
+    std::string hostUri(const std::string& transport = "udp", const std::string& user = "radio") const
     {
-        return "sip:radio@127.0.0.1:" + std::to_string(voicePort) + ";transport=" + transport;
+        return "sip:" + user + "@127.0.0.1:" + std::to_string(voicePort) + ";transport=" + transport;
     }
 
     // Runs the host's loop until the caller's event `type` arrives (bounded).
@@ -190,6 +192,8 @@ TEST_F(VoiceEngineTest, CallsThatMustNotBeAnsweredAreNot)
         EXPECT_TRUE(callerSees(stranger, "CALL_CLOSED"));
         EXPECT_EQ(stranger.count("CALL_ESTABLISHED"), 0);
         EXPECT_EQ(calls->callCount(), 0);
+        EXPECT_THAT(logText(), ::testing::HasSubstr("127.0.0.2 VOICE - Call refused: not from the logged-in "
+                                                    "client's address (sip:caller@127.0.0.2)."));
     }
     {
         SCOPED_TRACE("a second call while one is up");
@@ -201,6 +205,49 @@ TEST_F(VoiceEngineTest, CallsThatMustNotBeAnsweredAreNot)
         EXPECT_TRUE(callerSees(caller, "CALL_CLOSED"));
         EXPECT_EQ(caller.count("CALL_ESTABLISHED"), 1);
         ASSERT_TRUE(recorder.runUntil([&] { return calls->callCount() == 1; }));
+    }
+}
+
+TEST_F(VoiceEngineTest, MediaWithoutEncryptionIsAnsweredOnlyWhereThePlainSettingAllowsIt)
+{
+    struct Row {
+        int plainSetting;
+        CallerMedia media;
+        const char* user;
+        bool answered;
+        bool encrypted;
+    };
+    // Plain callers dial "radio-plain", which exists only with the setting; "radio"
+    // stays encrypted whatever it says.
+    for (const Row& row : {Row{0, CallerMedia::PlainOnly, "radio", false, false},
+                           Row{0, CallerMedia::PlainOnly, "radio-plain", false, false},
+                           Row{1, CallerMedia::PlainOnly, "radio", false, false},
+                           Row{1, CallerMedia::PlainOnly, "radio-plain", true, false},
+                           Row{1, CallerMedia::Encrypted, "radio", true, true}}) {
+        SCOPED_TRACE("MIREL Voice Plain=" + std::to_string(row.plainSetting) +
+                     (row.media == CallerMedia::PlainOnly ? ", plain caller to " : ", encrypted caller to ") + row.user);
+        platform::ApplicationProfile().WriteProfileInt("Setting", "MIREL Voice Plain", row.plainSetting);
+        startWithVoice();
+        auto client = logIn();
+        EngineCaller caller("127.0.0.1", kCallerTone, dir / "caller", row.media);
+        ASSERT_TRUE(caller.started()) << caller.error();
+        caller.dial(hostUri("tcp", row.user));
+        if (row.answered) {
+            ASSERT_TRUE(callerSees(caller, "CALL_ESTABLISHED")) << caller.journal();
+            if (row.encrypted) {
+                EXPECT_TRUE(callerSees(caller, "CALL_MENC")) << caller.journal();
+            } else {
+                runFor(caller, 1000ms);
+                EXPECT_EQ(caller.count("CALL_MENC"), 0) << caller.journal();
+            }
+        } else {
+            EXPECT_TRUE(callerSees(caller, "CALL_CLOSED"));
+            EXPECT_EQ(caller.count("CALL_ESTABLISHED"), 0) << caller.journal();
+        }
+        client->close();
+        controller.reset();
+        radio->stop();
+        radio.reset();
     }
 }
 
@@ -287,15 +334,13 @@ bool Ended(pid_t pid)
 }
 
 // `ondrel --headless` as a separate process, with the real plug-in found along the
-// library path as an installed one would be.
-TEST(VoiceHeadlessProcessTest, TheHeadlessHostAnswersTellsTheClientAndLeavesNoEngineWhenKilled)
-{
-    testsupport::TempDir dir;
-    radiosim::RadioSimulator radio(radiosim::Options{});
-    ASSERT_TRUE(radio.start()) << radio.error();
-    const unsigned tcpPort = testsupport::FreeTcpPort();
-    const int voicePort = static_cast<int>(testsupport::FreeTcpPort());
+// library path as an installed one would be, the radio's sound interface and the
+// simulated radio.
+class VoiceHeadlessProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override
     {
+        ASSERT_TRUE(radio.start()) << radio.error();
         platform::Profile profile(dir / "Ondrel.ini");
         profile.WriteProfileString("COM Devices", "COM1", radio.devicePath());
         profile.WriteProfileInt("Setting", "COM Port", 1);
@@ -306,34 +351,94 @@ TEST(VoiceHeadlessProcessTest, TheHeadlessHostAnswersTellsTheClientAndLeavesNoEn
         profile.WriteProfileInt("Setting", "MIREL Voice Port", voicePort);
         profile.WriteProfileString("Setting", "MIREL Voice Device", "radio");
         profile.WriteProfileString("Setting", "MIREL Bind Address", "127.0.0.1");
+        profile.WriteProfileInt("Setting", "MIREL Log", 1);
+        profile.WriteProfileString("File Path", "MIREL Log File Path", (dir / "log").string());
+        std::filesystem::create_directory(dir / "log");
+        std::filesystem::create_directory(dir / "caller");
     }
-    RadioSoundCard card(dir.path(), kRadioTone);
-    std::filesystem::create_directory(dir / "caller");
-    testsupport::ChildProcess host({ONDREL_PROGRAM, "--headless"},
-                                   {"ONDREL_PROFILE=" + (dir / "Ondrel.ini").string(),
-                                    "XDG_RUNTIME_DIR=" + (dir / "runtime").string(), "HOME=" + dir.path().string(),
-                                    // A killed host leaves its engine's folder behind: here, in the test's.
-                                    "TMPDIR=" + dir.path().string(),
-                                    "LD_LIBRARY_PATH=" + std::filesystem::path(VOXLINE_PLUGIN).parent_path().string()});
-    ASSERT_TRUE(host.waitForOutput("Service: running")) << host.output() << host.errors();
 
+    void startHost()
+    {
+        host = std::make_unique<testsupport::ChildProcess>(
+            std::vector<std::string>{ONDREL_PROGRAM, "--headless"},
+            std::vector<std::string>{
+                "ONDREL_PROFILE=" + (dir / "Ondrel.ini").string(), "XDG_RUNTIME_DIR=" + (dir / "runtime").string(),
+                "HOME=" + dir.path().string(),
+                // A killed host leaves its engine's folder behind: here, in the test's.
+                "TMPDIR=" + dir.path().string(),
+                "LD_LIBRARY_PATH=" + std::filesystem::path(VOXLINE_PLUGIN).parent_path().string()});
+        ASSERT_TRUE(host->waitForOutput("Service: running")) << host->output() << host->errors();
+    }
+
+    std::string logText() const
+    {
+        std::string all;
+        for (const auto& entry : std::filesystem::directory_iterator(dir / "log")) {
+            std::ifstream file(entry.path());
+            all.append(std::istreambuf_iterator<char>(file), {});
+        }
+        return all;
+    }
+
+    testsupport::TempDir dir;
+    radiosim::RadioSimulator radio{radiosim::Options{}};
+    const unsigned tcpPort = testsupport::FreeTcpPort();
+    const int voicePort = FreeSipPort();
+    RadioSoundCard card{dir.path(), kRadioTone};
+    std::unique_ptr<testsupport::ChildProcess> host;
+};
+
+TEST_F(VoiceHeadlessProcessTest, TheHeadlessHostAnswersTellsTheClientAndLeavesNoEngineWhenKilled)
+{
+    startHost();
     testsupport::LoopbackClient client(tcpPort);
     client.receiveUntil(">");
     client.send("UID:demo;");
     client.receiveUntil(">");
     client.send("PWD:demo;");
     EXPECT_THAT(client.receiveUntil("@@VE1;"), ::testing::HasSubstr("@@VE1;"));
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return EnginesOf(host.pid()).size() == 1; }));
-    const pid_t engine = EnginesOf(host.pid()).front();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return EnginesOf(host->pid()).size() == 1; }));
+    const pid_t engine = EnginesOf(host->pid()).front();
 
     EngineCaller caller("127.0.0.1", kCallerTone, dir / "caller");
     ASSERT_TRUE(caller.started()) << caller.error();
     caller.dial("sip:radio@127.0.0.1:" + std::to_string(voicePort));
-    EXPECT_TRUE(caller.waitFor("CALL_ESTABLISHED")) << caller.journal() << host.errors();
+    EXPECT_TRUE(caller.waitFor("CALL_ESTABLISHED")) << caller.journal() << host->errors();
 
-    host.signal(SIGKILL);
-    EXPECT_EQ(host.waitForExit(), -2);
+    host->signal(SIGKILL);
+    EXPECT_EQ(host->waitForExit(), -2);
     EXPECT_TRUE(testsupport::WaitUntil([&] { return Ended(engine); }));
+}
+
+// With the service's TLS on, the operator's `ondrel-client --tls --voice` calls over
+// SIP/TLS and is answered; a call from the same address over plain TCP is refused
+// and logged. The client's own sound device is ALSA's null device.
+TEST_F(VoiceHeadlessProcessTest, WithTlsOnTheClientsVoiceCallsOverTlsAndNoOtherWayIsAnswered)
+{
+    platform::Profile(dir / "Ondrel.ini").WriteProfileInt("Setting", "MIREL TLS", 1);
+    startHost();
+    testsupport::ChildProcess client(
+        {CLIENT_PROGRAM, "127.0.0.1", "-p", std::to_string(tcpPort), "-u", "demo", "--tls", "--trust-new", "--voice",
+         "--voice-device", "null", "--voice-port", std::to_string(voicePort)},
+        {"ONDREL_PASSWORD=demo", "XDG_CONFIG_HOME=" + (dir / "config").string(), "HOME=" + dir.path().string(),
+         "TMPDIR=" + dir.path().string()});
+    ASSERT_TRUE(client.waitForErrors("voice: call established", 20s)) << client.errors() << host->errors();
+    EXPECT_TRUE(client.waitForErrors("voice: audio encrypted")) << client.errors();
+    EXPECT_THAT(client.errors(), ::testing::HasSubstr(";transport=tls"));
+
+    EngineCaller caller("127.0.0.1", kCallerTone, dir / "caller");
+    ASSERT_TRUE(caller.started()) << caller.error();
+    caller.dial("sip:radio@127.0.0.1:" + std::to_string(voicePort) + ";transport=tcp");
+    EXPECT_TRUE(caller.waitFor("CALL_CLOSED")) << caller.journal();
+    EXPECT_EQ(caller.count("CALL_ESTABLISHED"), 0);
+    EXPECT_TRUE(testsupport::WaitUntil(
+        [&] { return logText().find("127.0.0.1 VOICE - Call refused: not over TLS") != std::string::npos; }))
+        << logText();
+
+    // The operator's call is still the one up; the program's end hangs it up.
+    EXPECT_THAT(client.errors(), ::testing::Not(::testing::HasSubstr("voice: call ended")));
+    client.closeInput();
+    EXPECT_EQ(client.waitForExit(), 0) << client.errors();
 }
 
 } // namespace
