@@ -139,7 +139,7 @@ int RunHeadless(const HostOptions& options)
     loop.attach(controller);
     // The same voice-call handling as the window's; its notices become lines.
     std::unique_ptr<voice::VoiceCalls> calls = voice::MakeVoiceCalls(
-        &loop.queue(), [] { return kHeadlessVoiceEnableOS; }, voice::kVoxlineLibrary,
+        &loop.queue(), [] { return kHeadlessVoiceEnableOS; }, voice::VoxlineLibraryFile(),
         [&loop](std::string_view text) { loop.printLine(std::string(text)); });
     loop.attachVoice(calls.get());
     controller.setVoiceHook(std::move(calls));

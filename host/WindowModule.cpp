@@ -14,7 +14,7 @@ namespace host {
 std::vector<std::filesystem::path> WindowModuleCandidates(const std::filesystem::path& programFolder)
 {
     return {programFolder / kWindowModuleName,
-            (programFolder / ONDREL_WINDOW_MODULE_FROM_BINDIR / kWindowModuleName).lexically_normal()};
+            (programFolder / ONDREL_PRIVATE_LIBDIR_FROM_BINDIR / kWindowModuleName).lexically_normal()};
 }
 
 int RunWindowModule(const HostOptions& options, int argc, char** argv)

@@ -26,7 +26,7 @@ lib=$root/$libdir
 
 # --- The files in their places ----------------------------------------------------------
 expected=(
-    bin/ondrel bin/radiosim "$libdir/ondrel/ondrel-window.so" "$libdir/libVoxline.so"
+    bin/ondrel bin/radiosim "$libdir/ondrel/ondrel-window.so" "$libdir/ondrel/libVoxline.so"
     "$includedir/ondrel/platform/WindowMessage.h"
     "$includedir/ondrel/serport/Serport.h"
     "$includedir/ondrel/netport/Netport.h" "$includedir/ondrel/linkcore/Linkcore.h"
@@ -113,20 +113,21 @@ for program in ondrel radiosim; do
         esac
     done < <("${loader[@]}" ldd "$root/bin/$program")
 done
-# The program carries no toolkit: only its window module does, and that finds the
-# installed libraries too.
+# The program carries no toolkit: only its window module does. The modules in the
+# program's private folder (the window, the telephony plug-in) find the installed
+# libraries too.
 "${loader[@]}" ldd "$root/bin/ondrel" | grep -q libQt6 && fail "ondrel links Qt; only its window module should"
-module=$root/$libdir/ondrel/ondrel-window.so
-if [[ -f $module ]]; then
+for module in "$lib/ondrel/ondrel-window.so" "$lib/ondrel/libVoxline.so"; do
+    name=$(basename "$module")
     while read -r needed arrow path _; do
         [[ $arrow == "=>" ]] || continue
-        [[ $path == "not" ]] && fail "ondrel-window.so: $needed not found"
+        [[ $path == "not" ]] && fail "$name: $needed not found"
         case $needed in
             libondrel-platform.so.* | libserport.so.* | libnetport.so.* | liblinkcore.so.* | libskinwork.so.*)
-                [[ $(realpath -m "$path") == "$lib/"* ]] || fail "ondrel-window.so takes $needed from $path" ;;
+                [[ $(realpath -m "$path") == "$lib/"* ]] || fail "$name takes $needed from $path" ;;
         esac
     done < <("${loader[@]}" ldd "$module")
-fi
+done
 
 # The remote client, where the build has it.
 if [[ -x $build/client/ondrel-client ]]; then

@@ -36,7 +36,7 @@ for path in ./usr/bin/ondrel ./usr/bin/radiosim ./usr/lib/systemd/system/ondrel.
             ./usr/share/man/man1/radiosim.1.gz ./usr/share/ondrel/Ondrel.html ./usr/share/ondrel/Ondrel.ini \
             ./usr/include/ondrel/linkcore/Linkcore.h "./usr/$libdir/pkgconfig/linkcore.pc" \
             "./usr/$libdir/cmake/Linkcore/LinkcoreConfig.cmake" ./usr/share/doc/ondrel/copyright \
-            "./usr/$libdir/ondrel/ondrel-window.so" "./usr/$libdir/libVoxline.so"; do
+            "./usr/$libdir/ondrel/ondrel-window.so" "./usr/$libdir/ondrel/libVoxline.so"; do
     grep -qxF "$path" <<<"$contents" || fail "$path not in the package"
 done
 # Installed, not enabled: nothing under /etc/systemd.

@@ -117,7 +117,7 @@ QIcon Picture(int id) { return QIcon(QString(":/ondrel/bitmap%1.png").arg(id)); 
 
 } // namespace
 
-VoiceBinding DefaultVoiceBinding() { return {[] { return GetVoiceEnableOS(); }, voice::kVoxlineLibrary}; }
+VoiceBinding DefaultVoiceBinding() { return {[] { return GetVoiceEnableOS(); }, voice::VoxlineLibraryFile()}; }
 
 MainWindow::MainWindow(const HostOptions& options, bool splash, VoiceBinding voiceBinding)
     : host_([this](DisplayField field, const HostDisplay& display) { onDisplay(field, display); })

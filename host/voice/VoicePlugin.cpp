@@ -3,7 +3,24 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
+#include <system_error>
+
 namespace host::voice {
+
+std::string VoxlineLibraryFile()
+{
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        const std::filesystem::path installed =
+            (program.parent_path() / ONDREL_PRIVATE_LIBDIR_FROM_BINDIR / kVoxlineLibrary).lexically_normal();
+        if (std::filesystem::exists(installed, error)) {
+            return installed.string();
+        }
+    }
+    return kVoxlineLibrary;
+}
 
 std::optional<VoicePlugin> VoicePlugin::Load(const std::string& file, std::string* error)
 {

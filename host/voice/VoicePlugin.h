@@ -13,8 +13,14 @@
 
 namespace host::voice {
 
-// The file name the plug-in is looked up by (the dynamic linker's search path).
+// The plug-in's file name.
 inline constexpr const char* kVoxlineLibrary = "libVoxline.so";
+
+// Where the host loads the plug-in from: the program's private folder
+// (<libdir>/ondrel beside its <bindir>), where an installation puts it, when it is
+// there; otherwise the bare name, for the dynamic linker's search path (a build
+// tree run with LD_LIBRARY_PATH).
+std::string VoxlineLibraryFile();
 
 // Makes a call-handling object for a main window; null when it cannot.
 using IncomingTapiFactory = std::function<std::unique_ptr<CIncomingTapi>(platform::WindowHandle mainWindow)>;
