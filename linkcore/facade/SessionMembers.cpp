@@ -9,7 +9,7 @@
 #include "linkcore/session/CommandDispatcher.h"
 #include "linkcore/session/CommandFilter.h"
 #include "linkcore/session/SessionServer.h"
-#include "linkcore/session/SessionText.h"
+#include "linkcore/session/SessionFormat.h"
 #include "linkcore/session/UserStore.h"
 
 #include <cstring>

@@ -12,7 +12,7 @@
 
 #include "linkcore/OneLine.h"
 #include "linkcore/ServiceSettings.h"
-#include "linkcore/session/SessionText.h"
+#include "linkcore/session/SessionFormat.h"
 #include "platform/Clock.h"
 #include "platform/Descriptor.h"
 #include "platform/MessageBox.h"

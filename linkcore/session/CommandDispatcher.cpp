@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command dispatcher of the session: the login dialogue, the account commands
 // and the routing of a logged-in client's radio commands to the filter. Each decider
-// updates the session record and returns what is to be done; RunBatch carries it out.
+// updates the session record and returns what is to be done; the session server
+// carries it out (RunBatch).
 
 #include "linkcore/session/CommandDispatcher.h"
 
 #include "linkcore/LinkcoreCodes.h"
 #include "linkcore/session/CommandFilter.h"
-#include "linkcore/session/SessionServer.h"
-#include "linkcore/session/SessionText.h"
+#include "linkcore/session/SessionFormat.h"
 #include "linkcore/session/SessionTexts.h"
 #include "linkcore/session/UserStore.h"
 #include "platform/Clock.h"
@@ -56,51 +56,6 @@ SessionActions DispatchSegment(std::string_view segment, SessionShared& shared)
         actions = FilterRadioCommand(segment, shared.radioState.model(), shared.loadMessageEnable.load());
     }
     return actions;
-}
-
-void RunBatch(std::string_view batch, SessionShared& shared, SessionIo& io)
-{
-    for (std::size_t end = batch.find(';'); end != std::string_view::npos; end = batch.find(';')) {
-        const std::string_view segment = batch.substr(0, end);
-        batch.remove_prefix(end + 1);
-        // A session closed by an earlier segment (a failed login, a disabled user)
-        // ends the batch: the rest must not reach the next client's session.
-        if (shared.clientConnected == 0) {
-            return;
-        }
-        CarryOut(DispatchSegment(segment, shared), shared, io);
-    }
-}
-
-void CarryOut(const SessionAction& action, SessionShared& shared, SessionIo& io)
-{
-    switch (action.kind) {
-    case SessionAction::Kind::Reply:
-        io.sendToClient(action.text);
-        break;
-    case SessionAction::Kind::Radio:
-        io.sendToRadio(action.text);
-        break;
-    case SessionAction::Kind::Notify:
-        io.notifyHost(action.code, action.value);
-        break;
-    case SessionAction::Kind::Log:
-        io.log(action.text);
-        break;
-    case SessionAction::Kind::LogIn:
-        shared.session.clientLoggedIn = 1;
-        break;
-    case SessionAction::Kind::Close:
-        CloseSession(shared, io);
-        break;
-    }
-}
-
-void CarryOut(const SessionActions& actions, SessionShared& shared, SessionIo& io)
-{
-    for (const SessionAction& action : actions) {
-        CarryOut(action, shared, io);
-    }
 }
 
 int DecideLogin(std::string_view segment, SessionShared& shared, SessionActions& actions)

@@ -4,7 +4,7 @@
 #include "linkcore/session/CommandFilter.h"
 
 #include "linkcore/LinkcoreCodes.h"
-#include "linkcore/session/SessionText.h"
+#include "linkcore/session/SessionFormat.h"
 
 #include <algorithm>
 #include <climits>

@@ -10,10 +10,11 @@
 #include "linkcore/link/RadioLink.h"
 #include "linkcore/session/ActivityLog.h"
 #include "linkcore/session/CommandDispatcher.h"
-#include "linkcore/session/SessionText.h"
+#include "linkcore/session/SessionFormat.h"
 #include "linkcore/session/SessionTexts.h"
 #include "platform/Clock.h"
 #include "platform/Profile.h"
+#include "protocol/RadioTexts.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -56,13 +57,6 @@ void ServerIo::disconnectClient()
 bool ServerIo::listenAgain()
 {
     return shared_.socket.Listen(shared_.serverPort) == 1;
-}
-
-std::string StatusText(const SessionRecord& session)
-{
-    return Format("@@ST%02d%02d%02d%02d%02d%02d;", session.elapsedHours.load(), session.elapsedMinutes.load(),
-                  session.elapsedSeconds.load(), session.limitHours.load(), session.limitMinutes.load(),
-                  session.limitSeconds.load());
 }
 
 // ---- The record and the radio link's listener ----
@@ -237,6 +231,51 @@ void AcceptSession(SessionShared& shared, SessionIo& io)
     io.sendToClient(kGreeting);
 }
 
+void RunBatch(std::string_view batch, SessionShared& shared, SessionIo& io)
+{
+    for (std::size_t end = batch.find(';'); end != std::string_view::npos; end = batch.find(';')) {
+        const std::string_view segment = batch.substr(0, end);
+        batch.remove_prefix(end + 1);
+        // A session closed by an earlier segment (a failed login, a disabled user)
+        // ends the batch: the rest must not reach the next client's session.
+        if (shared.clientConnected == 0) {
+            return;
+        }
+        CarryOut(DispatchSegment(segment, shared), shared, io);
+    }
+}
+
+void CarryOut(const SessionAction& action, SessionShared& shared, SessionIo& io)
+{
+    switch (action.kind) {
+    case SessionAction::Kind::Reply:
+        io.sendToClient(action.text);
+        break;
+    case SessionAction::Kind::Radio:
+        io.sendToRadio(action.text);
+        break;
+    case SessionAction::Kind::Notify:
+        io.notifyHost(action.code, action.value);
+        break;
+    case SessionAction::Kind::Log:
+        io.log(action.text);
+        break;
+    case SessionAction::Kind::LogIn:
+        shared.session.clientLoggedIn = 1;
+        break;
+    case SessionAction::Kind::Close:
+        CloseSession(shared, io);
+        break;
+    }
+}
+
+void CarryOut(const SessionActions& actions, SessionShared& shared, SessionIo& io)
+{
+    for (const SessionAction& action : actions) {
+        CarryOut(action, shared, io);
+    }
+}
+
 void CloseSession(SessionShared& shared, SessionIo& io)
 {
     if (shared.clientConnected == 0) {
@@ -254,9 +293,12 @@ void CloseSession(SessionShared& shared, SessionIo& io)
     shared.passThrough = 0;
     shared.radioState.ID.received = 0;
     shared.closeRepliesUntil = (platform::MonotonicNow() + kCloseReplyLimit).count();
-    io.sendToRadio(model == kModelCorvex   ? kCorvexResetText
-                        : model == kModelTarsel ? kTarselResetText
-                                                : kRadioStatusRequest);
+    if (model == kModelCorvex) {
+        io.sendToRadio(protocol::kPassThroughExit);
+    } else if (model == kModelTarsel) {
+        io.sendToRadio(kTarselKeyingClear);
+    }
+    io.sendToRadio(kRadioStatusRequest);
 
     if (shared.serverRun == 1) {
         session.setClientIp({});

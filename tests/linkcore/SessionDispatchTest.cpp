@@ -6,6 +6,7 @@
 #include "linkcore/LinkcoreCodes.h"
 #include "linkcore/OneLine.h"
 #include "linkcore/session/CommandDispatcher.h"
+#include "linkcore/session/SessionServer.h"
 #include "linkcore/session/SessionShared.h"
 #include "tests/linkcore/SessionFixture.h"
 
@@ -163,7 +164,8 @@ TEST_F(SessionDispatchTest, ABatchStopsWhereItsSessionCloses)
                             "notify 12288 2", // the session-close steps
                             "disconnect",
                             "log 10.0.0.7 CLOSE bob Connection Close",
-                            "radio \x03;\rTC 1;\rID;RX;IF;",
+                            "radio \x03;\rTC 1;\r",
+                            "radio ID;RX;IF;",
                         }));
     EXPECT_EQ(shared_.clientConnected, 0);
 }

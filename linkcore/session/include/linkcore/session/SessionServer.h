@@ -45,9 +45,6 @@ private:
     SessionShared& shared_;
 };
 
-// "@@ST" with the elapsed time and the limit, each as hours, minutes and seconds.
-std::string StatusText(const SessionRecord& session);
-
 // Listens on `port` and starts the session thread; 0 while the server runs or when
 // the port cannot be listened on.
 int OpenSessionServer(SessionShared& shared, unsigned port);
@@ -60,6 +57,14 @@ unsigned RunSessionThread(std::stop_token stop, SessionShared& shared);
 void AcceptSession(SessionShared& shared, SessionIo& io);
 // The session-close steps; does nothing when no client is connected.
 void CloseSession(SessionShared& shared, SessionIo& io);
+// Dispatches each segment of `batch` (text ending in ";", DispatchSegment) and
+// carries out its actions before the next; stops when the session closes within the
+// batch.
+void RunBatch(std::string_view batch, SessionShared& shared, SessionIo& io);
+// Carries out one action: the session-close steps for Close, the login flag for
+// LogIn, the rest through `io`.
+void CarryOut(const SessionAction& action, SessionShared& shared, SessionIo& io);
+void CarryOut(const SessionActions& actions, SessionShared& shared, SessionIo& io);
 
 // The session thread's state machine. The session record and the endpoint give the
 // state; the passes of runPass move it along these transitions:

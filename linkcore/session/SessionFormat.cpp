@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Text helpers of the session side.
-#include "linkcore/session/SessionText.h"
+#include "linkcore/session/SessionFormat.h"
 
 #include "platform/Text.h"
 
@@ -20,6 +20,13 @@ void AsciiUpper(std::string& text, std::size_t first, std::size_t count)
     for (std::size_t i = first; i < text.size() && i < first + count; ++i) {
         text[i] = platform::AsciiUpper(text[i]);
     }
+}
+
+std::string StatusText(const SessionRecord& session)
+{
+    return Format("@@ST%02d%02d%02d%02d%02d%02d;", session.elapsedHours.load(), session.elapsedMinutes.load(),
+                  session.elapsedSeconds.load(), session.limitHours.load(), session.limitMinutes.load(),
+                  session.limitSeconds.load());
 }
 
 } // namespace linkcore

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Text helpers of the session side: the log records and ASCII upper-casing in place.
+// Text helpers of the session side: the log records, ASCII upper-casing in place and
+// the "@@ST" reply.
 // The session's fixed texts are formatted with platform::Format.
 #pragma once
 
+#include "linkcore/session/SessionRecord.h"
 #include "platform/Text.h"
 
 #include <cstddef>
@@ -19,5 +21,8 @@ std::string SessionLogLine(std::string_view clientIp, std::string_view method, s
 
 // Upper-cases the ASCII letters of `text` from `first` for `count` characters.
 void AsciiUpper(std::string& text, std::size_t first, std::size_t count);
+
+// "@@ST" with the elapsed time and the limit, each as hours, minutes and seconds.
+std::string StatusText(const SessionRecord& session);
 
 } // namespace linkcore
