@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
+#include "protocol/RadioTexts.h"
 
 #include <array>
 #include <cerrno>
@@ -157,8 +158,8 @@ void ServiceController::startService(int comPort, int baud, int tcpPort)
     // Flush a half-typed command and bring a radio in pass-through mode back to commands.
     link_->ConnDirect(Bytes(";;"));
     host_.sleepFor(kWakeUpPause);
-    const std::string passThroughExit = Format("%c;\rTC 1;\r", 0x03);
-    link_->ConnDirect(Bytes(passThroughExit.c_str()));
+    // The view is of a string literal, so its data ends with the terminating zero.
+    link_->ConnDirect(Bytes(protocol::kPassThroughExit.data()));
     link_->ConnDirect(Bytes(";"));
     link_->ConnID();
 
@@ -351,23 +352,23 @@ void ServiceController::onLinkcoreNotify(platform::WParam code, platform::LParam
 {
     state_.idleTicks = 0;
     switch (code) {
-    case kNotifyAutoInformation:
+    case linkcore::kNotifyAutoInformation:
         // The client relies on the radio's automatic reports: keep them in mode 2.
         if (value != 2) {
             link_->ConnAI("W", 2);
         }
         break;
-    case kNotifyModel:
+    case linkcore::kNotifyModel:
         setField(DisplayField::Model, &HostDisplay::model, std::string(ModelDisplayName(value)));
         state_.modelId = static_cast<unsigned>(value);
         break;
-    case kNotifyStatus: onStatusReply(); break;
-    case kNotifyPower: powerTransition(value); break;
-    case kNotifyReceive: setOnAir(false); break;
-    case kNotifyTransmit: setOnAir(true); break;
-    case kNotifySessionTime: refreshSessionTime(); break;
-    case kNotifySession: sessionEvent(value); break;
-    case kNotifyRadioLost:
+    case linkcore::kNotifyStatus: onStatusReply(); break;
+    case linkcore::kNotifyPower: powerTransition(value); break;
+    case linkcore::kNotifyReceive: setOnAir(false); break;
+    case linkcore::kNotifyTransmit: setOnAir(true); break;
+    case linkcore::kNotifyElapsed: refreshSessionTime(); break;
+    case linkcore::kNotifySession: sessionEvent(value); break;
+    case linkcore::kNotifyRadioLost:
         // The radio's line is gone: stop as the watchdog would, without waiting for it.
         if (state_.serviceRunning) {
             stopSequence(StopCause::RadioLost);
@@ -421,13 +422,13 @@ void ServiceController::sessionEvent(platform::LParam event)
     std::array<char, kUserIdSize> user{};
     std::array<char, kDescriptionSize> description{};
     switch (event) {
-    case kSessionConnected: CLinkcore::GetClientIP(address.data()); break;
-    case kSessionClosing:
+    case linkcore::kSessionAccepted: CLinkcore::GetClientIP(address.data()); break;
+    case linkcore::kSessionClosing:
         stopVoice();
         state_.userLoggedOn = false;
         host_.setTimer(kWatchdogTimer, kWatchdogPeriod);
         break;
-    case kSessionLoggedIn:
+    case linkcore::kSessionLoggedIn:
         host_.killTimer(kWatchdogTimer);
         CLinkcore::GetClientIP(address.data());
         if (voice_ != nullptr && voice_->startForLogin(TextOf(address))) {

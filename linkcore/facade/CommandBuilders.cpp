@@ -4,6 +4,7 @@
 #include "linkcore/radio/CommandTable.h"
 #include "linkcore/Linkcore.h"
 #include "linkcore/facade/LinkcoreShared.h"
+#include "protocol/RadioTexts.h"
 
 #include <cstring>
 #include <functional>
@@ -17,7 +18,7 @@ using LineWrite = std::function<int(const unsigned char* bytes, unsigned long co
 
 // The two texts of TC's set request: back to command mode (with ETX first, which ends
 // any pass-through transfer) and into pass-through mode.
-constexpr std::string_view kTransferControlOn = "\x03;\rTC 1;\r";
+constexpr std::string_view kTransferControlOn = protocol::kPassThroughExit;
 constexpr std::string_view kTransferControlOff = "\rTC 0;";
 
 bool IsExactly(const char* selector, const char* text)

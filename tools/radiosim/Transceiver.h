@@ -4,6 +4,7 @@
 // thread-safe: one owner (RadioSimulator, under its mutex) calls it at a time.
 #pragma once
 
+#include "protocol/RadioTexts.h"
 #include "tools/radiosim/CommandTable.h"
 
 #include <cstddef>
@@ -57,7 +58,7 @@ public:
     // Longest command kept; longer ones are answered "?;" when their ";" arrives.
     static constexpr std::size_t kMaxCommandLength = 256;
     // The text that takes the radio out of pass-through mode.
-    static constexpr std::string_view kPassThroughExit = "\x03;\rTC 1;\r";
+    static constexpr std::string_view kPassThroughExit = protocol::kPassThroughExit;
 
 private:
     enum class Origin { Line, Panel };

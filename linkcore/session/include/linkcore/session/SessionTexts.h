@@ -38,13 +38,11 @@ inline constexpr bool IsTlsHandshake(std::string_view text)
 }
 
 // ---- To the radio, at the close of a session ----
-// What takes a Corvex out of pass-through mode: ETX, then "TC 1".
-inline constexpr std::string_view kCorvexResetText = "\x03;\rTC 1;\rID;RX;IF;";
-// An empty keying text for a Tarsel: "KY", a space, 24 spaces and ";".
-inline constexpr std::string_view kTarselResetText = "KY                         ;ID;RX;IF;";
-// Model ID, receive, status: for a radio of any other model.
+// A Corvex is first taken out of pass-through mode (protocol::kPassThroughExit); a
+// Tarsel is sent an empty keying text: "KY", a space, 24 spaces and ";".
+inline constexpr std::string_view kTarselKeyingClear = "KY                         ;";
+static_assert(kTarselKeyingClear.size() == 2 + 1 + 24 + 1);
+// Then, for any model: model ID, receive, status.
 inline constexpr std::string_view kRadioStatusRequest = "ID;RX;IF;";
-static_assert(kTarselResetText.substr(0, kTarselResetText.find(';')).size() == 2 + 1 + 24);
-static_assert(kCorvexResetText.ends_with(kRadioStatusRequest) && kTarselResetText.ends_with(kRadioStatusRequest));
 
 } // namespace linkcore
