@@ -35,22 +35,6 @@ inline constexpr std::chrono::milliseconds kWatchdogPeriod{1000};
 // The watchdog stops the service after more ticks than this without a notification.
 inline constexpr int kWatchdogTickLimit = 3;
 
-// Notification codes the host acts on (wParam of WM_LINKCORE_NOTIFY), as the library
-// names them.
-inline constexpr platform::WParam kNotifyAutoInformation = linkcore::kNotifyAutoInformation;
-inline constexpr platform::WParam kNotifyModel = linkcore::kNotifyModel;
-inline constexpr platform::WParam kNotifyStatus = linkcore::kNotifyStatus;
-inline constexpr platform::WParam kNotifyPower = linkcore::kNotifyPower;
-inline constexpr platform::WParam kNotifyReceive = linkcore::kNotifyReceive;
-inline constexpr platform::WParam kNotifyTransmit = linkcore::kNotifyTransmit;
-inline constexpr platform::WParam kNotifySessionTime = linkcore::kNotifyElapsed;
-inline constexpr platform::WParam kNotifyRadioLost = linkcore::kNotifyRadioLost;
-inline constexpr platform::WParam kNotifySession = linkcore::kNotifySession;
-// lParam of kNotifySession.
-inline constexpr platform::LParam kSessionConnected = linkcore::kSessionAccepted;
-inline constexpr platform::LParam kSessionClosing = linkcore::kSessionClosing;
-inline constexpr platform::LParam kSessionLoggedIn = linkcore::kSessionLoggedIn;
-
 // The controller's members that are not display.
 struct ServiceState {
     int idleTicks = 0;       // watchdog ticks since the last notification

@@ -146,7 +146,7 @@ constexpr Row kRows[] = {
      .entries = 2},
     Post("SR", kBoth, 0x104C),
     PostCell("ST", kBoth, 0x104D, AT(ST.value)),
-    Post("TC", k19, 0x104E),
+    Post("TC", k19, kNotifyTC),
     Post("TD", k19, 0x104F),
     PostCell("TN", kBoth, 0x1050, AT(TN.value)),
     PostCell("TO", kBoth, 0x1051, AT(TO.value)),

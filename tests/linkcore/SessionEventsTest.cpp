@@ -70,7 +70,7 @@ TEST_F(SessionEventsTest, ALostRadioEndsTheSessionAtOnceAndTheLinkOpensAgainLate
     EXPECT_EQ(client->readThrough(kRadioLost), kRadioLost);
     EXPECT_TRUE(client->waitForClose());
     EXPECT_TRUE(waitForLogRecord("127.0.0.1 CLOSE alice Connection Close"));
-    EXPECT_TRUE(waitForRadioNotification(CLinkcore::kNotifyRadioLost, 0));
+    EXPECT_TRUE(waitForRadioNotification(linkcore::kNotifyRadioLost, 0));
     const auto records = logRecords();
     const std::vector<std::string> tail(records.end() - std::min<std::size_t>(records.size(), 3), records.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"- RADIO - Connection lost on COM7.",

@@ -228,7 +228,7 @@ void SessionFixture::collect()
         if (message.message != WM_LINKCORE_NOTIFY) {
             continue;
         }
-        if (message.wParam == CLinkcore::kNotifySession || message.wParam == CLinkcore::kNotifyElapsed) {
+        if (message.wParam == linkcore::kNotifySession || message.wParam == linkcore::kNotifyElapsed) {
             notifications_.push_back(message);
         } else {
             radioNotifications_.push_back(message);

@@ -52,14 +52,14 @@ TEST_F(LoginTest, TheRightPasswordLogsInAndIsLoggedAndNotified)
     expectReply(*client, "UID:alice;", kUserIdOk);
     expectReply(*client, "PWD:Secret-1;", kLoggedIn);
     // The host asks for the user when it is told of the login.
-    ASSERT_TRUE(waitForNotification(CLinkcore::kNotifySession, CLinkcore::kSessionLoggedIn));
+    ASSERT_TRUE(waitForNotification(linkcore::kNotifySession, linkcore::kSessionLoggedIn));
     EXPECT_EQ(loggedInUser(), "alice");
     EXPECT_TRUE(waitForLogRecord("127.0.0.1 OPEN - Connection Open"));
     EXPECT_TRUE(waitForLogRecord("127.0.0.1 LOGIN alice Password OK."));
     const auto notes = sessionNotifications();
     ASSERT_GE(notes.size(), 2u);
-    EXPECT_EQ(notes[0].lParam, CLinkcore::kSessionAccepted);
-    EXPECT_EQ(notes[1].lParam, CLinkcore::kSessionLoggedIn);
+    EXPECT_EQ(notes[0].lParam, linkcore::kSessionAccepted);
+    EXPECT_EQ(notes[1].lParam, linkcore::kSessionLoggedIn);
 
     char address[CNetport::kAddressTextSize] = {};
     EXPECT_EQ(CLinkcore::GetClientIP(address), 1);
@@ -121,7 +121,7 @@ TEST_F(LoginTest, UserIdsOfUpTo32CharactersAreTaken)
     expectReply(*client, "PWD:long-id;", kCommandRefused);
     expectReply(*client, "UID:" + id32 + ";", kUserIdOk);
     expectReply(*client, "PWD:long-id;", kLoggedIn);
-    ASSERT_TRUE(waitForNotification(CLinkcore::kNotifySession, CLinkcore::kSessionLoggedIn));
+    ASSERT_TRUE(waitForNotification(linkcore::kNotifySession, linkcore::kSessionLoggedIn));
     EXPECT_EQ(loggedInUser(), id32);
 }
 
@@ -188,7 +188,7 @@ TEST_F(LoginTest, RadioRepliesReachTheClientOnlyAfterLogin)
     expectReply(*client, "UID:alice;", kUserIdOk);
     expectReply(*client, "PWD:Secret-1;", kLoggedIn);
     EXPECT_EQ(client->unread(), "");
-    ASSERT_TRUE(waitForNotification(CLinkcore::kNotifySession, CLinkcore::kSessionLoggedIn));
+    ASSERT_TRUE(waitForNotification(linkcore::kNotifySession, linkcore::kSessionLoggedIn));
 
     const std::string answer = radio_->query("FA;");
     ASSERT_EQ(linkcore_.ConnDirect(reinterpret_cast<const unsigned char*>("FA;")), 1);
@@ -254,7 +254,7 @@ TEST_F(LoginTest, TheVoiceNoticeGoesOnlyToALoggedInClient)
     EXPECT_EQ(linkcore_.SonnMIREL_VE(1), 0);
     logIn(*client);
     // The host sends it when told of the login.
-    ASSERT_TRUE(waitForNotification(CLinkcore::kNotifySession, CLinkcore::kSessionLoggedIn));
+    ASSERT_TRUE(waitForNotification(linkcore::kNotifySession, linkcore::kSessionLoggedIn));
     EXPECT_EQ(linkcore_.SonnMIREL_VE(1), 1);
     EXPECT_EQ(client->readThrough("@@VE1;"), "@@VE1;");
 }

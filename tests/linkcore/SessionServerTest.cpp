@@ -233,7 +233,7 @@ TEST_F(SessionServerTest, ATarselIsUnkeyedAndAskedForItsStateWhenASessionCloses)
     ASSERT_TRUE(radio_->waitForCommand("IF;", 5s));
     EXPECT_EQ(radio_->receivedCommands(),
               (std::vector<std::string>{"KY" + std::string(25, ' ') + ";", "ID;", "RX;", "IF;"}));
-    ASSERT_TRUE(waitForNotification(CLinkcore::kNotifySession, CLinkcore::kSessionClosing));
+    ASSERT_TRUE(waitForNotification(linkcore::kNotifySession, linkcore::kSessionClosing));
     // The radio's answer to "ID;" identifies it again.
     EXPECT_TRUE(testsupport::WaitUntil([&] { return shared_.radioState.ID.received == 1; }));
 }

@@ -35,7 +35,7 @@ protected:
     {
         const auto notes = sessionNotifications();
         return static_cast<std::size_t>(std::count_if(notes.begin(), notes.end(), [](const platform::Message& m) {
-            return m.wParam == CLinkcore::kNotifyElapsed;
+            return m.wParam == linkcore::kNotifyElapsed;
         }));
     }
 };
@@ -58,7 +58,7 @@ TEST_F(TimerTest, ASilentClientIsDisconnectedThirtySecondsAfterAcceptance)
     EXPECT_EQ(logRecords(), (std::vector<std::string>{"127.0.0.1 OPEN - Connection Open",
                                                       "127.0.0.1 LOGIN  timeout.",
                                                       "127.0.0.1 CLOSE - Connection Close"}));
-    ASSERT_TRUE(waitForNotification(CLinkcore::kNotifySession, CLinkcore::kSessionClosing));
+    ASSERT_TRUE(waitForNotification(linkcore::kNotifySession, linkcore::kSessionClosing));
 }
 
 TEST_F(TimerTest, TheLoginTimeoutNamesAUserIdThatWasGiven)

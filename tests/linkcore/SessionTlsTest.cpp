@@ -59,7 +59,7 @@ TEST_F(SessionTlsTest, AStalledHandshakeEndsAtTheLoginDeadlineLikeASilentLogin)
     startService(20);
     SessionClient stalled(port_); // connects, never says a word of TLS
     ASSERT_TRUE(stalled.connected());
-    ASSERT_TRUE(waitForNotification(CLinkcore::kNotifySession, CLinkcore::kSessionAccepted));
+    ASSERT_TRUE(waitForNotification(linkcore::kNotifySession, linkcore::kSessionAccepted));
     clock_->advance(29);
     EXPECT_FALSE(stalled.waitForClose(200ms)) << "the deadline is 30 s from the accept";
     clock_->advance(1);

@@ -100,13 +100,7 @@ public:
     // Sends "@@VE<value>;" to a logged-in client; 0 when none is logged in.
     int SonnMIREL_VE(unsigned value);
 
-    // WM_LINKCORE_NOTIFY codes of the session server and the link (LinkcoreCodes.h).
-    static constexpr platform::WParam kNotifySession = linkcore::kNotifySession;
-    static constexpr platform::LParam kSessionAccepted = linkcore::kSessionAccepted;
-    static constexpr platform::LParam kSessionClosing = linkcore::kSessionClosing;
-    static constexpr platform::LParam kSessionLoggedIn = linkcore::kSessionLoggedIn;
-    static constexpr platform::WParam kNotifyElapsed = linkcore::kNotifyElapsed;
-    static constexpr platform::WParam kNotifyRadioLost = linkcore::kNotifyRadioLost;
+    // The WM_LINKCORE_NOTIFY codes it posts are in LinkcoreCodes.h.
 
     // User store: ten user slots in the application profile, read anew by every call.
     static int CheckMirelUserPassword(const char* userId, const char* password);
