@@ -2,7 +2,7 @@
 #include "host/dialogs/AdvancedDlg.h"
 
 #include "host/dialogs/DialogControls.h"
-#include "host/gui/Help.h"
+#include "host/HelpContexts.h"
 #include "platform/MessageBox.h"
 
 #include <QCheckBox>
@@ -119,7 +119,7 @@ CAdvancedDlg::CAdvancedDlg(const AdvancedSettings& settings, int tcpPort, bool v
     connect(cancel, &QPushButton::clicked, this, &CAdvancedDlg::reject);
     connect(helpButton, &QPushButton::clicked, this, [this] {
         if (help_) {
-            help_(host::gui::kHelpAdvanced);
+            help_(host::kHelpAdvanced);
         }
     });
     bindAddress_->setFocus();
@@ -204,7 +204,7 @@ void CAdvancedDlg::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
         if (help_) {
-            help_(host::gui::kHelpAdvanced);
+            help_(host::kHelpAdvanced);
         }
         event->accept();
         return;

@@ -3,7 +3,7 @@
 
 #include "host/dialogs/DialogControls.h"
 #include "host/dialogs/UserIcons.h"
-#include "host/gui/Help.h"
+#include "host/HelpContexts.h"
 #include "linkcore/Linkcore.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
@@ -379,7 +379,7 @@ void CSetupDlg::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
         if (help_) {
-            help_(host::gui::kHelpSetup);
+            help_(host::kHelpSetup);
         }
         event->accept();
         return;

@@ -2,7 +2,7 @@
 #include "host/dialogs/UserDlg.h"
 
 #include "host/dialogs/DialogControls.h"
-#include "host/gui/Help.h"
+#include "host/HelpContexts.h"
 #include "platform/MessageBox.h"
 
 #include <QCheckBox>
@@ -207,7 +207,7 @@ void CUserDlg::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
         if (help_) {
-            help_(host::gui::kHelpUserEditor);
+            help_(host::kHelpUserEditor);
         }
         event->accept();
         return;

@@ -8,6 +8,8 @@
 // GUI thread only.
 #pragma once
 
+#include "host/HelpContexts.h"
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -16,17 +18,10 @@ class QUrl;
 
 namespace host::gui {
 
-// Help contexts.
-inline constexpr int kHelpRunningPowerOn = 2;  // main window: service running, radio on; "Help Topics"
-inline constexpr int kHelpStopped = 8;         // main window: session server not open
-inline constexpr int kHelpRunningPowerOff = 26; // main window: service running, radio off
-inline constexpr int kHelpSetup = 30;          // Setup dialog
-inline constexpr int kHelpUserEditor = 32;     // user editor dialog
-inline constexpr int kHelpAdvanced = 34;       // Advanced dialog, opened from Setup
-
 inline constexpr const char* kHelpFileName = "Ondrel.html";
 
-// Opens help at `context` (the dialogs call this from their F1).
+// Opens help at `context` (HelpContexts.h; the dialogs reach it through the
+// callback the window gives them).
 void ShowHelp(int context);
 
 // The full path of the help file that ShowHelp looks for.

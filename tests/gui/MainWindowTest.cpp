@@ -52,7 +52,7 @@ TEST_F(WindowServiceTest, ControlRunsTheServiceAndTheDisplayFollows)
     EXPECT_EQ(window->windowTitle(), "Ondrel");
     EXPECT_TRUE(action("actionOn")->isEnabled());
     EXPECT_FALSE(action("actionOff")->isEnabled());
-    EXPECT_EQ(window->helpContext(), host::gui::kHelpStopped);
+    EXPECT_EQ(window->helpContext(), host::kHelpStopped);
 
     startFromControl();
     ASSERT_TRUE(runUntil([&] { return text("modelName") == "Tarsel"; }));
