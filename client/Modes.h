@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The three ways ondrel-client works once it has its settings: the console, the
-// one-shot commands and the relay of a pseudo-terminal or local TCP port.
+// one-shot commands and the relay of a pseudo-terminal or local TCP port, and what
+// they share (Modes.cpp). main.cpp picks the mode; nothing here calls back into it.
 #pragma once
 
 #include "client/Options.h"
