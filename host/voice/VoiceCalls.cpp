@@ -42,7 +42,13 @@ bool VoiceCalls::start(const std::string& clientAddress)
             return false;
         }
         tapi_->SetCallerAddress(clientAddress);
-        tapi_->InitializeTapi();
+        // An object whose engine did not come up answers nothing: voice stays off and
+        // the client is not told otherwise either.
+        if (tapi_->InitializeTapi() != 0) {
+            tapi_->ShutdownTapi();
+            tapi_.reset();
+            return false;
+        }
     } else {
         tapi_->SetCallerAddress(clientAddress);
     }

@@ -41,7 +41,11 @@ public:
     }
     ~FakeIncomingTapi() override { journal_->add("delete"); }
 
-    long InitializeTapi() override { return record("InitializeTapi"); }
+    long InitializeTapi() override
+    {
+        record("InitializeTapi");
+        return initializeResult;
+    }
     long AnswerTheCall() override { return record("AnswerTheCall"); }
     long DisconnectTheCall() override { return record("DisconnectTheCall"); }
     void ReleaseTheCall() override { record("ReleaseTheCall"); }
@@ -62,6 +66,7 @@ public:
     void SetCallerAddress(const std::string& address) override { callerAddress = address; }
 
     platform::WindowHandle window;
+    long initializeResult = 0;
     std::string callerAddress;
     std::shared_ptr<TapiCallControl> current;
     std::function<void()> onShutdown;
@@ -79,7 +84,8 @@ private:
 struct FakeFactory {
     std::shared_ptr<Journal> journal = std::make_shared<Journal>();
     FakeIncomingTapi* last = nullptr;
-    bool refuse = false; // makes no object, as a plug-in without telephony would
+    bool refuse = false;          // makes no object, as a plug-in without telephony would
+    bool engineFails = false;     // its objects' InitializeTapi fails (-1)
 
     IncomingTapiFactory factory()
     {
@@ -88,6 +94,7 @@ struct FakeFactory {
                 return nullptr;
             }
             auto object = std::make_unique<FakeIncomingTapi>(journal, window);
+            object->initializeResult = engineFails ? -1 : 0;
             last = object.get();
             return object;
         };

@@ -77,6 +77,7 @@ TEST_F(VoiceCallsTest, StartsOnlyWhenTheSettingTheSystemAndThePlugInAllow)
         bool pluginLoaded;
         bool pluginRefuses;
         bool starts;
+        bool engineFails = false;
     };
     const Row rows[] = {
         {"all allow", 1, 1, true, false, true},
@@ -86,6 +87,7 @@ TEST_F(VoiceCallsTest, StartsOnlyWhenTheSettingTheSystemAndThePlugInAllow)
         {"system answers 0", 1, 0, true, false, false},
         {"plug-in not loaded", 1, 1, false, false, false},
         {"plug-in makes no object", 1, 1, true, true, false},
+        {"its engine does not come up", 1, 1, true, false, false, true},
     };
     int file = 0;
     for (const Row& row : rows) {
@@ -96,6 +98,7 @@ TEST_F(VoiceCallsTest, StartsOnlyWhenTheSettingTheSystemAndThePlugInAllow)
         }
         osAnswer = row.osAnswer;
         fake.refuse = row.pluginRefuses;
+        fake.engineFails = row.engineFails;
         makeCalls(row.pluginLoaded);
 
         EXPECT_EQ(calls->startForLogin("127.0.0.1"), row.starts);
@@ -104,6 +107,8 @@ TEST_F(VoiceCallsTest, StartsOnlyWhenTheSettingTheSystemAndThePlugInAllow)
         if (row.starts) {
             EXPECT_THAT(fake.journal->take(), ElementsAre("new", "InitializeTapi"));
             EXPECT_EQ(fake.last->window, &window);
+        } else if (row.engineFails) {
+            EXPECT_THAT(fake.journal->take(), ElementsAre("new", "InitializeTapi", "ShutdownTapi", "delete"));
         } else {
             EXPECT_THAT(fake.journal->take(), IsEmpty());
         }
