@@ -28,6 +28,7 @@
 // The exit status is 0 when nothing grew; 1 when descriptors or threads grew, a
 // session lacks its log lines, memory grew beyond the tolerance after the warm-up,
 // or a cycle failed.
+#include "client/HostProtocol.h"
 #include "host/ServiceController.h"
 #include "host/ServiceHost.h"
 #include "linkcore/Linkcore.h"
@@ -203,6 +204,19 @@ public:
         return true;
     }
 
+    // What is left of the last read, else what arrives within `limit`; empty when
+    // nothing came or the host closed.
+    std::string receive(std::chrono::milliseconds limit = kReplyLimit)
+    {
+        if (!received_.empty()) {
+            return std::exchange(received_, {});
+        }
+        return socket_ ? socket_->receiveSome(limit) : std::string();
+    }
+
+    // Puts `bytes` back before whatever is received next.
+    void unread(const std::string& bytes) { received_.insert(0, bytes); }
+
     // True when the host closes the connection within kReplyLimit.
     bool expectClose() { return socket_ && socket_->waitForClose(kReplyLimit); }
 
@@ -230,9 +244,6 @@ private:
 using protocol::kBusy;
 using protocol::kGreeting;
 using protocol::kLoginFailed;
-using protocol::kPasswordWrong;
-constexpr std::string_view kUserOk = protocol::kUserIdOk;
-constexpr std::string_view kPasswordOk = protocol::kLoggedIn;
 
 struct Counts {
     long sessions = 0;      // connections the host greeted
@@ -279,10 +290,42 @@ bool OpenSession(Connection& client, unsigned port, Counts& counts, bool immedia
     return false;
 }
 
-bool LogIn(Connection& client, const std::string& user, const std::string& password)
+// Logs in as ondrel-client does, through its login dialogue (client/HostProtocol.h),
+// after OpenSession has read the greeting: the user ID, then the passwords in turn while
+// the host answers "PWD:NG;". What the host sends after the login reply stays for the
+// session. Returns how the dialogue ended (InProgress when the host fell silent) and
+// counts the wrong passwords in `wrongPasswords`.
+client::LoginResult LogIn(Connection& connection, const std::string& user, const std::vector<std::string>& passwords,
+                          int& wrongPasswords)
 {
-    return client.send("UID:" + user + ";") && client.expect(kUserOk) && client.send("PWD:" + password + ";") &&
-           client.expect(kPasswordOk);
+    client::LoginDialogue dialogue(user, passwords.front());
+    dialogue.receive(connection.received());
+    std::size_t next = 1;
+    for (;;) {
+        if (dialogue.result() == client::LoginResult::PasswordWrong && next < passwords.size()) {
+            dialogue.retry(passwords[next++]);
+        }
+        if (const std::string out = dialogue.takeOutgoing(); !out.empty() && !connection.send(out)) {
+            dialogue.closed();
+        }
+        if (dialogue.result() != client::LoginResult::InProgress) {
+            break;
+        }
+        const std::string bytes = connection.receive();
+        if (bytes.empty()) {
+            break;
+        }
+        dialogue.receive(bytes);
+    }
+    connection.unread(dialogue.takeSessionBytes());
+    wrongPasswords = dialogue.wrongPasswords();
+    return dialogue.result();
+}
+
+bool LogIn(Connection& connection, const std::string& user, const std::string& password)
+{
+    int wrongPasswords = 0;
+    return LogIn(connection, user, {password}, wrongPasswords) == client::LoginResult::LoggedIn;
 }
 
 // True when `text` ends in a frequency answer: "FA", eleven digits, ";".
@@ -324,15 +367,16 @@ bool RunCycle(int kind, unsigned port, bool immediate, Counts& counts, std::stri
         return false;
     }
     switch (kind) {
-    case 6: // a wrong password first
-        if (!client.send("UID:" + user + ";") || !client.expect(kUserOk) || !client.send("PWD:wrong;") ||
-            !client.expect(kPasswordWrong) || !client.send("PWD:" + password + ";") || !client.expect(kPasswordOk)) {
+    case 6: { // a wrong password first
+        int wrong = 0;
+        if (LogIn(client, user, {"wrong", password}, wrong) != client::LoginResult::LoggedIn || wrong != 1) {
             failure = "login after a wrong password";
             return false;
         }
         ++counts.wrongPasswords;
         ++counts.logins;
         break;
+    }
     case 9: // three wrong passwords: the host ends the session
         if (!client.send("UID:" + user + ";PWD:bad1;PWD:bad2;PWD:bad3;") || !client.expect(kLoginFailed) ||
             !client.expectClose()) {
