@@ -34,7 +34,6 @@
 #include <thread>
 #include <vector>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
