@@ -478,76 +478,93 @@ void PrintRatio(const char* label, const std::optional<PathResult>& a, const std
     std::printf("\n");
 }
 
-} // namespace
-
-int main(int argc, char** argv)
-{
+struct BenchSettings {
     int queries = 3000;
     int burst = 20000;
     int idleSeconds = 60;
+};
+
+// The command line; nullopt when it is wrong.
+std::optional<BenchSettings> ReadSettings(int argc, char** argv)
+{
+    BenchSettings settings;
     for (int i = 1; i < argc; ++i) {
         const std::string_view option = argv[i];
-        if (option == "--queries" && i + 1 < argc && ParseCount(argv[i + 1], 10, 1'000'000, queries)) {
+        if (option == "--queries" && i + 1 < argc && ParseCount(argv[i + 1], 10, 1'000'000, settings.queries)) {
             ++i;
-        } else if (option == "--burst" && i + 1 < argc && ParseCount(argv[i + 1], 1, 10'000'000, burst)) {
+        } else if (option == "--burst" && i + 1 < argc && ParseCount(argv[i + 1], 1, 10'000'000, settings.burst)) {
             ++i;
-        } else if (option == "--idle-seconds" && i + 1 < argc && ParseCount(argv[i + 1], 1, 3600, idleSeconds)) {
+        } else if (option == "--idle-seconds" && i + 1 < argc &&
+                   ParseCount(argv[i + 1], 1, 3600, settings.idleSeconds)) {
             ++i;
         } else {
-            std::fputs("usage: ondrel_latency_bench [--queries N] [--burst N] [--idle-seconds S]\n", stderr);
-            return 2;
+            return std::nullopt;
         }
     }
-    std::signal(SIGPIPE, SIG_IGN);
+    return settings;
+}
 
-    radiosim::RadioSimulator radio; // model 20, no line pacing
-    if (!radio.start()) {
-        return Fail(radio.error().c_str());
+// Sends the bench user's login on `client` and waits for the host to accept it.
+bool LogIn(testsupport::LoopbackClient& client)
+{
+    std::string received;
+    return client.connected() && client.send("UID:bench;PWD:bench;") && client.receiveInto(received, "@@UE1;", 5s);
+}
+
+// (c) Directly on the radio's device, as the host's serial port would talk to it;
+// nullopt, with the reason printed, when the radio cannot be reached there.
+std::optional<PathResult> MeasureDirect(const radiosim::RadioSimulator& radio, const BenchSettings& settings)
+{
+    // The radio's device, opened as a serial port in raw mode.
+    const Descriptor device = platform::OpenRawTerminal(radio.devicePath(), false);
+    if (device.get() < 0) {
+        Fail("cannot open the radio's device");
+        return std::nullopt;
     }
-    const testsupport::TempDir work("ondrel-bench");
-
-    // (c) Directly on the radio's device, as the host's serial port would talk to it.
-    std::optional<PathResult> direct;
-    {
-        // The radio's device, opened as a serial port in raw mode.
-        const Descriptor device = platform::OpenRawTerminal(radio.devicePath(), false);
-        if (device.get() < 0) {
-            return Fail("cannot open the radio's device");
-        }
-        direct = MeasurePath(device.get(), queries, burst);
-        if (!direct) {
-            return Fail("the radio did not answer on its device");
-        }
+    std::optional<PathResult> direct = MeasurePath(device.get(), settings.queries, settings.burst);
+    if (!direct) {
+        Fail("the radio did not answer on its device");
     }
+    return direct;
+}
 
-    // (b) Through ser2net: one connection, no character delay, the same line settings.
-    std::optional<PathResult> bridge;
-    if (const auto program = FindSer2net()) {
-        const unsigned port = testsupport::FreeTcpPort();
-        const auto config = work.path() / "ser2net.yaml";
-        std::ofstream(config) << "connection: &bench\n"
-                              << "  accepter: tcp,127.0.0.1," << port << "\n"
-                              << "  connector: serialdev," << radio.devicePath() << ",9600n81,local\n"
-                              << "  options:\n"
-                              << "    max-connections: 1\n"
-                              << "    chardelay: false\n"
-                              << "    mdns: false\n";
-        StartedProgram ser2net({*program, "-n", "-u", "-c", config.string(), "-P", (work.path() / "ser2net.pid").string()},
-                               work.path());
-        const testsupport::LoopbackClient client(port, 5s);
-        if (client.connected()) {
-            bridge = MeasurePath(NoDelay(client), queries, burst);
-        }
-        if (!bridge) {
-            std::fprintf(stderr, "ondrel_latency_bench: ser2net did not relay the radio's answers\n");
-        }
-    } else {
+// (b) Through ser2net: one connection, no character delay, the same line settings.
+// Nullopt when ser2net is missing or does not relay, which is only told.
+std::optional<PathResult> MeasureSer2net(const radiosim::RadioSimulator& radio, const testsupport::TempDir& work,
+                                         const BenchSettings& settings)
+{
+    const auto program = FindSer2net();
+    if (!program) {
         std::fprintf(stderr, "ondrel_latency_bench: ser2net is not installed (Debian package ser2net); "
                              "its row stays empty\n");
+        return std::nullopt;
     }
-
-    // (a) Through the host: a profile with one user and COM1 on the radio's device.
+    std::optional<PathResult> bridge;
     const unsigned port = testsupport::FreeTcpPort();
+    const auto config = work.path() / "ser2net.yaml";
+    std::ofstream(config) << "connection: &bench\n"
+                          << "  accepter: tcp,127.0.0.1," << port << "\n"
+                          << "  connector: serialdev," << radio.devicePath() << ",9600n81,local\n"
+                          << "  options:\n"
+                          << "    max-connections: 1\n"
+                          << "    chardelay: false\n"
+                          << "    mdns: false\n";
+    StartedProgram ser2net({*program, "-n", "-u", "-c", config.string(), "-P", (work.path() / "ser2net.pid").string()},
+                           work.path());
+    const testsupport::LoopbackClient client(port, 5s);
+    if (client.connected()) {
+        bridge = MeasurePath(NoDelay(client), settings.queries, settings.burst);
+    }
+    if (!bridge) {
+        std::fprintf(stderr, "ondrel_latency_bench: ser2net did not relay the radio's answers\n");
+    }
+    return bridge;
+}
+
+// The host's profile: one user and COM1 on the radio's device, the session server on `port`.
+std::filesystem::path WriteHostProfile(const testsupport::TempDir& work, const radiosim::RadioSimulator& radio,
+                                       unsigned port)
+{
     const auto profilePath = work.path() / "Ondrel.ini";
     platform::Profile profile(profilePath);
     profile.WriteProfileString("COM Devices", "COM1", radio.devicePath());
@@ -555,51 +572,77 @@ int main(int argc, char** argv)
     profile.WriteProfileInt("Setting", "MIREL IP Port No", static_cast<int>(port));
     profile.WriteProfileString("Setting", "MIREL 000 User ID", "bench");
     profile.WriteProfileString("Setting", "MIREL 000 Password", "bench");
+    return profilePath;
+}
 
-    std::filesystem::create_directory(work.path() / "runtime");
-    StartedProgram host({ONDREL_PROGRAM, "--headless", "--profile", profilePath.string()}, work.path() / "runtime");
-    if (!host.waitForOutput("Service: running", 10s) || !host.waitForOutput("Power: on", 5s)) {
-        return Fail("the host did not start");
-    }
-    std::optional<PathResult> throughHost;
+// What (a) measures of the host: its path, and its idling and memory.
+struct HostResults {
+    std::optional<PathResult> path;
     std::optional<Idle> idleLoggedIn;
-    {
-        testsupport::LoopbackClient client(port, 0ms);
-        std::string received;
-        if (!client.connected() || !client.send("UID:bench;PWD:bench;") || !client.receiveInto(received, "@@UE1;", 5s)) {
-            return Fail("cannot log in to the host");
-        }
-        throughHost = MeasurePath(NoDelay(client), queries, burst);
-        if (!throughHost) {
-            return Fail("the host did not relay the radio's answers");
-        }
-        // Let the last answers and the host's own traffic settle before measuring.
-        std::this_thread::sleep_for(1s);
-        idleLoggedIn = MeasureIdle(host.pid(), idleSeconds, [&client] {
-            std::string answer;
-            return WriteAll(client.fd(), "FA;") && ReadUntil(client.fd(), answer, HasFrequencyReply, kReplyLimit);
-        });
+    std::optional<Idle> idleNoClient;
+    std::optional<long> rss;
+    std::optional<long> peak;
+    int threads = 0;
+};
+
+// (a) Through the host, with a client logged in: the path, then the idling while the
+// client only keeps its session. False, with the reason printed, when the host fails.
+bool MeasureHostLoggedIn(const testsupport::ChildProcess& host, unsigned port, const BenchSettings& settings,
+                         HostResults& results)
+{
+    testsupport::LoopbackClient client(port, 0ms);
+    if (!LogIn(client)) {
+        Fail("cannot log in to the host");
+        return false;
     }
+    results.path = MeasurePath(NoDelay(client), settings.queries, settings.burst);
+    if (!results.path) {
+        Fail("the host did not relay the radio's answers");
+        return false;
+    }
+    // Let the last answers and the host's own traffic settle before measuring.
+    std::this_thread::sleep_for(1s);
+    results.idleLoggedIn = MeasureIdle(host.pid(), settings.idleSeconds, [&client] {
+        std::string answer;
+        return WriteAll(client.fd(), "FA;") && ReadUntil(client.fd(), answer, HasFrequencyReply, kReplyLimit);
+    });
+    return true;
+}
+
+// The host once the client has gone: its idling without a client and its memory.
+// False, with the reason printed, when the host does not end the session.
+bool MeasureHostAlone(testsupport::ChildProcess& host, const BenchSettings& settings, HostResults& results)
+{
     // The client has gone: wait until the host shows the session closed.
     if (!host.waitForOutput("User:\n", 5s)) {
-        return Fail("the host did not end the session");
+        Fail("the host did not end the session");
+        return false;
     }
     std::this_thread::sleep_for(1s);
-    const std::optional<Idle> idleNoClient = MeasureIdle(host.pid(), idleSeconds, [] { return true; });
-    const auto rss = StatusKb(host.pid(), "VmRSS");
-    const auto peak = StatusKb(host.pid(), "VmHWM");
-    const int threads = ThreadCount(host.pid());
+    results.idleNoClient = MeasureIdle(host.pid(), settings.idleSeconds, [] { return true; });
+    results.rss = StatusKb(host.pid(), "VmRSS");
+    results.peak = StatusKb(host.pid(), "VmHWM");
+    results.threads = ThreadCount(host.pid());
+    return true;
+}
 
+void PrintPaths(const BenchSettings& settings, const HostResults& host, const std::optional<PathResult>& bridge,
+                const std::optional<PathResult>& direct)
+{
     std::printf("Round trip of FA; answered by FA<11 digits>; (%d queries each, after %d to warm up), and\n"
                 "%d queries sent back to back (answers per second, answers received)\n",
-                queries, kWarmUpQueries, burst);
+                settings.queries, kWarmUpQueries, settings.burst);
     std::printf("  %-20s %10s %10s %10s %12s %10s\n", "", "p50 ms", "p99 ms", "max ms", "answers/s", "answers");
-    PrintRow("(a) through the host", throughHost);
+    PrintRow("(a) through the host", host.path);
     PrintRow("(b) through ser2net", bridge);
     PrintRow("(c) direct on the pty", direct);
-    PrintRatio("host / ser2net", throughHost, bridge);
-    PrintRatio("host / direct", throughHost, direct);
+    PrintRatio("host / ser2net", host.path, bridge);
+    PrintRatio("host / direct", host.path, direct);
+}
 
+void PrintHostIdle(const BenchSettings& settings, const HostResults& host)
+{
+    const int idleSeconds = settings.idleSeconds;
     std::printf("Host idle for %d s (CPU time, share of one core, context switches of all threads);\n"
                 "the logged-in client sends FA; every %d s to stay within the 30 s idle limit\n",
                 idleSeconds, static_cast<int>(kKeepAlive.count()));
@@ -612,73 +655,71 @@ int main(int argc, char** argv)
             std::printf("  %-20s %8s\n", label, "n/a");
         }
     };
-    idleLine("client logged in", idleLoggedIn);
-    idleLine("no client", idleNoClient);
-    std::printf("Host memory: resident %ld kB (peak %ld kB), %d threads\n", rss.value_or(-1), peak.value_or(-1),
-                threads);
+    idleLine("client logged in", host.idleLoggedIn);
+    idleLine("no client", host.idleNoClient);
+    std::printf("Host memory: resident %ld kB (peak %ld kB), %d threads\n", host.rss.value_or(-1),
+                host.peak.value_or(-1), host.threads);
+}
 
-    // (d) A second host with TLS on, on a radio of its own, beside the plain one: the two
-    // are measured in turns, so that both see the same load of the machine.
-    radiosim::RadioSimulator tlsRadio;
-    if (!tlsRadio.start()) {
-        return Fail(tlsRadio.error().c_str());
-    }
-    const auto tlsFolder = work.path() / "tls";
-    std::filesystem::create_directories(tlsFolder / "runtime");
-    std::filesystem::copy_file(profilePath, tlsFolder / "Ondrel.ini");
-    const unsigned tlsPort = testsupport::FreeTcpPort();
-    {
-        platform::Profile tlsProfile(tlsFolder / "Ondrel.ini");
-        tlsProfile.WriteProfileInt("Setting", "MIREL IP Port No", static_cast<int>(tlsPort));
-        tlsProfile.WriteProfileInt("Setting", "MIREL TLS", 1);
-        tlsProfile.WriteProfileString("COM Devices", "COM1", tlsRadio.devicePath());
-    }
-    StartedProgram tlsHost({ONDREL_PROGRAM, "--headless", "--profile", (tlsFolder / "Ondrel.ini").string()},
-                           tlsFolder / "runtime");
-    if (!tlsHost.waitForOutput("Power: on", 15s)) {
-        return Fail("the host with TLS on did not start");
-    }
-    std::string error;
-    const auto tlsContext = netport::tls::TlsContext::ForClient("", error);
-    if (tlsContext == nullptr) {
-        return Fail(error.c_str());
-    }
-    // Handshakes: connect, shake hands, read the greeting, leave. The host listens
-    // afresh after each session; a connection that came while the last one closed is
-    // reset before its handshake, as ondrel-client, which tries again, sees it too.
-    constexpr int kHandshakes = 100;
-    std::vector<double> handshakes;
+// The profile of the host with TLS on: the plain host's, with its own port and radio.
+std::filesystem::path WriteTlsProfile(const std::filesystem::path& folder, const std::filesystem::path& plainProfile,
+                                      const radiosim::RadioSimulator& radio, unsigned port)
+{
+    std::filesystem::create_directories(folder / "runtime");
+    std::filesystem::copy_file(plainProfile, folder / "Ondrel.ini");
+    platform::Profile profile(folder / "Ondrel.ini");
+    profile.WriteProfileInt("Setting", "MIREL IP Port No", static_cast<int>(port));
+    profile.WriteProfileInt("Setting", "MIREL TLS", 1);
+    profile.WriteProfileString("COM Devices", "COM1", radio.devicePath());
+    return folder / "Ondrel.ini";
+}
+
+constexpr int kHandshakes = 100;
+constexpr int kTurns = 10;
+
+// What (d) measures.
+struct TlsResults {
+    std::vector<double> handshakes; // microseconds
     int connections = 0;
-    for (; handshakes.size() < kHandshakes && connections < 3 * kHandshakes; ++connections) {
+    std::optional<std::vector<double>> overTls;
+    std::optional<std::vector<double>> besideTls;
+};
+
+// Handshakes: connect, shake hands, read the greeting, leave. The host listens afresh
+// after each session; a connection that came while the last one closed is reset before
+// its handshake, as ondrel-client, which tries again, sees it too. False, with the
+// reason printed, when too few handshakes succeeded.
+bool MeasureHandshakes(unsigned tlsPort, const netport::tls::TlsContext& context, TlsResults& results)
+{
+    for (; results.handshakes.size() < kHandshakes && results.connections < 3 * kHandshakes; ++results.connections) {
         const testsupport::LoopbackClient client(tlsPort, 5s);
         const auto start = Clock::now();
-        TlsSession session(NoDelay(client), *tlsContext);
+        TlsSession session(NoDelay(client), context);
         if (!session.valid()) {
             std::this_thread::sleep_for(20ms);
             continue;
         }
-        handshakes.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        results.handshakes.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
         std::string greeting;
         session.readUntil(greeting, [](const std::string& text) { return text.find('>') != std::string::npos; });
     }
-    if (handshakes.size() < kHandshakes) {
-        return Fail("no TLS handshake with the host");
+    if (results.handshakes.size() < kHandshakes) {
+        Fail("no TLS handshake with the host");
+        return false;
     }
-    std::optional<std::vector<double>> overTls;
-    std::optional<std::vector<double>> besideTls;
-    testsupport::LoopbackClient plainClient(port, 5s);
-    {
-        std::string received;
-        if (!plainClient.connected() || !plainClient.send("UID:bench;PWD:bench;") ||
-            !plainClient.receiveInto(received, "@@UE1;", 5s)) {
-            return Fail("cannot log in to the plain host again");
-        }
-        NoDelay(plainClient);
-    }
+    return true;
+}
+
+// Round trips over TLS and on the logged-in plain client `plainFd`, in turns, so that
+// both hosts see the same load of the machine. False, with the reason printed, when
+// no login over TLS succeeded or a host stopped answering.
+bool MeasureTlsTurns(unsigned tlsPort, const netport::tls::TlsContext& context, int plainFd,
+                     const BenchSettings& settings, TlsResults& results)
+{
     bool loggedIn = false;
     for (int attempt = 0; !loggedIn && attempt < 50; ++attempt) {
         const testsupport::LoopbackClient client(tlsPort, 5s);
-        TlsSession session(NoDelay(client), *tlsContext);
+        TlsSession session(NoDelay(client), context);
         std::string received;
         // Turned away ("BUSY;") or reset while the last handshake's session closes: again.
         loggedIn = session.valid() && session.send("UID:bench;PWD:bench;") &&
@@ -695,40 +736,60 @@ int main(int argc, char** argv)
             return session.send("FA;") && session.readUntil(answer, HasFrequencyReply);
         };
         MeasureRoundTrips(kWarmUpQueries, ask);
-        MeasureQueries(plainClient.fd(), kWarmUpQueries);
-        constexpr int kTurns = 10;
-        overTls.emplace();
-        besideTls.emplace();
+        MeasureQueries(plainFd, kWarmUpQueries);
+        results.overTls.emplace();
+        results.besideTls.emplace();
         for (int turn = 0; turn < kTurns; ++turn) {
-            const auto tlsTimes = MeasureRoundTrips(queries / kTurns, ask);
-            const auto plainTimes = MeasureQueries(plainClient.fd(), queries / kTurns);
+            const auto tlsTimes = MeasureRoundTrips(settings.queries / kTurns, ask);
+            const auto plainTimes = MeasureQueries(plainFd, settings.queries / kTurns);
             if (!tlsTimes || !plainTimes) {
-                return Fail("a host did not answer during the turns");
+                Fail("a host did not answer during the turns");
+                return false;
             }
-            overTls->insert(overTls->end(), tlsTimes->begin(), tlsTimes->end());
-            besideTls->insert(besideTls->end(), plainTimes->begin(), plainTimes->end());
+            results.overTls->insert(results.overTls->end(), tlsTimes->begin(), tlsTimes->end());
+            results.besideTls->insert(results.besideTls->end(), plainTimes->begin(), plainTimes->end());
         }
     }
     if (!loggedIn) {
-        return Fail("cannot log in to the host over TLS");
+        Fail("cannot log in to the host over TLS");
+        return false;
     }
-    const auto tlsRss = StatusKb(tlsHost.pid(), "VmRSS");
-    const auto tlsAnonymous = StatusKb(tlsHost.pid(), "RssAnon");
-    const auto tlsFiles = StatusKb(tlsHost.pid(), "RssFile");
-    const auto plainAnonymous = StatusKb(host.pid(), "RssAnon");
-    const auto plainFiles = StatusKb(host.pid(), "RssFile");
-    const auto tlsPeak = StatusKb(tlsHost.pid(), "VmHWM");
-    if (!overTls) {
-        return Fail("the host did not relay the radio's answers over TLS");
-    }
-    const Summary plain = Summarise(*besideTls);
-    const Summary tls = Summarise(*overTls);
-    const Summary shake = Summarise(handshakes);
+    return true;
+}
+
+// Both hosts' memory after the sessions over TLS.
+struct TlsMemory {
+    std::optional<long> tlsRss;
+    std::optional<long> tlsAnonymous;
+    std::optional<long> tlsFiles;
+    std::optional<long> plainAnonymous;
+    std::optional<long> plainFiles;
+    std::optional<long> tlsPeak;
+};
+
+TlsMemory ReadTlsMemory(const testsupport::ChildProcess& tlsHost, const testsupport::ChildProcess& plainHost)
+{
+    TlsMemory memory;
+    memory.tlsRss = StatusKb(tlsHost.pid(), "VmRSS");
+    memory.tlsAnonymous = StatusKb(tlsHost.pid(), "RssAnon");
+    memory.tlsFiles = StatusKb(tlsHost.pid(), "RssFile");
+    memory.plainAnonymous = StatusKb(plainHost.pid(), "RssAnon");
+    memory.plainFiles = StatusKb(plainHost.pid(), "RssFile");
+    memory.tlsPeak = StatusKb(tlsHost.pid(), "VmHWM");
+    return memory;
+}
+
+void PrintTls(const BenchSettings& settings, const TlsResults& results, const TlsMemory& memory)
+{
+    const Summary plain = Summarise(*results.besideTls);
+    const Summary tls = Summarise(*results.overTls);
+    const Summary shake = Summarise(results.handshakes);
     std::printf("Through the host with TLS on against the plain host, in 10 turns of %d queries each after %d\n"
                 "to warm up, both hosts running; %d TLS handshakes in %d connections\n",
-                queries / 10, kWarmUpQueries, kHandshakes, connections);
+                settings.queries / 10, kWarmUpQueries, kHandshakes, results.connections);
     std::printf("  %-20s %10s %10s %10s\n", "", "p50 ms", "p99 ms", "max ms");
-    std::printf("  %-20s %10.3f %10.3f %10.3f\n", "(d) round trip, TLS", tls.p50 / 1000, tls.p99 / 1000, tls.max / 1000);
+    std::printf("  %-20s %10.3f %10.3f %10.3f\n", "(d) round trip, TLS", tls.p50 / 1000, tls.p99 / 1000,
+                tls.max / 1000);
     std::printf("  %-20s %10.3f %10.3f %10.3f\n", "(a') round trip, plain", plain.p50 / 1000, plain.p99 / 1000,
                 plain.max / 1000);
     std::printf("  %-20s %9.2fx %9.2fx %9.2fx\n", "TLS / plain", tls.p50 / plain.p50, tls.p99 / plain.p99,
@@ -737,10 +798,86 @@ int main(int argc, char** argv)
                 shake.max / 1000);
     std::printf("Host memory with TLS on: resident %ld kB (peak %ld kB): %ld kB anonymous, %ld kB of files\n"
                 "(the plain host now: %ld kB anonymous, %ld kB of files)\n",
-                tlsRss.value_or(-1), tlsPeak.value_or(-1), tlsAnonymous.value_or(-1), tlsFiles.value_or(-1),
-                plainAnonymous.value_or(-1), plainFiles.value_or(-1));
+                memory.tlsRss.value_or(-1), memory.tlsPeak.value_or(-1), memory.tlsAnonymous.value_or(-1),
+                memory.tlsFiles.value_or(-1), memory.plainAnonymous.value_or(-1), memory.plainFiles.value_or(-1));
+}
 
-    const bool complete = throughHost && throughHost->burst && throughHost->burst->answers == burst;
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::optional<BenchSettings> settings = ReadSettings(argc, argv);
+    if (!settings) {
+        std::fputs("usage: ondrel_latency_bench [--queries N] [--burst N] [--idle-seconds S]\n", stderr);
+        return 2;
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+
+    radiosim::RadioSimulator radio; // model 20, no line pacing
+    if (!radio.start()) {
+        return Fail(radio.error().c_str());
+    }
+    const testsupport::TempDir work("ondrel-bench");
+
+    const std::optional<PathResult> direct = MeasureDirect(radio, *settings);
+    if (!direct) {
+        return 1;
+    }
+    const std::optional<PathResult> bridge = MeasureSer2net(radio, work, *settings);
+
+    // (a) Through the host.
+    const unsigned port = testsupport::FreeTcpPort();
+    const auto profilePath = WriteHostProfile(work, radio, port);
+    std::filesystem::create_directory(work.path() / "runtime");
+    StartedProgram host({ONDREL_PROGRAM, "--headless", "--profile", profilePath.string()}, work.path() / "runtime");
+    if (!host.waitForOutput("Service: running", 10s) || !host.waitForOutput("Power: on", 5s)) {
+        return Fail("the host did not start");
+    }
+    HostResults throughHost;
+    if (!MeasureHostLoggedIn(host, port, *settings, throughHost) || !MeasureHostAlone(host, *settings, throughHost)) {
+        return 1;
+    }
+    PrintPaths(*settings, throughHost, bridge, direct);
+    PrintHostIdle(*settings, throughHost);
+
+    // (d) A second host with TLS on, on a radio of its own, beside the plain one: the two
+    // are measured in turns, so that both see the same load of the machine.
+    radiosim::RadioSimulator tlsRadio;
+    if (!tlsRadio.start()) {
+        return Fail(tlsRadio.error().c_str());
+    }
+    const auto tlsFolder = work.path() / "tls";
+    const unsigned tlsPort = testsupport::FreeTcpPort();
+    const auto tlsProfilePath = WriteTlsProfile(tlsFolder, profilePath, tlsRadio, tlsPort);
+    StartedProgram tlsHost({ONDREL_PROGRAM, "--headless", "--profile", tlsProfilePath.string()},
+                           tlsFolder / "runtime");
+    if (!tlsHost.waitForOutput("Power: on", 15s)) {
+        return Fail("the host with TLS on did not start");
+    }
+    std::string error;
+    const auto tlsContext = netport::tls::TlsContext::ForClient("", error);
+    if (tlsContext == nullptr) {
+        return Fail(error.c_str());
+    }
+    TlsResults tls;
+    if (!MeasureHandshakes(tlsPort, *tlsContext, tls)) {
+        return 1;
+    }
+    testsupport::LoopbackClient plainClient(port, 5s);
+    if (!LogIn(plainClient)) {
+        return Fail("cannot log in to the plain host again");
+    }
+    if (!MeasureTlsTurns(tlsPort, *tlsContext, NoDelay(plainClient), *settings, tls)) {
+        return 1;
+    }
+    const TlsMemory memory = ReadTlsMemory(tlsHost, host);
+    if (!tls.overTls) {
+        return Fail("the host did not relay the radio's answers over TLS");
+    }
+    PrintTls(*settings, tls, memory);
+
+    const bool complete =
+        throughHost.path && throughHost.path->burst && throughHost.path->burst->answers == settings->burst;
     if (!complete) {
         std::printf("The host lost answers of the back-to-back queries.\n");
     }

@@ -258,6 +258,7 @@ private:
             case SessionItem::Kind::Voice:
                 finishLine();
                 print(item.text + "  (the host answers telephone calls during this session)");
+                CallIfOffered(context_, session_, item);
                 break;
             case SessionItem::Kind::IdleTimeout:
             case SessionItem::Kind::CommandTooLong:

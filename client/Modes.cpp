@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the three modes share: the one way to speak to the operator, and the login
-// with its report (and, with --voice, the call that follows it).
+// What the three modes share: the one way to speak to the operator, the login with
+// its report, and with --voice the call that follows the host's offer.
 #include "client/Modes.h"
 
 #include <cstdio>
@@ -22,10 +22,14 @@ int LogInAndReport(ModeContext& context, HostSession& session, bool quietSuccess
     if (!outcome.loggedIn() || !quietSuccess) {
         Say(DescribeLogin(outcome, context.login));
     }
-    if (outcome.loggedIn() && context.voice != nullptr) {
+    return ExitStatusOf(outcome);
+}
+
+void CallIfOffered(ModeContext& context, const HostSession& session, const SessionItem& item)
+{
+    if (context.voice != nullptr && item.kind == SessionItem::Kind::Voice && item.text == "@@VE1;") {
         context.voice->callFor(session.fd());
     }
-    return ExitStatusOf(outcome);
 }
 
 } // namespace client

@@ -33,4 +33,9 @@ void Say(const std::string& text);
 // Logs in and reports a failure; the exit status, kExitOk when logged in.
 int LogInAndReport(ModeContext& context, HostSession& session, bool quietSuccess);
 
+// With --voice, calls the host when it says that it answers calls during the session
+// ("@@VE1;"): only then is its telephony engine up and listening to its own events,
+// so that the call cannot ring unseen at an engine still starting.
+void CallIfOffered(ModeContext& context, const HostSession& session, const SessionItem& item);
+
 } // namespace client

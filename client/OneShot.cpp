@@ -57,7 +57,13 @@ int RunOneShot(ModeContext& context)
     }
     SessionStream stream;
     ReplyPrinter printer;
-    printer.print(stream.feed(session.takeFirstBytes()), "");
+    const auto take = [&](std::vector<SessionItem> items) {
+        for (const SessionItem& item : items) {
+            CallIfOffered(context, session, item);
+        }
+        return items;
+    };
+    printer.print(take(stream.feed(session.takeFirstBytes())), "");
 
     for (const std::string& given : context.options.commands) {
         const std::string command = CommandFromLine(given);
@@ -93,7 +99,7 @@ int RunOneShot(ModeContext& context)
                 Say(DescribeSessionEnd(SessionItem::Kind::RadioText));
                 return kExitSessionEnded;
             }
-            auto items = stream.feed(received);
+            auto items = take(stream.feed(received));
             for (const SessionItem& item : items) {
                 if (EndsSession(item.kind)) {
                     printer.finish();

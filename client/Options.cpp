@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <string_view>
 
 namespace client {
 namespace {
@@ -17,6 +18,288 @@ bool ParseNumber(const std::string& text, unsigned long maximum, unsigned long& 
     const char* end = text.data() + text.size();
     const auto [stop, failure] = std::from_chars(text.data(), end, value);
     return failure == std::errc() && stop == end && value <= maximum;
+}
+
+// The value of option `name` as a number up to `maximum`.
+bool ReadNumber(const std::string& name, const std::string& text, unsigned long maximum, unsigned long& value,
+                std::string& error)
+{
+    if (!ParseNumber(text, maximum, value)) {
+        error = "option " + name + " needs a number up to " + std::to_string(maximum) + ", not \"" + text + "\"";
+        return false;
+    }
+    return true;
+}
+
+// The same for a number that must not be 0, which `zeroError` names.
+bool ReadNonZero(const std::string& name, const std::string& text, unsigned long maximum, const char* zeroError,
+                 unsigned long& value, std::string& error)
+{
+    if (!ReadNumber(name, text, maximum, value, error)) {
+        return false;
+    }
+    if (value == 0) {
+        error = zeroError;
+        return false;
+    }
+    return true;
+}
+
+// Stores `value` in `field`; an empty value is refused with `emptyError`.
+bool ReadNonEmpty(const std::string& value, std::string& field, const char* emptyError, std::string& error)
+{
+    field = value;
+    if (field.empty()) {
+        error = emptyError;
+        return false;
+    }
+    return true;
+}
+
+// What an option does to the options: `name` as it was typed, `value` its value (empty
+// for an option that takes none). False with `error` set when the value is wrong.
+using OptionSetter = bool (*)(Options& options, const std::string& name, const std::string& value, std::string& error);
+
+struct OptionRule {
+    std::string_view shortName; // "-p", or empty
+    std::string_view longName;  // "--port", or empty
+    bool takesValue;
+    OptionSetter set;
+};
+
+template <bool Options::*Flag>
+bool SetFlag(Options& options, const std::string&, const std::string&, std::string&)
+{
+    options.*Flag = true;
+    return true;
+}
+
+template <std::string Options::*Field>
+bool SetText(Options& options, const std::string&, const std::string& value, std::string&)
+{
+    options.*Field = value;
+    return true;
+}
+
+bool RefusePassword(Options&, const std::string&, const std::string&, std::string& error)
+{
+    error = "a password is never taken from the command line, where others can read it; use "
+            "--password-file, $ONDREL_PASSWORD or the prompt";
+    return false;
+}
+
+// Every option, in the order of the usage text (the refused password options beside
+// --password-file). A value comes as the next argument, after "=" (--port=50001) or
+// right after a short name (-ualice); an option without a value ignores what is
+// written after its name.
+const OptionRule kOptionRules[] = {
+    {"-p", "--port", true,
+     [](Options& options, const std::string& name, const std::string& value, std::string& error) {
+         unsigned long port = 0;
+         if (!ReadNonZero(name, value, 65535, "the port must be 1 to 65535", port, error)) {
+             return false;
+         }
+         options.port = std::to_string(port);
+         return true;
+     }},
+    {"-u", "--user", true, SetText<&Options::user>},
+    {"-P", "--password-file", true, SetText<&Options::passwordFile>},
+    {"", "--password", false, RefusePassword},
+    {"", "--pass", false, RefusePassword},
+    {"", "--pw", false, RefusePassword},
+    {"-c", "--command", true,
+     [](Options& options, const std::string&, const std::string& value, std::string&) {
+         options.commands.push_back(value);
+         return true;
+     }},
+    {"-w", "--wait", true,
+     [](Options& options, const std::string& name, const std::string& value, std::string& error) {
+         unsigned long milliseconds = 0;
+         if (!ReadNumber(name, value, 600000, milliseconds, error)) {
+             return false;
+         }
+         options.quiet = std::chrono::milliseconds(milliseconds);
+         return true;
+     }},
+    {"", "--pty", true,
+     [](Options& options, const std::string&, const std::string& value, std::string& error) {
+         return ReadNonEmpty(value, options.ptyPath, "--pty needs a path", error);
+     }},
+    {"", "--listen", true,
+     [](Options& options, const std::string& name, const std::string& value, std::string& error) {
+         unsigned long port = 0;
+         if (!ReadNumber(name, value, 65535, port, error)) {
+             return false;
+         }
+         options.listenPort = static_cast<unsigned>(port);
+         return true;
+     }},
+    {"", "--bind", true, SetText<&Options::listenAddress>},
+    {"", "--voice", false, SetFlag<&Options::voice>},
+    {"", "--voice-device", true,
+     [](Options& options, const std::string&, const std::string& value, std::string& error) {
+         if (!ReadNonEmpty(value, options.voiceDevice, "--voice-device needs a device name", error)) {
+             return false;
+         }
+         options.voice = true;
+         return true;
+     }},
+    {"", "--voice-port", true,
+     [](Options& options, const std::string& name, const std::string& value, std::string& error) {
+         unsigned long port = 0;
+         if (!ReadNonZero(name, value, 65535, "the voice port must be 1 to 65535", port, error)) {
+             return false;
+         }
+         options.voicePort = static_cast<unsigned>(port);
+         return true;
+     }},
+    {"-t", "--timeout", true,
+     [](Options& options, const std::string& name, const std::string& value, std::string& error) {
+         unsigned long seconds = 0;
+         if (!ReadNonZero(name, value, 3600, "the timeout must be 1 to 3600 seconds", seconds, error)) {
+             return false;
+         }
+         options.timeout = std::chrono::seconds(seconds);
+         return true;
+     }},
+    {"", "--tls", false, SetFlag<&Options::tls>},
+    {"", "--fingerprint", true,
+     [](Options& options, const std::string&, const std::string& value, std::string& error) {
+         const std::optional<std::string> fingerprint = netport::tls::ParseFingerprint(value);
+         if (!fingerprint) {
+             error = "--fingerprint needs SHA256: and 64 hex digits (colons between the pairs may be left out), "
+                     "not \"" + value + "\"";
+             return false;
+         }
+         options.fingerprint = *fingerprint;
+         options.tls = true;
+         return true;
+     }},
+    {"", "--ca", true,
+     [](Options& options, const std::string&, const std::string& value, std::string& error) {
+         if (!ReadNonEmpty(value, options.caFile, "--ca needs a file", error)) {
+             return false;
+         }
+         options.tls = true;
+         return true;
+     }},
+    {"", "--trust-new", false, SetFlag<&Options::trustNew>},
+    {"-h", "--help", false, SetFlag<&Options::help>},
+    {"-V", "--version", false, SetFlag<&Options::version>},
+};
+
+const OptionRule* FindOption(const std::string& name)
+{
+    for (const OptionRule& rule : kOptionRules) {
+        if ((!rule.shortName.empty() && name == rule.shortName) || (!rule.longName.empty() && name == rule.longName)) {
+            return &rule;
+        }
+    }
+    return nullptr;
+}
+
+// One argument as typed: the option's name, and the value written into the same
+// argument ("--port=50001", "-ualice"), if any.
+struct TypedOption {
+    std::string name;
+    std::optional<std::string> inlineValue;
+};
+
+TypedOption SplitArgument(const std::string& argument)
+{
+    if (argument.starts_with("--") && argument.find('=') != std::string::npos) {
+        return {argument.substr(0, argument.find('=')), argument.substr(argument.find('=') + 1)};
+    }
+    if (argument.size() > 2 && argument[0] == '-' && argument[1] != '-') {
+        // -uNAME
+        return {argument.substr(0, 2), argument.substr(2)};
+    }
+    return {argument, std::nullopt};
+}
+
+// Applies every option in `arguments` and collects the rest, the host names, in `positional`.
+bool ReadArguments(const std::vector<std::string>& arguments, Options& options, std::vector<std::string>& positional,
+                   std::string& error)
+{
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const TypedOption typed = SplitArgument(arguments[i]);
+        const OptionRule* rule = FindOption(typed.name);
+        if (rule == nullptr) {
+            if (typed.name.size() > 1 && typed.name[0] == '-') {
+                error = "unknown option " + typed.name;
+                return false;
+            }
+            positional.push_back(typed.name);
+            continue;
+        }
+        std::string value;
+        if (rule->takesValue) {
+            if (typed.inlineValue) {
+                value = *typed.inlineValue;
+            } else if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            } else {
+                error = "option " + typed.name + " needs a value";
+                return false;
+            }
+        }
+        if (!rule->set(options, typed.name, value, error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Exactly one host.
+bool ChooseHost(const std::vector<std::string>& positional, Options& options, std::string& error)
+{
+    if (positional.size() != 1) {
+        error = positional.empty() ? "which host? Give its name or address"
+                                   : "one host only, not \"" + positional[1] + "\"";
+        return false;
+    }
+    options.host = positional[0];
+    return true;
+}
+
+// The user of -u, or else of ONDREL_USER, in a form the host takes.
+bool ChooseUser(Options& options, std::string& error)
+{
+    if (options.user.empty()) {
+        if (const char* user = std::getenv("ONDREL_USER"); user != nullptr) {
+            options.user = user;
+        }
+    }
+    if (options.user.empty()) {
+        error = "which user? Give -u USER or set ONDREL_USER";
+        return false;
+    }
+    if (const std::string problem = CredentialProblem("user ID", options.user); !problem.empty()) {
+        error = problem;
+        return false;
+    }
+    return true;
+}
+
+// Options that exclude each other, and commands that say nothing.
+bool CheckCombinations(const Options& options, std::string& error)
+{
+    if (!options.fingerprint.empty() && !options.caFile.empty()) {
+        error = "--fingerprint and --ca are two ways to trust the host; choose one";
+        return false;
+    }
+    const int modes = (options.oneShot() ? 1 : 0) + (options.ptyPath.empty() ? 0 : 1) + (options.listenPort ? 1 : 0);
+    if (modes > 1) {
+        error = "-c, --pty and --listen are separate modes; choose one";
+        return false;
+    }
+    for (const std::string& command : options.commands) {
+        if (CommandFromLine(command).empty()) {
+            error = "an empty command was given with -c";
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -55,181 +338,13 @@ std::string UsageText()
 bool ParseOptions(const std::vector<std::string>& arguments, Options& options, std::string& error)
 {
     std::vector<std::string> positional;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string name = arguments[i];
-        std::optional<std::string> inlineValue;
-        if (name.starts_with("--") && name.find('=') != std::string::npos) {
-            inlineValue = name.substr(name.find('=') + 1);
-            name = name.substr(0, name.find('='));
-        } else if (name.size() > 2 && name[0] == '-' && name[1] != '-') {
-            // -uNAME
-            inlineValue = name.substr(2);
-            name = name.substr(0, 2);
-        }
-        const auto value = [&](std::string& into) {
-            if (inlineValue) {
-                into = *inlineValue;
-                return true;
-            }
-            if (i + 1 >= arguments.size()) {
-                error = "option " + name + " needs a value";
-                return false;
-            }
-            into = arguments[++i];
-            return true;
-        };
-        const auto number = [&](unsigned long maximum, unsigned long& into) {
-            std::string text;
-            if (!value(text)) {
-                return false;
-            }
-            if (!ParseNumber(text, maximum, into)) {
-                error = "option " + name + " needs a number up to " + std::to_string(maximum) + ", not \"" + text + "\"";
-                return false;
-            }
-            return true;
-        };
-        unsigned long n = 0;
-        if (name == "-h" || name == "--help") {
-            options.help = true;
-        } else if (name == "-V" || name == "--version") {
-            options.version = true;
-        } else if (name == "-p" || name == "--port") {
-            if (!number(65535, n) || n == 0) {
-                error = error.empty() ? "the port must be 1 to 65535" : error;
-                return false;
-            }
-            options.port = std::to_string(n);
-        } else if (name == "-u" || name == "--user") {
-            if (!value(options.user)) {
-                return false;
-            }
-        } else if (name == "-P" || name == "--password-file") {
-            if (!value(options.passwordFile)) {
-                return false;
-            }
-        } else if (name == "--password" || name == "--pass" || name == "--pw") {
-            error = "a password is never taken from the command line, where others can read it; use "
-                    "--password-file, $ONDREL_PASSWORD or the prompt";
-            return false;
-        } else if (name == "-c" || name == "--command") {
-            std::string command;
-            if (!value(command)) {
-                return false;
-            }
-            options.commands.push_back(command);
-        } else if (name == "-w" || name == "--wait") {
-            if (!number(600000, n)) {
-                return false;
-            }
-            options.quiet = std::chrono::milliseconds(n);
-        } else if (name == "-t" || name == "--timeout") {
-            if (!number(3600, n) || n == 0) {
-                error = error.empty() ? "the timeout must be 1 to 3600 seconds" : error;
-                return false;
-            }
-            options.timeout = std::chrono::seconds(n);
-        } else if (name == "--pty") {
-            if (!value(options.ptyPath)) {
-                return false;
-            }
-            if (options.ptyPath.empty()) {
-                error = "--pty needs a path";
-                return false;
-            }
-        } else if (name == "--listen") {
-            if (!number(65535, n)) {
-                return false;
-            }
-            options.listenPort = static_cast<unsigned>(n);
-        } else if (name == "--tls") {
-            options.tls = true;
-        } else if (name == "--trust-new") {
-            options.trustNew = true;
-        } else if (name == "--fingerprint") {
-            std::string text;
-            if (!value(text)) {
-                return false;
-            }
-            const std::optional<std::string> fingerprint = netport::tls::ParseFingerprint(text);
-            if (!fingerprint) {
-                error = "--fingerprint needs SHA256: and 64 hex digits (colons between the pairs may be left out), "
-                        "not \"" + text + "\"";
-                return false;
-            }
-            options.fingerprint = *fingerprint;
-            options.tls = true;
-        } else if (name == "--ca") {
-            if (!value(options.caFile) || options.caFile.empty()) {
-                error = error.empty() ? "--ca needs a file" : error;
-                return false;
-            }
-            options.tls = true;
-        } else if (name == "--voice") {
-            options.voice = true;
-        } else if (name == "--voice-device") {
-            if (!value(options.voiceDevice)) {
-                return false;
-            }
-            if (options.voiceDevice.empty()) {
-                error = "--voice-device needs a device name";
-                return false;
-            }
-            options.voice = true;
-        } else if (name == "--voice-port") {
-            if (!number(65535, n) || n == 0) {
-                error = error.empty() ? "the voice port must be 1 to 65535" : error;
-                return false;
-            }
-            options.voicePort = static_cast<unsigned>(n);
-        } else if (name == "--bind") {
-            if (!value(options.listenAddress)) {
-                return false;
-            }
-        } else if (name.size() > 1 && name[0] == '-') {
-            error = "unknown option " + name;
-            return false;
-        } else {
-            positional.push_back(name);
-        }
+    if (!ReadArguments(arguments, options, positional, error)) {
+        return false;
     }
     if (options.help || options.version) {
         return true;
     }
-    if (positional.size() != 1) {
-        error = positional.empty() ? "which host? Give its name or address" : "one host only, not \"" + positional[1] + "\"";
-        return false;
-    }
-    options.host = positional[0];
-    if (options.user.empty()) {
-        if (const char* user = std::getenv("ONDREL_USER"); user != nullptr) {
-            options.user = user;
-        }
-    }
-    if (options.user.empty()) {
-        error = "which user? Give -u USER or set ONDREL_USER";
-        return false;
-    }
-    if (const std::string problem = CredentialProblem("user ID", options.user); !problem.empty()) {
-        error = problem;
-        return false;
-    }
-    if (!options.fingerprint.empty() && !options.caFile.empty()) {
-        error = "--fingerprint and --ca are two ways to trust the host; choose one";
-        return false;
-    }
-    const int modes = (options.oneShot() ? 1 : 0) + (options.ptyPath.empty() ? 0 : 1) + (options.listenPort ? 1 : 0);
-    if (modes > 1) {
-        error = "-c, --pty and --listen are separate modes; choose one";
-        return false;
-    }
-    for (const std::string& command : options.commands) {
-        if (CommandFromLine(command).empty()) {
-            error = "an empty command was given with -c";
-            return false;
-        }
-    }
-    return true;
+    return ChooseHost(positional, options, error) && ChooseUser(options, error) && CheckCombinations(options, error);
 }
 
 } // namespace client

@@ -18,6 +18,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <termios.h>
@@ -30,7 +31,8 @@ using namespace std::chrono_literals;
 
 // Text that could still be one of the host's messages is held this long at most.
 constexpr auto kHoldDelay = 100ms;
-// While no program holds the pseudo-terminal, it is looked at this often.
+// While no program holds the pseudo-terminal, an open of its device wakes the relay
+// (inotify); where the device cannot be watched, it is looked at this often instead.
 constexpr auto kReopenCheck = 50ms;
 // Writes to a program that does not read are given up after this long.
 constexpr auto kProgramWriteLimit = 2s;
@@ -74,8 +76,13 @@ private:
         master_ = std::move(terminal->controller);
         devicePath_ = terminal->devicePath;
         // Closing the device end here lets the controller end report when a program
-        // holds it: a hang-up while none does.
+        // holds it: a hang-up while none does. That state has no event of its own, so
+        // the device's opens are watched instead.
         terminal->device.reset();
+        opens_ = Descriptor(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+        if (opens_.valid() && ::inotify_add_watch(opens_.get(), devicePath_.c_str(), IN_OPEN) < 0) {
+            opens_.reset();
+        }
         std::error_code failure;
         const std::filesystem::path link = options_.ptyPath;
         if (std::filesystem::is_symlink(std::filesystem::symlink_status(link, failure))) {
@@ -111,18 +118,20 @@ private:
     {
         while (status_ < 0) {
             const int programFd = listener_.valid() ? local_.get() : (portOpen_ ? master_.get() : -1);
-            pollfd entries[4] = {{programFd, POLLIN, 0},
+            const bool awaitingOpen = master_.valid() && !portOpen_;
+            pollfd entries[5] = {{programFd, POLLIN, 0},
                                  {session_.connected() ? session_.fd() : -1, POLLIN, 0},
                                  {listener_.valid() ? listener_.get() : -1, POLLIN, 0},
-                                 {context_.signalFd, POLLIN, 0}};
+                                 {context_.signalFd, POLLIN, 0},
+                                 {awaitingOpen ? opens_.get() : -1, POLLIN, 0}};
             int timeout = -1;
             if (stream_.holding()) {
                 timeout = static_cast<int>(kHoldDelay.count());
             }
-            if (master_.valid() && !portOpen_) {
+            if (awaitingOpen && !opens_.valid()) {
                 timeout = static_cast<int>(kReopenCheck.count());
             }
-            const int ready = ::poll(entries, 4, timeout);
+            const int ready = ::poll(entries, 5, timeout);
             if (ready < 0) {
                 continue;
             }
@@ -143,6 +152,13 @@ private:
             }
             if (entries[0].revents != 0) {
                 fromProgram(programFd);
+            }
+            if (entries[4].revents != 0) {
+                // What was opened does not matter: the check below tells whether a
+                // program holds the device now.
+                char events[4096];
+                while (::read(opens_.get(), events, sizeof events) > 0) {
+                }
             }
             if (master_.valid() && !portOpen_) {
                 watchForOpen();
@@ -257,6 +273,7 @@ private:
                 break;
             case SessionItem::Kind::Voice:
                 Say("the host answers telephone calls during this session");
+                CallIfOffered(context_, session_, item);
                 break;
             case SessionItem::Kind::IdleTimeout:
             case SessionItem::Kind::CommandTooLong:
@@ -290,6 +307,7 @@ private:
     HostSession session_;
     SessionStream stream_;
     Descriptor master_;   // --pty: the controller end
+    Descriptor opens_;    // --pty: inotify, the device's opens; invalid where unwatchable
     std::string devicePath_;
     bool portOpen_ = false;
     Descriptor listener_; // --listen

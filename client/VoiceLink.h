@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// VoiceLink: the operator's voice for --voice. After each login it calls the host's
+// VoiceLink: the operator's voice for --voice. After each login, once the host offers
+// voice ("@@VE1;", Modes.h CallIfOffered), it calls the host's
 // voice port through a SIP engine of its own (baresip, the engine driver the host's
 // plug-in uses) on the local sound devices, and says on standard error how the call
 // goes. The host hangs up when the session ends; the object hangs up when it goes.

@@ -46,7 +46,6 @@ public:
     // Runs until a quit message (then the stop sequence: kExitStopped) or until the
     // service has stopped by itself (kExitWatchdog).
     int run();
-    bool quitRequested() const { return quit_; }
 
     bool pumpMessages() override;
     void sleepFor(std::chrono::milliseconds duration) override;

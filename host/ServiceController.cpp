@@ -126,58 +126,84 @@ void ServiceController::start()
 
 void ServiceController::startService(int comPort, int baud, int tcpPort)
 {
+    const platform::Profile& profile = platform::ApplicationProfile();
+    if (!settingsReadable(profile) || !prepareTls(profile) || !openRadio(comPort, baud)) {
+        return;
+    }
+    wakeRadio();
+    identifyRadio();
+    if (!radioAccepted(comPort) || !openServer(tcpPort)) {
+        clearDisplay();
+        return;
+    }
+    showRunning(comPort, tcpPort);
+}
+
+bool ServiceController::settingsReadable(const platform::Profile& profile)
+{
     // Settings that cannot be read are not replaced by defaults: the service would run
     // on another port and device than the user chose, without the users and the log.
-    const platform::Profile& profile = platform::ApplicationProfile();
-    if (const int error = profile.LastReadError(); error != 0) {
-        const std::string line = "- START - Failed. Can not read the settings.";
-        Log(line);
-        startFailure_ = line + "\n" + Format("%s: %s", profile.path().c_str(), std::strerror(error));
-        platform::ShowMessageBox(Format("The settings file %s can not be read (%s).\n", profile.path().c_str(),
-                                        std::strerror(error)),
-                                 kStartErrorTitle, platform::MessageBoxIcon::Exclamation);
-        return;
+    const int error = profile.LastReadError();
+    if (error == 0) {
+        return true;
     }
-    if (!prepareTls(profile)) {
-        return;
-    }
-    if (link_->RadioConnectionOpen(kProvisionalModel, static_cast<unsigned>(comPort), static_cast<unsigned>(baud), 1) ==
-        0) {
-        // The port number is read again: the log names what the settings hold now.
-        const int port = ReadSetting("COM Port", kDefaultComPort);
-        const std::string line = Format("- START - Failed. Can not open COM%d.", port);
-        Log(line);
-        const int error = link_->GetRadioOpenError();
-        startFailure_ = line + "\n" +
-                        Format("COM%d (%s): %s", port, platform::ComPortDevicePath(static_cast<unsigned>(port)).c_str(),
-                               error == EBUSY ? "in use by another program" : std::strerror(error));
-        return;
-    }
-    state_.serviceRunning = true;
+    const std::string line = "- START - Failed. Can not read the settings.";
+    Log(line);
+    startFailure_ = line + "\n" + Format("%s: %s", profile.path().c_str(), std::strerror(error));
+    platform::ShowMessageBox(Format("The settings file %s can not be read (%s).\n", profile.path().c_str(),
+                                    std::strerror(error)),
+                             kStartErrorTitle, platform::MessageBoxIcon::Exclamation);
+    return false;
+}
 
+bool ServiceController::openRadio(int comPort, int baud)
+{
+    if (link_->RadioConnectionOpen(kProvisionalModel, static_cast<unsigned>(comPort), static_cast<unsigned>(baud), 1) !=
+        0) {
+        state_.serviceRunning = true;
+        return true;
+    }
+    // The port number is read again: the log names what the settings hold now.
+    const int port = ReadSetting("COM Port", kDefaultComPort);
+    const std::string line = Format("- START - Failed. Can not open COM%d.", port);
+    Log(line);
+    const int error = link_->GetRadioOpenError();
+    startFailure_ = line + "\n" +
+                    Format("COM%d (%s): %s", port, platform::ComPortDevicePath(static_cast<unsigned>(port)).c_str(),
+                           error == EBUSY ? "in use by another program" : std::strerror(error));
+    return false;
+}
+
+void ServiceController::wakeRadio()
+{
     // Flush a half-typed command and bring a radio in pass-through mode back to commands.
     link_->ConnDirect(Bytes(";;"));
     host_.sleepFor(kWakeUpPause);
     // The view is of a string literal, so its data ends with the terminating zero.
     link_->ConnDirect(Bytes(protocol::kPassThroughExit.data()));
     link_->ConnDirect(Bytes(";"));
-    link_->ConnID();
+}
 
+void ServiceController::identifyRadio()
+{
+    link_->ConnID();
     int identified = link_->RcvDataID(&state_.modelId);
     for (int retry = 0; identified == 0 && retry < kIdRetries; ++retry) {
         host_.sleepFor(kIdPause);
         host_.pumpMessages();
         identified = link_->RcvDataID(&state_.modelId);
     }
+}
 
+bool ServiceController::radioAccepted(int comPort)
+{
     if (state_.modelId == 0) {
         refuseStart("- START - Failed. Can not detect Radio Model ID.");
         platform::ShowMessageBox(Format(" An unknown device is connected to COM%d, or the Baud rate in this software "
                                         "does not mutch in the Transceiver.\n Check the status of COM%d.\n",
                                         comPort, comPort),
                                  kStartErrorTitle, platform::MessageBoxIcon::Exclamation);
-        clearDisplay();
-        return;
+        return false;
     }
     const bool supported = state_.modelId == kTarsel || (state_.modelId == kCorvex && corvexEnabled_);
     if (!supported) {
@@ -188,16 +214,23 @@ void ServiceController::startService(int comPort, int baud, int tcpPort)
                                         "to the COM%d.\n",
                                         comPort, TextOf(name).c_str(), comPort),
                                  kStartErrorTitle, platform::MessageBoxIcon::Exclamation);
-        clearDisplay();
-        return;
+        return false;
     }
+    return true;
+}
+
+bool ServiceController::openServer(int tcpPort)
+{
     if (link_->SocketServerOpen(static_cast<unsigned>(tcpPort)) == 0) {
         refuseStart(Format("- START - Failed. Can not open socket:%d.", tcpPort));
-        clearDisplay();
-        return;
+        return false;
     }
-
     state_.serverOpen = true;
+    return true;
+}
+
+void ServiceController::showRunning(int comPort, int tcpPort)
+{
     link_->ConnPS("R", 0);
     link_->ConnAI("R", 0);
     setField(DisplayField::Service, &HostDisplay::service, true);

@@ -90,11 +90,28 @@ public:
     StopCause lastStop() const { return lastStop_; }
 
 private:
+    // The start sequence: settings, TLS, the radio (opened, woken, identified and
+    // accepted), then the session server. Each refusal logs and records its reason.
     void startService(int comPort, int baud, int tcpPort);
     void stopSequence(StopCause cause);
+    // False, the start refused with the reason shown, when the settings file cannot be read.
+    bool settingsReadable(const platform::Profile& profile);
     // With "MIREL TLS" on: readies the certificate (made at the first start) and logs
     // its fingerprint; false, the start refused with the reason shown, when it cannot.
     bool prepareTls(const platform::Profile& profile);
+    // Opens the radio's serial port; false, the reason recorded, when it cannot.
+    bool openRadio(int comPort, int baud);
+    // Flushes a half-typed command and brings the radio back from pass-through.
+    void wakeRadio();
+    // Asks for the radio's model, waiting a bounded time for its answer.
+    void identifyRadio();
+    // False, the radio closed and the reason shown, for an unknown or unsupported model.
+    bool radioAccepted(int comPort);
+    // Opens the session server on `tcpPort`; false, the radio closed, when it cannot.
+    bool openServer(int tcpPort);
+    // Reads the radio's power (PS) and auto-information (AI) settings, starts the
+    // watchdog, shows the service running and logs the start.
+    void showRunning(int comPort, int tcpPort);
     void refuseStart(const std::string& logLine);
     void stopVoice();
     bool enterWait();

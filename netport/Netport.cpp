@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "netport/Netport.h"
 
+#include "SocketAddresses.h"
 #include "TlsServer.h"
 #include "platform/Descriptor.h"
 #include "platform/MessageBox.h"
@@ -13,10 +14,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <ifaddrs.h>
 #include <mutex>
-#include <net/if.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pthread.h>
@@ -29,6 +27,13 @@
 #include <unistd.h>
 
 namespace {
+
+using netport::Ipv4Address;
+using netport::ListenAddress;
+using netport::LocalAddress;
+using netport::ResolveHost;
+using netport::WriteAddressText;
+using netport::WriteDottedQuad;
 
 using Deadline = std::chrono::steady_clock::time_point;
 
@@ -293,95 +298,6 @@ bool ReceivePending(NetportEndpoint& endpoint, std::size_t room)
     }
     StoreChunk(endpoint, chunk, static_cast<std::size_t>(n));
     return true;
-}
-
-bool IsLoopback(const in_addr& address)
-{
-    return (ntohl(address.s_addr) >> 24) == 127;
-}
-
-void WriteDottedQuad(const in_addr& address, char* dst)
-{
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &address, text, sizeof text);
-    std::memcpy(dst, text, std::strlen(text) + 1);
-}
-
-// The first non-loopback IPv4 address of an interface that is up.
-bool FirstInterfaceAddress(in_addr& found)
-{
-    ifaddrs* interfaces = nullptr;
-    if (::getifaddrs(&interfaces) != 0) {
-        return false;
-    }
-    bool haveAddress = false;
-    for (const ifaddrs* entry = interfaces; entry != nullptr && !haveAddress; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
-            (entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) {
-            continue;
-        }
-        in_addr address{};
-        std::memcpy(&address, &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr, sizeof address);
-        if (!IsLoopback(address)) {
-            found = address;
-            haveAddress = true;
-        }
-    }
-    ::freeifaddrs(interfaces);
-    return haveAddress;
-}
-
-// Resolves `host` as a dotted quad or, failing that, as a host name (first IPv4 address).
-bool ResolveHost(const char* host, in_addr& resolved)
-{
-    if (::inet_pton(AF_INET, host, &resolved) == 1) {
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* results = nullptr;
-    if (::getaddrinfo(host, nullptr, &hints, &results) != 0 || results == nullptr) {
-        return false;
-    }
-    std::memcpy(&resolved, &reinterpret_cast<const sockaddr_in*>(results->ai_addr)->sin_addr, sizeof resolved);
-    ::freeaddrinfo(results);
-    return true;
-}
-
-// The listening address for `text`: empty = every IPv4 address, an IPv4 or IPv6
-// literal, or "localhost" (the IPv4 loopback address). False for anything else.
-bool ListenAddress(const std::string& text, unsigned port, sockaddr_storage& address, socklen_t& length)
-{
-    address = sockaddr_storage{};
-    const auto portBytes = htons(static_cast<std::uint16_t>(port));
-    auto* ipv4 = reinterpret_cast<sockaddr_in*>(&address);
-    auto* ipv6 = reinterpret_cast<sockaddr_in6*>(&address);
-    if (text.empty() || text == "localhost") {
-        ipv4->sin_family = AF_INET;
-        ipv4->sin_addr.s_addr = htonl(text.empty() ? INADDR_ANY : INADDR_LOOPBACK);
-    } else if (::inet_pton(AF_INET, text.c_str(), &ipv4->sin_addr) == 1) {
-        ipv4->sin_family = AF_INET;
-    } else if (::inet_pton(AF_INET6, text.c_str(), &ipv6->sin6_addr) == 1) {
-        ipv6->sin6_family = AF_INET6;
-        ipv6->sin6_port = portBytes;
-        length = sizeof(sockaddr_in6);
-        return true;
-    } else {
-        return false;
-    }
-    ipv4->sin_port = portBytes;
-    length = sizeof(sockaddr_in);
-    return true;
-}
-
-sockaddr_in Ipv4Address(in_addr host, unsigned port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr = host;
-    return address;
 }
 
 } // namespace
@@ -712,17 +628,7 @@ int CNetport::GetClientIP(char* dst)
     if (dst == nullptr) {
         return 0;
     }
-    if (peer.ss_family == AF_INET) {
-        WriteDottedQuad(reinterpret_cast<const sockaddr_in*>(&peer)->sin_addr, dst);
-        return 1;
-    }
-    if (peer.ss_family != AF_INET6) {
-        return 0;
-    }
-    char text[INET6_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&peer)->sin6_addr, text, sizeof text);
-    std::memcpy(dst, text, std::strlen(text) + 1);
-    return 1;
+    return WriteAddressText(peer, dst) ? 1 : 0;
 }
 
 int CNetport::SetBindAddress(const char* address)
@@ -741,41 +647,12 @@ int CNetport::GetLocalIP(char* dst)
         return 0;
     }
     std::memset(dst, 0, 4);
-    // A host name often resolves to a loopback address only (127.0.1.1 from /etc/hosts);
-    // remote users cannot reach that, so an address of an interface is preferred to it.
-    bool haveLoopback = false;
-    in_addr loopback{};
-    char name[256] = {};
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* results = nullptr;
-    if (::gethostname(name, sizeof name - 1) == 0 && ::getaddrinfo(name, nullptr, &hints, &results) == 0) {
-        for (const addrinfo* entry = results; entry != nullptr; entry = entry->ai_next) {
-            in_addr address{};
-            std::memcpy(&address, &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, sizeof address);
-            if (!IsLoopback(address)) {
-                ::freeaddrinfo(results);
-                WriteDottedQuad(address, dst);
-                return 1;
-            }
-            if (!haveLoopback) {
-                loopback = address;
-                haveLoopback = true;
-            }
-        }
-        ::freeaddrinfo(results);
-    }
     in_addr address{};
-    if (FirstInterfaceAddress(address)) {
-        WriteDottedQuad(address, dst);
-        return 1;
+    if (!LocalAddress(address)) {
+        return 0;
     }
-    if (haveLoopback) {
-        WriteDottedQuad(loopback, dst);
-        return 1;
-    }
-    return 0;
+    WriteDottedQuad(address, dst);
+    return 1;
 }
 
 int CNetport::GetClientExist()
@@ -878,128 +755,156 @@ int CNetport::CreateCSocket()
     return 1;
 }
 
-// Sleeps in poll() on the wake-up eventfd, the listening socket and the client
-// socket: reading while the receive buffer has room, writing while text is queued.
-// The only time limit is the stall limit of a queue the peer does not drain.
-void CNetport::SockThread(NetportEndpoint* state)
+namespace {
+
+// What one turn of the socket thread waits for, and where each descriptor is in `fds`.
+struct SocketPoll {
+    pollfd fds[3 + TlsServer::kMaxTurnAways] = {};
+    nfds_t count = 0;
+    int listenIndex = -1;
+    int clientIndex = -1;
+    nfds_t turnAwayIndex = 0;
+    int timeoutMs = -1;
+    // Room in the receive buffer while a client is served.
+    std::size_t room = 0;
+    // Records already in the TLS channel, read without waiting for the socket.
+    bool tlsPending = false;
+};
+
+// The served client's poll events: reading while the receive buffer has `room`, writing
+// while text is queued (with `timeoutMs` set to what is left of the stall limit), or
+// what its TLS handshake waits for.
+short ClientEvents(NetportEndpoint& endpoint, std::size_t room, bool clientLeaving, int& timeoutMs)
 {
-    NetportEndpoint& endpoint = *state;
-    ::pthread_setname_np(::pthread_self(), "netport-socket");
-    // Only this thread changes the descriptors while it runs, so it reads them unlocked.
-    bool listenerFailed = false;
-    // The served client has closed its side: its last text is still read, but the
-    // listening socket is left alone until the session has ended, so that the client's
-    // next connection waits for the next Listen instead of being turned away as busy.
-    bool clientLeaving = false;
-    while (endpoint.threadRun.load() != 0) {
-        pollfd fds[3 + TlsServer::kMaxTurnAways] = {{endpoint.wakeFd, POLLIN, 0}};
-        nfds_t count = 1;
-        int listenIndex = -1;
-        int clientIndex = -1;
-        int timeoutMs = -1;
-        std::size_t room = 0;
-        if (endpoint.listenSocket >= 0 && !clientLeaving) {
-            listenIndex = static_cast<int>(count);
-            fds[count++] = {endpoint.listenSocket, POLLIN, 0};
-        }
-        if (endpoint.clientSocket >= 0) {
-            room = ReceiveRoom(endpoint);
-            short events = static_cast<short>((room > 0 ? POLLIN : 0) | (clientLeaving ? 0 : POLLRDHUP));
-            if (endpoint.tls.handshaking()) {
-                // Queued text waits for the handshake, which the login deadline bounds.
-                events = endpoint.tls.handshakeEvents();
-            } else {
-                std::lock_guard writeLock(endpoint.writeMutex);
-                if (endpoint.outbound.size() > endpoint.outboundSent) {
-                    events |= POLLOUT;
-                    const auto stall = endpoint.lastSendProgress + std::chrono::milliseconds(kWriteTimeLimitMs);
-                    timeoutMs = static_cast<int>(std::max<long>(
-                        0, std::chrono::ceil<std::chrono::milliseconds>(stall - std::chrono::steady_clock::now())
-                               .count()));
-                }
-            }
-            clientIndex = static_cast<int>(count);
-            fds[count++] = {endpoint.clientSocket, events, 0};
-        }
-        const nfds_t turnAwayIndex = count;
-        count += endpoint.tls.addTurnAwayPolls(fds + count, timeoutMs);
-        // Records already in the TLS channel are read without waiting for the socket.
-        const bool tlsPending = clientIndex >= 0 && room > 0 && endpoint.tls.hasPending();
-        if (tlsPending) {
-            timeoutMs = 0;
-        }
-        const int ready = ::poll(fds, count, timeoutMs);
-        if (ready < 0 && errno != EINTR) {
-            break;
-        }
-        if (ready < 0) {
-            continue;
-        }
-        if ((fds[0].revents & POLLIN) != 0) {
-            std::uint64_t raised = 0;
-            while (::read(endpoint.wakeFd, &raised, sizeof raised) < 0 && errno == EINTR) {
-            }
-        }
-        if (endpoint.threadRun.load() == 0) {
-            break;
-        }
-        endpoint.tls.serviceTurnAways(fds + turnAwayIndex, count - turnAwayIndex);
-        if (ready == 0 && timeoutMs >= 0 && !tlsPending) {
-            // Queued text for the peer has not moved for the whole stall limit.
-            std::lock_guard writeLock(endpoint.writeMutex);
-            if (endpoint.outbound.size() > endpoint.outboundSent &&
-                std::chrono::steady_clock::now() - endpoint.lastSendProgress >=
-                    std::chrono::milliseconds(kWriteTimeLimitMs)) {
-                endpoint.sendOverflow = 1;
-                break;
-            }
-            continue;
-        }
-        // The served client first: one that closed and at once connected again ends its
-        // session here before its new connection is looked at.
-        const short revents =
-            clientIndex < 0 ? 0 : static_cast<short>(fds[clientIndex].revents | (tlsPending ? POLLIN : 0));
-        if ((revents & POLLRDHUP) != 0) {
-            clientLeaving = true;
-        }
-        if (revents != 0 && endpoint.tls.handshaking()) {
-            const int handshake = endpoint.tls.advanceHandshake();
-            if (handshake < 0) {
-                break;
-            }
-            if (handshake > 0) {
-                // What the owner wrote meanwhile (the greeting) goes out now.
-                std::lock_guard writeLock(endpoint.writeMutex);
-                endpoint.lastSendProgress = std::chrono::steady_clock::now();
-                if (!FlushQueue(endpoint, endpoint.clientSocket)) {
-                    break;
-                }
-            }
-        } else {
-            if ((revents & POLLOUT) != 0) {
-                std::lock_guard writeLock(endpoint.writeMutex);
-                if (!FlushQueue(endpoint, endpoint.clientSocket)) {
-                    break;
-                }
-            }
-            if ((revents & POLLIN) != 0) {
-                if (!ReceivePending(endpoint, room)) {
-                    break;
-                }
-            } else if ((revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-                break;
-            }
-        }
-        if (listenIndex >= 0 && fds[listenIndex].revents != 0 && !clientLeaving) {
-            if ((fds[listenIndex].revents & (POLLERR | POLLNVAL)) != 0 || !AcceptPending(endpoint)) {
-                listenerFailed = true;
-                break;
-            }
+    const short events = static_cast<short>((room > 0 ? POLLIN : 0) | (clientLeaving ? 0 : POLLRDHUP));
+    if (endpoint.tls.handshaking()) {
+        // Queued text waits for the handshake, which the login deadline bounds.
+        return endpoint.tls.handshakeEvents();
+    }
+    std::lock_guard writeLock(endpoint.writeMutex);
+    if (endpoint.outbound.size() <= endpoint.outboundSent) {
+        return events;
+    }
+    const auto stall = endpoint.lastSendProgress + std::chrono::milliseconds(CNetport::kWriteTimeLimitMs);
+    timeoutMs = static_cast<int>(std::max<long>(
+        0, std::chrono::ceil<std::chrono::milliseconds>(stall - std::chrono::steady_clock::now()).count()));
+    return static_cast<short>(events | POLLOUT);
+}
+
+// The wake-up eventfd, the listening socket (left alone while the served client is
+// leaving), the client socket and the handshakes of turned-away TLS clients.
+SocketPoll PreparePoll(NetportEndpoint& endpoint, bool clientLeaving)
+{
+    SocketPoll polls;
+    polls.fds[polls.count++] = {endpoint.wakeFd, POLLIN, 0};
+    if (endpoint.listenSocket >= 0 && !clientLeaving) {
+        polls.listenIndex = static_cast<int>(polls.count);
+        polls.fds[polls.count++] = {endpoint.listenSocket, POLLIN, 0};
+    }
+    if (endpoint.clientSocket >= 0) {
+        polls.room = ReceiveRoom(endpoint);
+        const short events = ClientEvents(endpoint, polls.room, clientLeaving, polls.timeoutMs);
+        polls.clientIndex = static_cast<int>(polls.count);
+        polls.fds[polls.count++] = {endpoint.clientSocket, events, 0};
+    }
+    polls.turnAwayIndex = polls.count;
+    polls.count += endpoint.tls.addTurnAwayPolls(polls.fds + polls.count, polls.timeoutMs);
+    polls.tlsPending = polls.clientIndex >= 0 && polls.room > 0 && endpoint.tls.hasPending();
+    if (polls.tlsPending) {
+        polls.timeoutMs = 0;
+    }
+    return polls;
+}
+
+// What the poll saw on the client socket; records waiting in the TLS channel count as
+// readable.
+short ClientRevents(const SocketPoll& polls)
+{
+    if (polls.clientIndex < 0) {
+        return 0;
+    }
+    return static_cast<short>(polls.fds[polls.clientIndex].revents | (polls.tlsPending ? POLLIN : 0));
+}
+
+// Lowers the wake-up eventfd when `wake`, its poll entry, saw it raised.
+void LowerWake(NetportEndpoint& endpoint, const pollfd& wake)
+{
+    if ((wake.revents & POLLIN) != 0) {
+        std::uint64_t raised = 0;
+        while (::read(endpoint.wakeFd, &raised, sizeof raised) < 0 && errno == EINTR) {
         }
     }
+}
 
-    // One way out for every reason: what is still queued for a peer that reads gets
-    // one last chance to go out, then the sockets close.
+// After a poll that ran out its time: true when queued text for the peer has not moved
+// for the whole stall limit, which ends the session as an overflow.
+bool SendStalled(NetportEndpoint& endpoint)
+{
+    std::lock_guard writeLock(endpoint.writeMutex);
+    if (endpoint.outbound.size() > endpoint.outboundSent &&
+        std::chrono::steady_clock::now() - endpoint.lastSendProgress >=
+            std::chrono::milliseconds(CNetport::kWriteTimeLimitMs)) {
+        endpoint.sendOverflow = 1;
+        return true;
+    }
+    return false;
+}
+
+// One step of the served client's TLS handshake; false when it failed.
+bool AdvanceHandshake(NetportEndpoint& endpoint)
+{
+    const int handshake = endpoint.tls.advanceHandshake();
+    if (handshake < 0) {
+        return false;
+    }
+    if (handshake > 0) {
+        // What the owner wrote meanwhile (the greeting) goes out now.
+        std::lock_guard writeLock(endpoint.writeMutex);
+        endpoint.lastSendProgress = std::chrono::steady_clock::now();
+        if (!FlushQueue(endpoint, endpoint.clientSocket)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Sends queued text and reads received text as `revents` allow; false when the
+// connection is over.
+bool ExchangeText(NetportEndpoint& endpoint, short revents, std::size_t room)
+{
+    if ((revents & POLLOUT) != 0) {
+        std::lock_guard writeLock(endpoint.writeMutex);
+        if (!FlushQueue(endpoint, endpoint.clientSocket)) {
+            return false;
+        }
+    }
+    if ((revents & POLLIN) != 0) {
+        return ReceivePending(endpoint, room);
+    }
+    return (revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
+}
+
+// Serves the served client's socket events, `revents`; false when the session is over.
+bool ServeClient(NetportEndpoint& endpoint, short revents, std::size_t room)
+{
+    if (revents != 0 && endpoint.tls.handshaking()) {
+        return AdvanceHandshake(endpoint);
+    }
+    return ExchangeText(endpoint, revents, room);
+}
+
+// Takes a waiting connection when the listening socket has one; false when the
+// listening socket failed.
+bool ServeListener(NetportEndpoint& endpoint, short revents)
+{
+    return (revents & (POLLERR | POLLNVAL)) == 0 && AcceptPending(endpoint);
+}
+
+// One way out for every reason: what is still queued for a peer that reads gets one
+// last chance to go out, then the sockets close and the owner hears that the session
+// is over.
+void EndSession(NetportEndpoint& endpoint, bool listenerFailed)
+{
     endpoint.RequestStop();
     {
         std::lock_guard writeLock(endpoint.writeMutex);
@@ -1028,4 +933,57 @@ void CNetport::SockThread(NetportEndpoint* state)
     endpoint.receiveArrived.notify_all();
     endpoint.closedFlag = 1;
     Post(endpoint, kNetportEventClosed, 0);
+}
+
+} // namespace
+
+// Sleeps in poll() on the wake-up eventfd, the listening socket and the client
+// socket: reading while the receive buffer has room, writing while text is queued.
+// The only time limit is the stall limit of a queue the peer does not drain.
+void CNetport::SockThread(NetportEndpoint* state)
+{
+    NetportEndpoint& endpoint = *state;
+    ::pthread_setname_np(::pthread_self(), "netport-socket");
+    // Only this thread changes the descriptors while it runs, so it reads them unlocked.
+    bool listenerFailed = false;
+    // The served client has closed its side: its last text is still read, but the
+    // listening socket is left alone until the session has ended, so that the client's
+    // next connection waits for the next Listen instead of being turned away as busy.
+    bool clientLeaving = false;
+    while (endpoint.threadRun.load() != 0) {
+        SocketPoll polls = PreparePoll(endpoint, clientLeaving);
+        const int ready = ::poll(polls.fds, polls.count, polls.timeoutMs);
+        if (ready < 0 && errno != EINTR) {
+            break;
+        }
+        if (ready < 0) {
+            continue;
+        }
+        LowerWake(endpoint, polls.fds[0]);
+        if (endpoint.threadRun.load() == 0) {
+            break;
+        }
+        endpoint.tls.serviceTurnAways(polls.fds + polls.turnAwayIndex, polls.count - polls.turnAwayIndex);
+        if (ready == 0 && polls.timeoutMs >= 0 && !polls.tlsPending) {
+            if (SendStalled(endpoint)) {
+                break;
+            }
+            continue;
+        }
+        // The served client first: one that closed and at once connected again ends its
+        // session here before its new connection is looked at.
+        const short revents = ClientRevents(polls);
+        if ((revents & POLLRDHUP) != 0) {
+            clientLeaving = true;
+        }
+        if (!ServeClient(endpoint, revents, polls.room)) {
+            break;
+        }
+        if (polls.listenIndex >= 0 && polls.fds[polls.listenIndex].revents != 0 && !clientLeaving &&
+            !ServeListener(endpoint, polls.fds[polls.listenIndex].revents)) {
+            listenerFailed = true;
+            break;
+        }
+    }
+    EndSession(endpoint, listenerFailed);
 }

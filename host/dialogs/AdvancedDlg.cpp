@@ -19,23 +19,6 @@ namespace {
 constexpr const char* kTlsOffText = "(TLS off)";
 constexpr const char* kSelfSignedHint = "self-signed, beside the settings file";
 
-QLineEdit* AddEdit(QWidget* parent, const char* name, const QRect& where)
-{
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QString::fromLatin1(name));
-    edit->setGeometry(where);
-    edit->setAttribute(Qt::WA_InputMethodEnabled, false);
-    return edit;
-}
-
-QCheckBox* AddCheckBox(QWidget* parent, const char* name, const char* text, const QRect& where)
-{
-    auto* box = new QCheckBox(QString::fromLatin1(text), parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setGeometry(where);
-    return box;
-}
-
 std::optional<QString> BrowseWithQt(QWidget* parent, const QString& title, const QString& startFile)
 {
     const QString file = QFileDialog::getOpenFileName(parent, title, startFile,

@@ -3,7 +3,9 @@
 
 #include "skinwork/CStaticEx.h"
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace dialogs {
@@ -57,6 +59,23 @@ QPushButton* AddButton(QWidget* parent, const char* name, const char* text, cons
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(where);
     return button;
+}
+
+QLineEdit* AddEdit(QWidget* parent, const char* name, const QRect& where)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setGeometry(where);
+    edit->setAttribute(Qt::WA_InputMethodEnabled, false);
+    return edit;
+}
+
+QCheckBox* AddCheckBox(QWidget* parent, const char* name, const char* text, const QRect& where)
+{
+    auto* box = new QCheckBox(QString::fromLatin1(text), parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(where);
+    return box;
 }
 
 QString FromUtf8(const std::string& text)

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the dialogs share: their fonts (the dialog font of their controls, a
 // small serif face, and the GUI font of lists and free texts, a small sans-serif
-// face), labels, frames and buttons placed at their pixel positions, and the
+// face), labels, frames, buttons, edits and check boxes placed at their pixel
+// positions, and the
 // conversion between the profile's UTF-8 texts and Qt's. GUI thread only.
 #pragma once
 
@@ -12,7 +13,9 @@
 #include <string>
 
 class CStaticEx;
+class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QWidget;
 
@@ -27,6 +30,10 @@ QLabel* AddLabel(QWidget* parent, const char* text, const QRect& where);
 CStaticEx* AddFrame(QWidget* parent, const char* text, const QRect& where);
 // A push button named `name` at `where`.
 QPushButton* AddButton(QWidget* parent, const char* name, const char* text, const QRect& where);
+// A one-line edit named `name` at `where`, typed into without an input method.
+QLineEdit* AddEdit(QWidget* parent, const char* name, const QRect& where);
+// A check box named `name` at `where`.
+QCheckBox* AddCheckBox(QWidget* parent, const char* name, const char* text, const QRect& where);
 
 QString FromUtf8(const std::string& text);
 std::string Utf8(const QString& text);

@@ -72,6 +72,20 @@ CSetupDlg::CSetupDlg(QWidget* parent, HelpHandler help, platform::Profile* profi
     setFont(DialogFont());
     setFixedSize(kSetupDlgWidth, kSetupDlgHeight);
 
+    // Built in this order, which is also the order of the Tab key.
+    buildComPortGroup();
+    buildTcpIpGroup();
+    buildOptionGroup();
+    buildUsersGroup();
+    buildButtons();
+
+    showThisComputer();
+    loadSettings();
+    connectControls();
+}
+
+void CSetupDlg::buildComPortGroup()
+{
     AddFrame(this, "Com Port", {11, 12, 179, 74});
     AddLabel(this, "Port No.", {26, 35, 57, 16});
     comPort_ = AddDropDown(this, "comPortList", ComPortTexts(), {86, 30, 95, 22});
@@ -79,37 +93,39 @@ CSetupDlg::CSetupDlg(QWidget* parent, HelpHandler help, platform::Profile* profi
     AddLabel(this, "Baud.", {26, 60, 59, 16});
     baud_ = AddDropDown(this, "baudList", BaudTexts(), {86, 56, 95, 22});
     baud_->setCurrentIndex(BaudIndexOf(9600));
+}
 
+void CSetupDlg::buildTcpIpGroup()
+{
     AddFrame(this, "TCP/IP", {195, 12, 179, 75});
     AddLabel(this, "IP Address", {210, 32, 56, 16});
     ipAddress_ = AddLabel(this, "", {269, 32, 95, 16});
     ipAddress_->setObjectName(QStringLiteral("ipAddressText"));
     AddLabel(this, "Port No.", {210, 58, 56, 16});
-    tcpPort_ = new QLineEdit(this);
-    tcpPort_->setObjectName(QStringLiteral("tcpPortEdit"));
-    tcpPort_->setGeometry(267, 54, 96, 23);
+    tcpPort_ = AddEdit(this, "tcpPortEdit", {267, 54, 96, 23});
     tcpPort_->setMaxLength(static_cast<int>(kTcpPortBoxLimit));
-    tcpPort_->setAttribute(Qt::WA_InputMethodEnabled, false);
     tcpPort_->installEventFilter(this);
+}
 
+void CSetupDlg::buildOptionGroup()
+{
     AddFrame(this, "Option", {11, 89, 363, 72});
-    voice_ = new QCheckBox(QStringLiteral("&Voice"), this);
-    voice_->setObjectName(QStringLiteral("voiceCheck"));
-    voice_->setGeometry(24, 109, 60, 16);
+    voice_ = AddCheckBox(this, "voiceCheck", "&Voice", {24, 109, 60, 16});
     AddLabel(this, "Session Time", {114, 109, 71, 16});
     sessionTime_ = AddDropDown(this, "sessionTimeList", SessionTimeTexts(), {188, 105, 95, 22});
     sessionTime_->setCurrentIndex(0);
     AddLabel(this, "min", {288, 109, 30, 16});
-    log_ = new QCheckBox(QStringLiteral("&Log"), this);
-    log_->setObjectName(QStringLiteral("logCheck"));
-    log_->setGeometry(24, 135, 60, 16);
+    log_ = AddCheckBox(this, "logCheck", "&Log", {24, 135, 60, 16});
     logFolder_ = new QLineEdit(this);
     logFolder_->setObjectName(QStringLiteral("logFolderEdit"));
     logFolder_->setGeometry(87, 133, 251, 21);
     logFolder_->setReadOnly(true);
     logFolder_->setFont(GuiFont());
     browse_ = AddButton(this, "browseButton", "...", {344, 133, 20, 19});
+}
 
+void CSetupDlg::buildUsersGroup()
+{
     AddFrame(this, "Users", {11, 163, 363, 172});
     userList_ = new QTreeWidget(this);
     userList_->setObjectName(QStringLiteral("userList"));
@@ -132,13 +148,19 @@ CSetupDlg::CSetupDlg(QWidget* parent, HelpHandler help, platform::Profile* profi
     add_ = AddButton(this, "addButton", "Add...", {207, 306, 48, 21});
     delete_ = AddButton(this, "deleteButton", "Del", {261, 306, 48, 21});
     edit_ = AddButton(this, "editButton", "Edit...", {315, 306, 48, 21});
+}
 
+void CSetupDlg::buildButtons()
+{
     // In the free corner left of OK, so that every other control keeps its place.
     advancedButton_ = AddButton(this, "advancedButton", "Advanced...", {11, 343, 75, 23});
     ok_ = AddButton(this, "okButton", "OK", {218, 343, 75, 23});
     ok_->setDefault(true);
     cancel_ = AddButton(this, "cancelButton", "Cancel", {299, 343, 75, 23});
+}
 
+void CSetupDlg::showThisComputer()
+{
     ipAddress_->setText(LocalAddress());
     voice_->setEnabled(GetVoiceEnableOS() != 0);
     if (!voice_->isEnabled()) {
@@ -146,8 +168,10 @@ CSetupDlg::CSetupDlg(QWidget* parent, HelpHandler help, platform::Profile* profi
                                .arg(QString::fromLatin1(skinwork::kTelephonyEngineProgram),
                                     QString::fromLatin1(skinwork::kTelephonyEnginePackage)));
     }
-    loadSettings();
+}
 
+void CSetupDlg::connectControls()
+{
     connect(tcpPort_, &QLineEdit::textChanged, this, &CSetupDlg::checkTcpPort);
     connect(log_, &QCheckBox::clicked, this, [this] {
         if (logFolder_->text().isEmpty()) {

@@ -58,6 +58,15 @@ public:
     void accept() override;
 
 private:
+    // The controls, group by group, at their pixel positions.
+    void buildComPortGroup();
+    void buildTcpIpGroup();
+    void buildOptionGroup();
+    void buildUsersGroup();
+    void buildButtons();
+    // This computer's address, and whether it can make voice calls.
+    void showThisComputer();
+    void connectControls();
     void loadSettings();
     void showUsers(std::optional<std::size_t> selected);
     std::optional<std::size_t> selectedUser() const;

@@ -159,7 +159,8 @@ TEST_F(StartSequenceTest, UnsupportedModelIsAnUnknownDevice)
     EXPECT_FALSE(controller->state().serviceRunning);
     EXPECT_EQ(controller->startFailure(), "- START - Failed. Can not detect Radio Model ID.");
     ASSERT_EQ(boxes.texts().size(), 1u);
-    EXPECT_THAT(boxes.texts()[0], HasSubstr("An unknown device is connected to COM1"));
+    EXPECT_EQ(boxes.texts()[0], " An unknown device is connected to COM1, or the Baud rate in this software does "
+                                "not mutch in the Transceiver.\n Check the status of COM1.\n");
     // The radio's ID answer was shown while the host waited, then the display was cleared.
     EXPECT_TRUE(Contains(recorder.changes, "Model: Unknown"));
     EXPECT_EQ(recorder.changes.back(), "Focus: control");
@@ -177,7 +178,7 @@ TEST_F(StartSequenceTest, ComPortThatCannotBeOpenedIsRefused)
     EXPECT_EQ(controller->startFailure(), "- START - Failed. Can not open COM1.\nCOM1 (" +
                                               (dir / "no-such-device").string() + "): No such file or directory");
     EXPECT_THAT(logText(), HasSubstr("- START - Failed. Can not open COM1.\n"));
-    EXPECT_THAT(boxes.texts(), ::testing::Contains(HasSubstr("Error opening COM port")));
+    EXPECT_THAT(boxes.texts(), ::testing::Contains(std::string("Error opening COM port")));
     EXPECT_TRUE(recorder.sleeps.empty());
     EXPECT_TRUE(PortClosed(tcpPort));
 }
@@ -375,12 +376,14 @@ TEST_F(WatchdogTest, StopDuringASessionLeavesNoClientBehind)
     EXPECT_FALSE(controller->state().userLoggedOn);
     EXPECT_TRUE(client->waitForClose());
 
-    // After a new start the watchdog polls again.
-    radio->clearReceivedCommands();
+    // After a new start the watchdog polls again: each tick reads the power state
+    // and arms the next one.
     controller->start();
     ASSERT_TRUE(controller->state().serverOpen);
     recorder.handleMessages();
+    radio->clearReceivedCommands();
     recorder.fireWatchdog();
+    EXPECT_TRUE(radio->waitForCommand("PS;", 5s));
     EXPECT_TRUE(recorder.watchdogArmed());
 }
 
