@@ -10,11 +10,13 @@
 // round trip of the same query over TLS against (a), the time of a TLS handshake, and
 // that host's resident memory after its TLS sessions.
 //   ondrel_latency_bench [--queries N] [--burst N] [--idle-seconds S]
-#include "bench/BenchSupport.h"
 #include "netport/tls/TlsChannel.h"
 #include "platform/Descriptor.h"
 #include "platform/Profile.h"
 #include "platform/PseudoTerminal.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/LoopbackClient.h"
+#include "tests/support/TempDir.h"
 #include "tools/radiosim/RadioSimulator.h"
 
 #include <algorithm>
@@ -32,14 +34,11 @@
 #include <thread>
 #include <vector>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -211,154 +210,96 @@ Summary Summarise(std::vector<double> times)
     return Summary{at(0.50), at(0.99), times.back()};
 }
 
-int ConnectLoopback(unsigned port)
+// Turns Nagle's algorithm off on a client's connection, as the host's own side has it,
+// so that each query goes out at once; returns the descriptor.
+int NoDelay(const testsupport::LoopbackClient& client)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return -1;
-    }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
     const int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    return fd;
+    ::setsockopt(client.fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    return client.fd();
 }
 
-// A program in a child process, its standard output on a pipe.
-class ChildProcess {
+// A program in a child process (standard output and error on pipes), ended with
+// SIGTERM as a service manager ends it, and killed if still running 15 s later.
+class StartedProgram : public testsupport::ChildProcess {
 public:
-    ChildProcess(std::vector<std::string> arguments, const std::filesystem::path& runtime)
+    StartedProgram(const std::vector<std::string>& arguments, const std::filesystem::path& runtime)
+        : ChildProcess(arguments, {"XDG_RUNTIME_DIR=" + runtime.string()})
     {
-        int out[2] = {-1, -1};
-        if (::pipe2(out, O_CLOEXEC) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
-        pid_ = bench::SpawnProgram(std::move(arguments), runtime, &actions);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        out_ = out[0];
     }
+    ~StartedProgram() { stop(15s); }
+    StartedProgram(const StartedProgram&) = delete;
+    StartedProgram& operator=(const StartedProgram&) = delete;
+};
 
-    ~ChildProcess() { stop(); }
-
-    // Ends the program (SIGTERM, then SIGKILL after 15 s) and reaps it.
-    void stop()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            const auto deadline = Clock::now() + 15s;
-            int status = 0;
-            while (::waitpid(pid_, &status, WNOHANG) == 0) {
-                if (Clock::now() > deadline) {
-                    ::kill(pid_, SIGKILL);
-                    ::waitpid(pid_, &status, 0);
-                    break;
-                }
-                std::this_thread::sleep_for(10ms);
-            }
-            pid_ = -1;
-        }
-        if (out_ >= 0) {
-            ::close(out_);
-            out_ = -1;
-        }
-    }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    bool started() const { return pid_ > 0; }
-
-    // Waits for a status line containing `text` (reading everything printed so far).
-    bool waitForLine(std::string_view text, std::chrono::milliseconds limit)
-    {
-        return ReadUntil(
-            out_, output_, [&](const std::string& all) { return all.find(text) != std::string::npos; }, limit);
-    }
-
-    // User plus system CPU time of the host so far, in seconds.
-    std::optional<double> cpuSeconds() const
-    {
-        const std::string path = "/proc/" + std::to_string(pid_) + "/stat";
-        std::FILE* file = std::fopen(path.c_str(), "re");
-        if (file == nullptr) {
-            return std::nullopt;
-        }
-        char line[1024] = {};
-        const bool read = std::fgets(line, sizeof line, file) != nullptr;
-        std::fclose(file);
-        // Fields after the command name, which is in parentheses and may hold blanks:
-        // state is field 3, utime field 14 and stime field 15.
-        const char* rest = read ? std::strrchr(line, ')') : nullptr;
-        if (rest == nullptr) {
-            return std::nullopt;
-        }
-        unsigned long long user = 0;
-        unsigned long long system = 0;
-        if (std::sscanf(rest + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system) != 2) {
-            return std::nullopt;
-        }
-        return static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-    }
-
-    // Voluntary and involuntary context switches of all the process's threads: each
-    // is a thread going to sleep or being put aside, so their growth counts wake-ups.
-    std::optional<long> contextSwitches() const
-    {
-        const std::filesystem::path tasks = "/proc/" + std::to_string(pid_) + "/task";
-        std::error_code error;
-        long total = 0;
-        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-            std::ifstream status(task.path() / "status");
-            for (std::string line; std::getline(status, line);) {
-                if (line.starts_with("voluntary_ctxt_switches:") || line.starts_with("nonvoluntary_ctxt_switches:")) {
-                    total += std::stol(line.substr(line.find(':') + 1));
-                }
-            }
-        }
-        if (error) {
-            return std::nullopt;
-        }
-        return total;
-    }
-
-    // A field of /proc/<pid>/status in kB (VmRSS, VmHWM).
-    std::optional<long> statusKb(std::string_view field) const
-    {
-        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.starts_with(field) && line.size() > field.size() && line[field.size()] == ':') {
-                return std::stol(line.substr(field.size() + 1));
-            }
-        }
+// User plus system CPU time of process `pid` so far, in seconds.
+std::optional<double> CpuSeconds(pid_t pid)
+{
+    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    std::FILE* file = std::fopen(path.c_str(), "re");
+    if (file == nullptr) {
         return std::nullopt;
     }
-
-    int threadCount() const
-    {
-        std::error_code error;
-        int count = 0;
-        for ([[maybe_unused]] const auto& task :
-             std::filesystem::directory_iterator("/proc/" + std::to_string(pid_) + "/task", error)) {
-            ++count;
-        }
-        return count;
+    char line[1024] = {};
+    const bool read = std::fgets(line, sizeof line, file) != nullptr;
+    std::fclose(file);
+    // Fields after the command name, which is in parentheses and may hold blanks:
+    // state is field 3, utime field 14 and stime field 15.
+    const char* rest = read ? std::strrchr(line, ')') : nullptr;
+    if (rest == nullptr) {
+        return std::nullopt;
     }
+    unsigned long long user = 0;
+    unsigned long long system = 0;
+    if (std::sscanf(rest + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system) != 2) {
+        return std::nullopt;
+    }
+    return static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
 
-private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    std::string output_;
-};
+// Voluntary and involuntary context switches of all the process's threads: each
+// is a thread going to sleep or being put aside, so their growth counts wake-ups.
+std::optional<long> ContextSwitches(pid_t pid)
+{
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code error;
+    long total = 0;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("voluntary_ctxt_switches:") || line.starts_with("nonvoluntary_ctxt_switches:")) {
+                total += std::stol(line.substr(line.find(':') + 1));
+            }
+        }
+    }
+    if (error) {
+        return std::nullopt;
+    }
+    return total;
+}
+
+// A field of /proc/<pid>/status in kB (VmRSS, VmHWM).
+std::optional<long> StatusKb(pid_t pid, std::string_view field)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with(field) && line.size() > field.size() && line[field.size()] == ':') {
+            return std::stol(line.substr(field.size() + 1));
+        }
+    }
+    return std::nullopt;
+}
+
+int ThreadCount(pid_t pid)
+{
+    std::error_code error;
+    int count = 0;
+    for ([[maybe_unused]] const auto& task :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        ++count;
+    }
+    return count;
+}
 
 struct Idle {
     double cpuSeconds = 0;
@@ -372,10 +313,10 @@ constexpr auto kKeepAlive = 20s;
 // The host's CPU time and context switches over `seconds` of idling; `keepAlive`, when
 // set, is called every kKeepAlive.
 template <typename KeepAlive>
-std::optional<Idle> MeasureIdle(const ChildProcess& host, int seconds, KeepAlive keepAlive)
+std::optional<Idle> MeasureIdle(pid_t host, int seconds, KeepAlive keepAlive)
 {
-    const auto cpuBefore = host.cpuSeconds();
-    const auto switchesBefore = host.contextSwitches();
+    const auto cpuBefore = CpuSeconds(host);
+    const auto switchesBefore = ContextSwitches(host);
     const auto end = Clock::now() + std::chrono::seconds(seconds);
     for (auto next = Clock::now() + kKeepAlive; next < end; next += kKeepAlive) {
         std::this_thread::sleep_until(next);
@@ -384,8 +325,8 @@ std::optional<Idle> MeasureIdle(const ChildProcess& host, int seconds, KeepAlive
         }
     }
     std::this_thread::sleep_until(end);
-    const auto cpuAfter = host.cpuSeconds();
-    const auto switchesAfter = host.contextSwitches();
+    const auto cpuAfter = CpuSeconds(host);
+    const auto switchesAfter = ContextSwitches(host);
     if (!cpuBefore || !cpuAfter || !switchesBefore || !switchesAfter) {
         return std::nullopt;
     }
@@ -482,19 +423,6 @@ std::optional<PathResult> MeasurePath(int fd, int queries, int burst)
     return result;
 }
 
-// Connects to 127.0.0.1:port, retrying while the server starts.
-int ConnectWhenListening(unsigned port, std::chrono::milliseconds limit)
-{
-    const auto deadline = Clock::now() + limit;
-    for (;;) {
-        const int fd = ConnectLoopback(port);
-        if (fd >= 0 || Clock::now() > deadline) {
-            return fd;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-}
-
 // ser2net's program, when installed.
 std::optional<std::string> FindSer2net()
 {
@@ -576,13 +504,11 @@ std::optional<BenchSettings> ReadSettings(int argc, char** argv)
     return settings;
 }
 
-// Sends the bench user's login on `fd` and waits for the host to accept it.
-bool LogIn(int fd)
+// Sends the bench user's login on `client` and waits for the host to accept it.
+bool LogIn(testsupport::LoopbackClient& client)
 {
     std::string received;
-    return fd >= 0 && WriteAll(fd, "UID:bench;PWD:bench;") &&
-           ReadUntil(
-               fd, received, [](const std::string& text) { return text.find("@@UE1;") != std::string::npos; }, 5s);
+    return client.connected() && client.send("UID:bench;PWD:bench;") && client.receiveInto(received, "@@UE1;", 5s);
 }
 
 // (c) Directly on the radio's device, as the host's serial port would talk to it;
@@ -604,7 +530,7 @@ std::optional<PathResult> MeasureDirect(const radiosim::RadioSimulator& radio, c
 
 // (b) Through ser2net: one connection, no character delay, the same line settings.
 // Nullopt when ser2net is missing or does not relay, which is only told.
-std::optional<PathResult> MeasureSer2net(const radiosim::RadioSimulator& radio, const bench::WorkDir& work,
+std::optional<PathResult> MeasureSer2net(const radiosim::RadioSimulator& radio, const testsupport::TempDir& work,
                                          const BenchSettings& settings)
 {
     const auto program = FindSer2net();
@@ -614,7 +540,7 @@ std::optional<PathResult> MeasureSer2net(const radiosim::RadioSimulator& radio, 
         return std::nullopt;
     }
     std::optional<PathResult> bridge;
-    const unsigned port = bench::FreePort();
+    const unsigned port = testsupport::FreeTcpPort();
     const auto config = work.path() / "ser2net.yaml";
     std::ofstream(config) << "connection: &bench\n"
                           << "  accepter: tcp,127.0.0.1," << port << "\n"
@@ -623,11 +549,11 @@ std::optional<PathResult> MeasureSer2net(const radiosim::RadioSimulator& radio, 
                           << "    max-connections: 1\n"
                           << "    chardelay: false\n"
                           << "    mdns: false\n";
-    ChildProcess ser2net({*program, "-n", "-u", "-c", config.string(), "-P", (work.path() / "ser2net.pid").string()},
-                         work.path());
-    const Descriptor client(ser2net.started() ? ConnectWhenListening(port, 5s) : -1);
-    if (client.get() >= 0) {
-        bridge = MeasurePath(client.get(), settings.queries, settings.burst);
+    StartedProgram ser2net({*program, "-n", "-u", "-c", config.string(), "-P", (work.path() / "ser2net.pid").string()},
+                           work.path());
+    const testsupport::LoopbackClient client(port, 5s);
+    if (client.connected()) {
+        bridge = MeasurePath(NoDelay(client), settings.queries, settings.burst);
     }
     if (!bridge) {
         std::fprintf(stderr, "ondrel_latency_bench: ser2net did not relay the radio's answers\n");
@@ -636,7 +562,7 @@ std::optional<PathResult> MeasureSer2net(const radiosim::RadioSimulator& radio, 
 }
 
 // The host's profile: one user and COM1 on the radio's device, the session server on `port`.
-std::filesystem::path WriteHostProfile(const bench::WorkDir& work, const radiosim::RadioSimulator& radio,
+std::filesystem::path WriteHostProfile(const testsupport::TempDir& work, const radiosim::RadioSimulator& radio,
                                        unsigned port)
 {
     const auto profilePath = work.path() / "Ondrel.ini";
@@ -661,41 +587,42 @@ struct HostResults {
 
 // (a) Through the host, with a client logged in: the path, then the idling while the
 // client only keeps its session. False, with the reason printed, when the host fails.
-bool MeasureHostLoggedIn(const ChildProcess& host, unsigned port, const BenchSettings& settings, HostResults& results)
+bool MeasureHostLoggedIn(const testsupport::ChildProcess& host, unsigned port, const BenchSettings& settings,
+                         HostResults& results)
 {
-    const Descriptor client(ConnectLoopback(port));
-    if (!LogIn(client.get())) {
+    testsupport::LoopbackClient client(port, 0ms);
+    if (!LogIn(client)) {
         Fail("cannot log in to the host");
         return false;
     }
-    results.path = MeasurePath(client.get(), settings.queries, settings.burst);
+    results.path = MeasurePath(NoDelay(client), settings.queries, settings.burst);
     if (!results.path) {
         Fail("the host did not relay the radio's answers");
         return false;
     }
     // Let the last answers and the host's own traffic settle before measuring.
     std::this_thread::sleep_for(1s);
-    results.idleLoggedIn = MeasureIdle(host, settings.idleSeconds, [&client] {
+    results.idleLoggedIn = MeasureIdle(host.pid(), settings.idleSeconds, [&client] {
         std::string answer;
-        return WriteAll(client.get(), "FA;") && ReadUntil(client.get(), answer, HasFrequencyReply, kReplyLimit);
+        return WriteAll(client.fd(), "FA;") && ReadUntil(client.fd(), answer, HasFrequencyReply, kReplyLimit);
     });
     return true;
 }
 
 // The host once the client has gone: its idling without a client and its memory.
 // False, with the reason printed, when the host does not end the session.
-bool MeasureHostAlone(ChildProcess& host, const BenchSettings& settings, HostResults& results)
+bool MeasureHostAlone(testsupport::ChildProcess& host, const BenchSettings& settings, HostResults& results)
 {
     // The client has gone: wait until the host shows the session closed.
-    if (!host.waitForLine("User:\n", 5s)) {
+    if (!host.waitForOutput("User:\n", 5s)) {
         Fail("the host did not end the session");
         return false;
     }
     std::this_thread::sleep_for(1s);
-    results.idleNoClient = MeasureIdle(host, settings.idleSeconds, [] { return true; });
-    results.rss = host.statusKb("VmRSS");
-    results.peak = host.statusKb("VmHWM");
-    results.threads = host.threadCount();
+    results.idleNoClient = MeasureIdle(host.pid(), settings.idleSeconds, [] { return true; });
+    results.rss = StatusKb(host.pid(), "VmRSS");
+    results.peak = StatusKb(host.pid(), "VmHWM");
+    results.threads = ThreadCount(host.pid());
     return true;
 }
 
@@ -765,9 +692,9 @@ struct TlsResults {
 bool MeasureHandshakes(unsigned tlsPort, const netport::tls::TlsContext& context, TlsResults& results)
 {
     for (; results.handshakes.size() < kHandshakes && results.connections < 3 * kHandshakes; ++results.connections) {
-        const Descriptor client(ConnectWhenListening(tlsPort, 5s));
+        const testsupport::LoopbackClient client(tlsPort, 5s);
         const auto start = Clock::now();
-        TlsSession session(client.get(), context);
+        TlsSession session(NoDelay(client), context);
         if (!session.valid()) {
             std::this_thread::sleep_for(20ms);
             continue;
@@ -791,8 +718,8 @@ bool MeasureTlsTurns(unsigned tlsPort, const netport::tls::TlsContext& context, 
 {
     bool loggedIn = false;
     for (int attempt = 0; !loggedIn && attempt < 50; ++attempt) {
-        const Descriptor client(ConnectWhenListening(tlsPort, 5s));
-        TlsSession session(client.get(), context);
+        const testsupport::LoopbackClient client(tlsPort, 5s);
+        TlsSession session(NoDelay(client), context);
         std::string received;
         // Turned away ("BUSY;") or reset while the last handshake's session closes: again.
         loggedIn = session.valid() && session.send("UID:bench;PWD:bench;") &&
@@ -840,15 +767,15 @@ struct TlsMemory {
     std::optional<long> tlsPeak;
 };
 
-TlsMemory ReadTlsMemory(const ChildProcess& tlsHost, const ChildProcess& plainHost)
+TlsMemory ReadTlsMemory(const testsupport::ChildProcess& tlsHost, const testsupport::ChildProcess& plainHost)
 {
     TlsMemory memory;
-    memory.tlsRss = tlsHost.statusKb("VmRSS");
-    memory.tlsAnonymous = tlsHost.statusKb("RssAnon");
-    memory.tlsFiles = tlsHost.statusKb("RssFile");
-    memory.plainAnonymous = plainHost.statusKb("RssAnon");
-    memory.plainFiles = plainHost.statusKb("RssFile");
-    memory.tlsPeak = tlsHost.statusKb("VmHWM");
+    memory.tlsRss = StatusKb(tlsHost.pid(), "VmRSS");
+    memory.tlsAnonymous = StatusKb(tlsHost.pid(), "RssAnon");
+    memory.tlsFiles = StatusKb(tlsHost.pid(), "RssFile");
+    memory.plainAnonymous = StatusKb(plainHost.pid(), "RssAnon");
+    memory.plainFiles = StatusKb(plainHost.pid(), "RssFile");
+    memory.tlsPeak = StatusKb(tlsHost.pid(), "VmHWM");
     return memory;
 }
 
@@ -890,10 +817,7 @@ int main(int argc, char** argv)
     if (!radio.start()) {
         return Fail(radio.error().c_str());
     }
-    const bench::WorkDir work("ondrel-bench");
-    if (work.path().empty()) {
-        return Fail("cannot make a temporary folder");
-    }
+    const testsupport::TempDir work("ondrel-bench");
 
     const std::optional<PathResult> direct = MeasureDirect(radio, *settings);
     if (!direct) {
@@ -902,11 +826,11 @@ int main(int argc, char** argv)
     const std::optional<PathResult> bridge = MeasureSer2net(radio, work, *settings);
 
     // (a) Through the host.
-    const unsigned port = bench::FreePort();
+    const unsigned port = testsupport::FreeTcpPort();
     const auto profilePath = WriteHostProfile(work, radio, port);
     std::filesystem::create_directory(work.path() / "runtime");
-    ChildProcess host({ONDREL_PROGRAM, "--headless", "--profile", profilePath.string()}, work.path() / "runtime");
-    if (!host.started() || !host.waitForLine("Service: running", 10s) || !host.waitForLine("Power: on", 5s)) {
+    StartedProgram host({ONDREL_PROGRAM, "--headless", "--profile", profilePath.string()}, work.path() / "runtime");
+    if (!host.waitForOutput("Service: running", 10s) || !host.waitForOutput("Power: on", 5s)) {
         return Fail("the host did not start");
     }
     HostResults throughHost;
@@ -923,10 +847,11 @@ int main(int argc, char** argv)
         return Fail(tlsRadio.error().c_str());
     }
     const auto tlsFolder = work.path() / "tls";
-    const unsigned tlsPort = bench::FreePort();
+    const unsigned tlsPort = testsupport::FreeTcpPort();
     const auto tlsProfilePath = WriteTlsProfile(tlsFolder, profilePath, tlsRadio, tlsPort);
-    ChildProcess tlsHost({ONDREL_PROGRAM, "--headless", "--profile", tlsProfilePath.string()}, tlsFolder / "runtime");
-    if (!tlsHost.started() || !tlsHost.waitForLine("Power: on", 15s)) {
+    StartedProgram tlsHost({ONDREL_PROGRAM, "--headless", "--profile", tlsProfilePath.string()},
+                           tlsFolder / "runtime");
+    if (!tlsHost.waitForOutput("Power: on", 15s)) {
         return Fail("the host with TLS on did not start");
     }
     std::string error;
@@ -938,11 +863,11 @@ int main(int argc, char** argv)
     if (!MeasureHandshakes(tlsPort, *tlsContext, tls)) {
         return 1;
     }
-    const Descriptor plainClient(ConnectWhenListening(port, 5s));
-    if (!LogIn(plainClient.get())) {
+    testsupport::LoopbackClient plainClient(port, 5s);
+    if (!LogIn(plainClient)) {
         return Fail("cannot log in to the plain host again");
     }
-    if (!MeasureTlsTurns(tlsPort, *tlsContext, plainClient.get(), *settings, tls)) {
+    if (!MeasureTlsTurns(tlsPort, *tlsContext, NoDelay(plainClient), *settings, tls)) {
         return 1;
     }
     const TlsMemory memory = ReadTlsMemory(tlsHost, host);

@@ -28,7 +28,7 @@
 // The exit status is 0 when nothing grew; 1 when descriptors or threads grew, a
 // session lacks its log lines, memory grew beyond the tolerance after the warm-up,
 // or a cycle failed.
-#include "bench/BenchSupport.h"
+#include "client/HostProtocol.h"
 #include "host/ServiceController.h"
 #include "host/ServiceHost.h"
 #include "linkcore/Linkcore.h"
@@ -36,10 +36,12 @@
 #include "platform/Profile.h"
 #include "platform/WindowMessage.h"
 #include "protocol/HostTexts.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/LoopbackClient.h"
+#include "tests/support/TempDir.h"
 #include "tools/radiosim/RadioSimulator.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <csignal>
@@ -48,20 +50,15 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 
@@ -168,77 +165,34 @@ Figures SettledFigures(const std::string& pid, const Figures& target, std::chron
 
 // ---- A client ----
 
+// A connection to the host (testsupport::LoopbackClient) with what it received and
+// has not yet handed out.
 class Connection {
 public:
-    Connection() = default;
-    ~Connection() { close(); }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    // Connects to 127.0.0.1:port; false when refused or failed.
+    // Connects to 127.0.0.1:port, once; false when refused or failed.
     bool connect(unsigned port)
     {
-        close();
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd_ < 0) {
-            return false;
-        }
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            close();
+        socket_.emplace("127.0.0.1", port, std::string(), 0ms);
+        received_.clear();
+        if (!socket_->connected()) {
+            socket_.reset();
             return false;
         }
         const int on = 1;
-        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        received_.clear();
+        ::setsockopt(socket_->fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         return true;
     }
 
-    bool send(std::string_view bytes)
-    {
-        while (!bytes.empty()) {
-            const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            if (sent < 0 && errno == EINTR) {
-                continue;
-            }
-            if (sent <= 0) {
-                return false;
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(sent));
-        }
-        return true;
-    }
+    bool send(std::string_view bytes) { return socket_ && socket_->send(bytes); }
 
     // Reads until the text received since the last call holds `text`; false when the
-    // host closes first or kReplyLimit passes. The text is then in received().
+    // host closes first or `limit` passes. The text is then in received().
     bool expect(std::string_view text, std::chrono::milliseconds limit = kReplyLimit)
     {
-        const auto deadline = Clock::now() + limit;
-        char buffer[4096];
-        while (received_.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0) {
-                return fail();
-            }
-            pollfd ready{fd_, POLLIN, 0};
-            const int result = ::poll(&ready, 1, static_cast<int>(left.count()) + 1);
-            if (result < 0 && errno != EINTR) {
-                return fail();
-            }
-            if (result <= 0) {
-                continue;
-            }
-            const ssize_t got = ::read(fd_, buffer, sizeof buffer);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                return fail();
-            }
-            received_.append(buffer, static_cast<std::size_t>(got));
+        if (!socket_ || !socket_->receiveInto(received_, text, limit)) {
+            last_ = std::move(received_);
+            received_.clear();
+            return false;
         }
         const std::size_t end = received_.find(text) + text.size();
         last_ = received_.substr(0, end);
@@ -246,23 +200,21 @@ public:
         return true;
     }
 
-    // True when the host closes the connection within kReplyLimit.
-    bool expectClose()
+    // What is left of the last read, else what arrives within `limit`; empty when
+    // nothing came or the host closed.
+    std::string receive(std::chrono::milliseconds limit = kReplyLimit)
     {
-        const auto deadline = Clock::now() + kReplyLimit;
-        char buffer[4096];
-        while (Clock::now() < deadline) {
-            pollfd ready{fd_, POLLIN, 0};
-            if (::poll(&ready, 1, 100) <= 0) {
-                continue;
-            }
-            const ssize_t got = ::read(fd_, buffer, sizeof buffer);
-            if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
-                return true;
-            }
+        if (!received_.empty()) {
+            return std::exchange(received_, {});
         }
-        return false;
+        return socket_ ? socket_->receiveSome(limit) : std::string();
     }
+
+    // Puts `bytes` back before whatever is received next.
+    void unread(const std::string& bytes) { received_.insert(0, bytes); }
+
+    // True when the host closes the connection within kReplyLimit.
+    bool expectClose() { return socket_ && socket_->waitForClose(kReplyLimit); }
 
     // The text up to what the last expect() found; after a failed one, all text received.
     const std::string& received() const { return last_; }
@@ -270,30 +222,17 @@ public:
     // Closes with a reset instead of the orderly end: SO_LINGER with a zero time.
     void reset()
     {
-        if (fd_ >= 0) {
+        if (socket_) {
             const linger abort{1, 0};
-            ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            ::setsockopt(socket_->fd(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
         }
         close();
     }
 
-    void close()
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
+    void close() { socket_.reset(); }
 
 private:
-    bool fail()
-    {
-        last_ = std::move(received_);
-        received_.clear();
-        return false;
-    }
-
-    int fd_ = -1;
+    std::optional<testsupport::LoopbackClient> socket_;
     std::string received_;
     std::string last_;
 };
@@ -301,9 +240,6 @@ private:
 using protocol::kBusy;
 using protocol::kGreeting;
 using protocol::kLoginFailed;
-using protocol::kPasswordWrong;
-constexpr std::string_view kUserOk = protocol::kUserIdOk;
-constexpr std::string_view kPasswordOk = protocol::kLoggedIn;
 
 struct Counts {
     long sessions = 0;      // connections the host greeted
@@ -350,10 +286,42 @@ bool OpenSession(Connection& client, unsigned port, Counts& counts, bool immedia
     return false;
 }
 
-bool LogIn(Connection& client, const std::string& user, const std::string& password)
+// Logs in as ondrel-client does, through its login dialogue (client/HostProtocol.h),
+// after OpenSession has read the greeting: the user ID, then the passwords in turn while
+// the host answers "PWD:NG;". What the host sends after the login reply stays for the
+// session. Returns how the dialogue ended (InProgress when the host fell silent) and
+// counts the wrong passwords in `wrongPasswords`.
+client::LoginResult LogIn(Connection& connection, const std::string& user, const std::vector<std::string>& passwords,
+                          int& wrongPasswords)
 {
-    return client.send("UID:" + user + ";") && client.expect(kUserOk) && client.send("PWD:" + password + ";") &&
-           client.expect(kPasswordOk);
+    client::LoginDialogue dialogue(user, passwords.front());
+    dialogue.receive(connection.received());
+    std::size_t next = 1;
+    for (;;) {
+        if (dialogue.result() == client::LoginResult::PasswordWrong && next < passwords.size()) {
+            dialogue.retry(passwords[next++]);
+        }
+        if (const std::string out = dialogue.takeOutgoing(); !out.empty() && !connection.send(out)) {
+            dialogue.closed();
+        }
+        if (dialogue.result() != client::LoginResult::InProgress) {
+            break;
+        }
+        const std::string bytes = connection.receive();
+        if (bytes.empty()) {
+            break;
+        }
+        dialogue.receive(bytes);
+    }
+    connection.unread(dialogue.takeSessionBytes());
+    wrongPasswords = dialogue.wrongPasswords();
+    return dialogue.result();
+}
+
+bool LogIn(Connection& connection, const std::string& user, const std::string& password)
+{
+    int wrongPasswords = 0;
+    return LogIn(connection, user, {password}, wrongPasswords) == client::LoginResult::LoggedIn;
 }
 
 // True when `text` ends in a frequency answer: "FA", eleven digits, ";".
@@ -395,15 +363,16 @@ bool RunCycle(int kind, unsigned port, bool immediate, Counts& counts, std::stri
         return false;
     }
     switch (kind) {
-    case 6: // a wrong password first
-        if (!client.send("UID:" + user + ";") || !client.expect(kUserOk) || !client.send("PWD:wrong;") ||
-            !client.expect(kPasswordWrong) || !client.send("PWD:" + password + ";") || !client.expect(kPasswordOk)) {
+    case 6: { // a wrong password first
+        int wrong = 0;
+        if (LogIn(client, user, {"wrong", password}, wrong) != client::LoginResult::LoggedIn || wrong != 1) {
             failure = "login after a wrong password";
             return false;
         }
         ++counts.wrongPasswords;
         ++counts.logins;
         break;
+    }
     case 9: // three wrong passwords: the host ends the session
         if (!client.send("UID:" + user + ";PWD:bad1;PWD:bad2;PWD:bad3;") || !client.expect(kLoginFailed) ||
             !client.expectClose()) {
@@ -450,87 +419,33 @@ bool RunCycle(int kind, unsigned port, bool immediate, Counts& counts, std::stri
 
 // ---- The host as a child process ----
 
-class HostProcess {
+// The folder `path`, made when missing.
+const std::filesystem::path& Made(const std::filesystem::path& path)
+{
+    std::filesystem::create_directory(path);
+    return path;
+}
+
+// `ondrel --headless` on `profile`, its runtime folder in `work`.
+class HostProcess : public testsupport::ChildProcess {
 public:
     HostProcess(const std::filesystem::path& profile, const std::filesystem::path& work)
-        : outputPath_(work / "host-output.txt")
+        : ChildProcess({ONDREL_PROGRAM, "--headless", "--profile", profile.string()},
+                       {"XDG_RUNTIME_DIR=" + Made(work / "runtime").string()})
     {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        std::filesystem::create_directory(work / "runtime");
-        pid_ = bench::SpawnProgram({ONDREL_PROGRAM, "--headless", "--profile", profile.string()}, work / "runtime",
-                                   &actions);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~HostProcess()
-    {
-        if (pid_ > 0 && !exited_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    HostProcess(const HostProcess&) = delete;
-    HostProcess& operator=(const HostProcess&) = delete;
-
-    std::string pid() const { return std::to_string(pid_); }
-
-    std::string output() const
-    {
-        std::ifstream file(outputPath_);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
     }
 
-    bool waitForOutput(std::string_view text, std::chrono::milliseconds limit) const
-    {
-        const auto deadline = Clock::now() + limit;
-        while (output().find(text) == std::string::npos) {
-            if (Clock::now() > deadline || pid_ <= 0) {
-                return false;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return true;
-    }
+    std::string pidText() const { return std::to_string(pid()); }
 
-    // SIGTERM, then the exit status (-1 when it did not end within 15 s or a signal ended it).
-    int stop()
+    // What it printed so far, standard output and error.
+    std::string printed() { return output() + errors(); }
+    // Empties its pipes into output() and errors(), which a long run does now and then
+    // so that the host never waits on them.
+    void drain()
     {
-        if (!exited_) {
-            ::kill(pid_, SIGTERM);
-        }
-        return waitForExit(15s);
+        output();
+        errors();
     }
-
-    // The exit status once it ends by itself (-1 when it did not end within `limit`
-    // or a signal ended it).
-    int waitForExit(std::chrono::milliseconds limit)
-    {
-        if (exited_) {
-            return status_;
-        }
-        const auto deadline = Clock::now() + limit;
-        int status = 0;
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (Clock::now() > deadline) {
-                return -1;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        exited_ = true;
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return status_;
-    }
-
-private:
-    std::filesystem::path outputPath_;
-    pid_t pid_ = -1;
-    bool exited_ = false;
-    int status_ = -1;
 };
 
 // The profile of one user on COM1 = the radio, the log on in `logFolder`.
@@ -591,18 +506,18 @@ int RunClientSoak(long cycles)
         std::fprintf(stderr, "ondrel_soak: %s\n", radio.error().c_str());
         return 1;
     }
-    const bench::WorkDir work("ondrel-soak");
-    const unsigned port = bench::FreePort();
+    const testsupport::TempDir work("ondrel-soak");
+    const unsigned port = testsupport::FreeTcpPort();
     const auto profilePath = work.path() / "Ondrel.ini";
     platform::Profile profile(profilePath);
     WriteProfile(profile, radio.devicePath(), port, work.path() / "log");
 
     HostProcess host(profilePath, work.path());
     if (!host.waitForOutput("Power: on", 15s)) {
-        std::fprintf(stderr, "ondrel_soak: the host did not start:\n%s", host.output().c_str());
+        std::fprintf(stderr, "ondrel_soak: the host did not start:\n%s", host.printed().c_str());
         return 1;
     }
-    const Figures start = ReadFigures(host.pid());
+    const Figures start = ReadFigures(host.pidText());
     const long warmUp = std::min<long>(200, std::max<long>(cycles / 10, 1));
     Figures warm;
     Counts counts;
@@ -615,8 +530,9 @@ int RunClientSoak(long cycles)
             return 1;
         }
         if (cycle + 1 == warmUp) {
-            warm = SettledFigures(host.pid(), start, 2s);
+            warm = SettledFigures(host.pidText(), start, 2s);
         }
+        host.drain();
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
 
@@ -627,7 +543,7 @@ int RunClientSoak(long cycles)
         log = CheckLog(work.path() / "log");
     } while (log.closes < counts.sessions && Clock::now() < deadline &&
              (std::this_thread::sleep_for(10ms), true));
-    const Figures end = SettledFigures(host.pid(), start, 5s);
+    const Figures end = SettledFigures(host.pidText(), start, 5s);
 
     std::printf("ondrel_soak: %ld client cycles in %.1f s (%.0f per second)\n", cycles, seconds,
                 static_cast<double>(cycles) / seconds);
@@ -637,7 +553,7 @@ int RunClientSoak(long cycles)
                 "stalled %ld\n",
                 counts.reconnects, counts.refusedConnects, counts.lateBusy, counts.dropped, counts.stalled);
     std::printf("  activity log: %ld OPEN, %ld CLOSE, %ld out of turn\n", log.opens, log.closes, log.outOfTurn);
-    std::printf("Host (pid %s):\n", host.pid().c_str());
+    std::printf("Host (pid %s):\n", host.pidText().c_str());
     PrintFigures("at the start", start);
     PrintFigures("after the warm-up", warm);
     PrintFigures("at the end", end);
@@ -661,14 +577,14 @@ int RunClientSoak(long cycles)
 // One try: a fresh simulated radio and `ondrel --headless`, a client logged in, the
 // radio's line hung up. Told: the client received the radio-lost text before the close,
 // the log has its record before the CLOSE record, and the host ended with status 2.
-bool RadioLossTry(const bench::WorkDir& work, std::string& failure)
+bool RadioLossTry(const testsupport::TempDir& work, std::string& failure)
 {
     radiosim::RadioSimulator radio;
     if (!radio.start()) {
         failure = radio.error();
         return false;
     }
-    const unsigned port = bench::FreePort();
+    const unsigned port = testsupport::FreeTcpPort();
     const auto profilePath = work.path() / "Ondrel.ini";
     const auto logFolder = work.path() / "log";
     std::filesystem::remove_all(logFolder);
@@ -676,7 +592,7 @@ bool RadioLossTry(const bench::WorkDir& work, std::string& failure)
     WriteProfile(profile, radio.devicePath(), port, logFolder);
     HostProcess host(profilePath, work.path());
     if (!host.waitForOutput("Power: on", 15s)) {
-        failure = "the host did not start (status " + std::to_string(host.stop()) + "): " + host.output();
+        failure = "the host did not start (status " + std::to_string(host.stop()) + "): " + host.printed();
         return false;
     }
     Connection client;
@@ -711,7 +627,7 @@ bool RadioLossTry(const bench::WorkDir& work, std::string& failure)
 
 int RunRadioLoss(long tries)
 {
-    const bench::WorkDir work("ondrel-soak");
+    const testsupport::TempDir work("ondrel-soak");
     long told = 0;
     const auto began = Clock::now();
     for (long attempt = 0; attempt < tries; ++attempt) {
@@ -817,8 +733,8 @@ int RunServiceCycles(long cycles)
         std::fprintf(stderr, "ondrel_soak: %s\n", radio.error().c_str());
         return 1;
     }
-    const bench::WorkDir work("ondrel-soak");
-    const unsigned port = bench::FreePort();
+    const testsupport::TempDir work("ondrel-soak");
+    const unsigned port = testsupport::FreeTcpPort();
     platform::SetApplicationProfilePath(work.path() / "Ondrel.ini");
     WriteProfile(platform::ApplicationProfile(), radio.devicePath(), port, work.path() / "log");
     // A refused start would otherwise wait for a user to close its message box.

@@ -29,7 +29,6 @@
 //   for the model;
 // - every call is deterministic: made twice, it writes the same and returns the same.
 
-#include "ScratchFolder.h"
 #include "linkcore/Linkcore.h"
 #include "linkcore/LinkcoreCodes.h"
 #include "linkcore/facade/LinkcoreShared.h"
@@ -40,6 +39,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 #include "platform/WindowMessage.h"
+#include "tests/support/TempDir.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -537,7 +537,7 @@ private:
     // Everything the radio received since the last call, cut into the calls' outputs.
     std::vector<std::string> outputs(std::size_t calls);
 
-    ScratchFolder folder_{"fuzz_command_filter"};
+    testsupport::TempDir folder_{"fuzz_command_filter", testsupport::InMemoryTempBase()};
     CLinkcore link_;
     platform::MessageQueue window_;
     int controller_ = -1;

@@ -14,12 +14,12 @@
 // user, and nothing reaches the radio from a session that has not logged in (or
 // whose radio is of an unknown model) unless the session closed.
 
-#include "ScratchFolder.h"
 #include "linkcore/session/SessionServer.h"
 #include "linkcore/session/SessionShared.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
+#include "tests/support/TempDir.h"
 
 #include <algorithm>
 #include <atomic>
@@ -88,7 +88,7 @@ struct Harness {
         platform::SetClock(nullptr);
     }
 
-    ScratchFolder folder{"fuzz_session_commands"};
+    testsupport::TempDir folder{"fuzz_session_commands", testsupport::InMemoryTempBase()};
     FuzzClock clock;
     // The session's record: the radio link and the endpoint in it are never opened.
     linkcore::SessionShared shared;

@@ -25,8 +25,8 @@
 //   a read would not find) changes nothing;
 // - the profile on a file reads and writes exactly what the format does in memory.
 
-#include "ScratchFolder.h"
 #include "platform/Profile.h"
+#include "tests/support/TempDir.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -233,7 +233,7 @@ private:
     Name pick(std::string_view operations, std::size_t& at) const;
     std::string takeValue(std::string_view operations, std::size_t& at) const;
 
-    ScratchFolder folder_{"fuzz_settings_profile"};
+    testsupport::TempDir folder_{"fuzz_settings_profile", testsupport::InMemoryTempBase()};
     std::filesystem::path file_ = folder_.path() / "Ondrel.ini";
     platform::Profile profile_{"/nonexistent"};
     std::vector<Name> pool_;

@@ -10,7 +10,7 @@
 
 #include "netport/TlsIdentity.h"
 #include "netport/tls/TlsChannel.h"
-#include "ScratchFolder.h"
+#include "tests/support/TempDir.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -34,7 +34,7 @@ void Check(bool condition)
 // One certificate for the whole run, made as the host makes it at its first start.
 const netport::tls::TlsContext& ServerContext()
 {
-    static ScratchFolder folder("fuzz_tls_first_bytes");
+    static testsupport::TempDir folder("fuzz_tls_first_bytes", testsupport::InMemoryTempBase());
     static const std::shared_ptr<netport::tls::TlsContext> context = [] {
         netport::TlsFiles files;
         std::string error;

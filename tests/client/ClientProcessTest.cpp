@@ -6,7 +6,7 @@
 
 #include "platform/Profile.h"
 #include "platform/VersionNotice.h"
-#include "tests/client/ClientProcess.h"
+#include "tests/client/ClientHostFixture.h"
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Wait.h"
@@ -31,8 +31,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr const char* kUser = "demo";
-constexpr const char* kPassword = "Tr0po-Duct";
 constexpr const char* kDisabledUser = "off";
 constexpr const char* kDisabledPassword = "offpass";
 
@@ -42,52 +40,25 @@ std::string ReadFile(const std::filesystem::path& path)
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-class ClientProcessTest : public ::testing::Test {
+class ClientProcessTest : public ClientHostFixture {
 protected:
     void SetUp() override
     {
-        tcpPort = testsupport::FreeTcpPort();
-        radiosim::Options options;
-        options.model = 20;
-        radio = std::make_unique<radiosim::RadioSimulator>(options);
-        ASSERT_TRUE(radio->start()) << radio->error();
-        platform::Profile profile(dir / "Ondrel.ini");
-        profile.WriteProfileString("COM Devices", "COM1", radio->devicePath());
-        profile.WriteProfileInt("Setting", "COM Port", 1);
-        profile.WriteProfileInt("Setting", "MIREL IP Port No", static_cast<int>(tcpPort));
-        profile.WriteProfileString("Setting", "MIREL 000 User ID", kUser);
-        profile.WriteProfileString("Setting", "MIREL 000 Password", kPassword);
-        profile.WriteProfileString("Setting", "MIREL 001 User ID", kDisabledUser);
-        profile.WriteProfileString("Setting", "MIREL 001 Password", kDisabledPassword);
-        profile.WriteProfileInt("Setting", "MIREL 001 User Disabled", 1);
-        startHost();
-    }
-
-    void startHost()
-    {
-        host = std::make_unique<ClientProcess>(
-            std::vector<std::string>{ONDREL_PROGRAM, "--headless"},
-            std::vector<std::string>{"ONDREL_PROFILE=" + (dir / "Ondrel.ini").string(),
-                                     "XDG_RUNTIME_DIR=" + (dir / "runtime").string()});
-        ASSERT_TRUE(host->waitForOutput("Power: on")) << host->output() << host->errors();
-    }
-
-    void stopHost()
-    {
-        host->signal(SIGTERM);
-        ASSERT_EQ(host->waitForExit(), 0) << host->errors();
-        host.reset();
+        startRadioAndHost([](platform::Profile& profile) {
+            profile.WriteProfileString("Setting", "MIREL 001 User ID", kDisabledUser);
+            profile.WriteProfileString("Setting", "MIREL 001 Password", kDisabledPassword);
+            profile.WriteProfileInt("Setting", "MIREL 001 User Disabled", 1);
+        });
     }
 
     std::unique_ptr<ClientProcess> client(std::vector<std::string> arguments, const char* password = kPassword,
                                           ClientProcess::Input input = ClientProcess::Input::Pipe)
     {
-        arguments.insert(arguments.begin(), {CLIENT_PROGRAM, "127.0.0.1", "-p", std::to_string(tcpPort)});
         std::vector<std::string> environment;
         if (password != nullptr) {
             environment.push_back(std::string("ONDREL_PASSWORD=") + password);
         }
-        return std::make_unique<ClientProcess>(arguments, environment, input);
+        return std::make_unique<ClientProcess>(clientCommand(std::move(arguments)), environment, input);
     }
 
     // Opens the program's end of the pseudo-terminal, as a station program does.
@@ -107,10 +78,6 @@ protected:
         return n;
     }
 
-    testsupport::TempDir dir;
-    unsigned tcpPort = 0;
-    std::unique_ptr<radiosim::RadioSimulator> radio;
-    std::unique_ptr<ClientProcess> host;
 };
 
 TEST_F(ClientProcessTest, EachLoginOutcomeHasItsWordsAndStatus)

@@ -7,7 +7,7 @@
 
 #include "netport/TlsIdentity.h"
 #include "platform/Profile.h"
-#include "tests/client/ClientProcess.h"
+#include "tests/client/ClientHostFixture.h"
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Wait.h"
@@ -31,47 +31,27 @@ namespace {
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
-constexpr const char* kUser = "demo";
-constexpr const char* kPassword = "Tr0po-Duct";
-
-class ClientTlsTest : public ::testing::Test {
+class ClientTlsTest : public ClientHostFixture {
 protected:
     void SetUp() override
     {
-        tcpPort = testsupport::FreeTcpPort();
-        radiosim::Options options;
-        options.model = 20;
-        radio = std::make_unique<radiosim::RadioSimulator>(options);
-        ASSERT_TRUE(radio->start()) << radio->error();
-        platform::Profile profile(dir / "Ondrel.ini");
-        profile.WriteProfileString("COM Devices", "COM1", radio->devicePath());
-        profile.WriteProfileInt("Setting", "COM Port", 1);
-        profile.WriteProfileInt("Setting", "MIREL IP Port No", static_cast<int>(tcpPort));
-        profile.WriteProfileString("Setting", "MIREL 000 User ID", kUser);
-        profile.WriteProfileString("Setting", "MIREL 000 Password", kPassword);
-        profile.WriteProfileInt("Setting", "MIREL TLS", 1);
-        profile.WriteProfileInt("Setting", "MIREL Log", 1);
-        profile.WriteProfileString("File Path", "MIREL Log File Path", (dir / "log").string());
         fs::create_directory(dir / "log");
-        startHost();
+        startRadioAndHost([this](platform::Profile& profile) {
+            profile.WriteProfileInt("Setting", "MIREL TLS", 1);
+            profile.WriteProfileInt("Setting", "MIREL Log", 1);
+            profile.WriteProfileString("File Path", "MIREL Log File Path", (dir / "log").string());
+        });
         std::string error;
         fingerprint = netport::CertificateFingerprint((dir / "ondrel-tls.crt").string(), error);
         ASSERT_FALSE(fingerprint.empty()) << error;
     }
 
-    void startHost()
-    {
-        host = std::make_unique<ClientProcess>(
-            std::vector<std::string>{ONDREL_PROGRAM, "--headless"},
-            std::vector<std::string>{"ONDREL_PROFILE=" + (dir / "Ondrel.ini").string(),
-                                     "XDG_RUNTIME_DIR=" + (dir / "runtime").string()});
-        ASSERT_TRUE(host->waitForOutput("Power: on")) << host->output() << host->errors();
-    }
-
     void restartHost(int tls)
     {
-        host->signal(SIGTERM);
-        ASSERT_EQ(host->waitForExit(), 0) << host->errors();
+        stopHost();
+        if (HasFatalFailure()) {
+            return;
+        }
         platform::Profile(dir / "Ondrel.ini").WriteProfileInt("Setting", "MIREL TLS", tls);
         startHost();
     }
@@ -79,9 +59,9 @@ protected:
     std::unique_ptr<ClientProcess> client(std::vector<std::string> arguments,
                                           ClientProcess::Input input = ClientProcess::Input::Pipe)
     {
-        arguments.insert(arguments.begin(), {CLIENT_PROGRAM, "127.0.0.1", "-p", std::to_string(tcpPort), "-u", kUser});
+        arguments.insert(arguments.begin(), {"-u", kUser});
         return std::make_unique<ClientProcess>(
-            arguments,
+            clientCommand(std::move(arguments)),
             std::vector<std::string>{std::string("ONDREL_PASSWORD=") + kPassword,
                                      "XDG_CONFIG_HOME=" + (dir / "config").string()},
             input);
@@ -89,26 +69,12 @@ protected:
 
     fs::path knownHosts() const { return dir / "config" / "ondrel" / "known_hosts"; }
 
-    std::string logText() const
-    {
-        std::string all;
-        for (const auto& entry : fs::directory_iterator(dir / "log")) {
-            std::ifstream file(entry.path());
-            all.append(std::istreambuf_iterator<char>(file), {});
-        }
-        return all;
-    }
-
     bool radioReceived(const std::string& command) const
     {
         const std::vector<std::string> commands = radio->receivedCommands();
         return std::find(commands.begin(), commands.end(), command) != commands.end();
     }
 
-    testsupport::TempDir dir;
-    unsigned tcpPort = 0;
-    std::unique_ptr<radiosim::RadioSimulator> radio;
-    std::unique_ptr<ClientProcess> host;
     std::string fingerprint;
 };
 

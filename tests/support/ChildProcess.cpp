@@ -5,11 +5,10 @@
 #include "platform/PseudoTerminal.h"
 #include "tests/support/Wait.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <stdexcept>
 #include <utility>
 
 #include <fcntl.h>
@@ -78,14 +77,12 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std:
         std::optional<platform::PseudoTerminal> pty =
             platform::OpenPseudoTerminal(error, {.raw = false, .rows = 40, .columns = 200});
         if (!pty) {
-            ADD_FAILURE() << error;
-            return;
+            throw std::runtime_error(error);
         }
         terminal_ = pty->controller.release();
         device = std::move(pty->device);
     } else if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe2 failed";
-        return;
+        throw std::runtime_error("pipe2 failed");
     }
     pid_ = ::fork();
     if (pid_ == 0) {
@@ -106,7 +103,12 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std:
         ::_exit(127);
     }
     if (pid_ < 0) {
-        ADD_FAILURE() << "cannot start " << arguments[0];
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1], terminal_}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+        throw std::runtime_error("cannot start " + arguments[0]);
     }
     if (device.valid()) {
         device.reset();
@@ -147,6 +149,14 @@ void ChildProcess::closeInput()
 void ChildProcess::signal(int number)
 {
     ::kill(pid_, number);
+}
+
+int ChildProcess::stop(std::chrono::milliseconds limit)
+{
+    if (pid_ > 0 && !status_) {
+        ::kill(pid_, SIGTERM);
+    }
+    return waitForExit(limit);
 }
 
 void ChildProcess::collect()
@@ -210,7 +220,7 @@ int ChildProcess::waitForExit(std::chrono::milliseconds limit)
 void WriteText(int fd, std::string_view text)
 {
     if (!platform::WriteAll(fd, text, 5s)) {
-        ADD_FAILURE() << "write failed";
+        throw std::runtime_error("write failed");
     }
 }
 

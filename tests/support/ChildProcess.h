@@ -2,8 +2,10 @@
 // A program run as a separate process, as a user starts it: standard output and error
 // through pipes, standard input either a pipe or a pseudo-terminal that is also its
 // controlling terminal (for prompts and line editing; output and errors then go to
-// the terminal too). The process tests of the host, the window and the client use it.
-// Killed (SIGKILL) if still running when the object goes.
+// the terminal too). The process tests of the host, the window and the client use it,
+// and the benchmarks. Killed (SIGKILL) if still running when the object goes. What
+// cannot be done (no pipe, no terminal, no process, a failed write) throws
+// std::runtime_error, which fails the test that met it.
 #pragma once
 
 #include <chrono>
@@ -38,6 +40,9 @@ public:
     // Ends piped input.
     void closeInput();
     void signal(int number);
+    // Ends the program as a service manager does: SIGTERM, then its exit status as
+    // waitForExit() gives it (still running after `limit`: killed when the object goes).
+    int stop(std::chrono::milliseconds limit = 15s);
 
     // Standard output and error so far; on a terminal both go to terminal().
     const std::string& output();
@@ -64,7 +69,7 @@ private:
     std::optional<int> status_;
 };
 
-// Writes all of `text` to `fd`; a failure fails the test.
+// Writes all of `text` to `fd`; a failure throws std::runtime_error.
 void WriteText(int fd, std::string_view text);
 
 } // namespace testsupport

@@ -98,27 +98,47 @@ LoopbackClient::~LoopbackClient()
     close();
 }
 
-void LoopbackClient::send(std::string_view bytes)
+bool LoopbackClient::send(std::string_view bytes)
 {
     while (!bytes.empty()) {
         const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (n > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(n));
         } else if (!(n < 0 && errno == EINTR)) {
-            return; // the server closed the connection; the test sees that on receive
+            return false; // the server closed the connection; a test sees that on receive
         }
     }
+    return true;
 }
 
 std::string LoopbackClient::receiveUntil(std::string_view terminator, std::chrono::milliseconds limit)
 {
     std::string received;
+    receiveInto(received, terminator, limit);
+    return received;
+}
+
+bool LoopbackClient::receiveInto(std::string& received, std::string_view terminator, std::chrono::milliseconds limit)
+{
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (received.find(terminator) == std::string::npos) {
         const auto left = Left(deadline);
         if (left.count() <= 0) {
-            break;
+            return false;
         }
+        const std::string more = receiveSome(left);
+        if (more.empty()) {
+            return false; // closed, or nothing more within the limit
+        }
+        received += more;
+    }
+    return true;
+}
+
+std::string LoopbackClient::receiveSome(std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (auto left = limit; left.count() > 0; left = Left(deadline)) {
         pollfd readable{fd_, POLLIN, 0};
         if (::poll(&readable, 1, static_cast<int>(left.count())) <= 0) {
             continue;
@@ -126,12 +146,13 @@ std::string LoopbackClient::receiveUntil(std::string_view terminator, std::chron
         char chunk[4096];
         const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
         if (n > 0) {
-            received.append(chunk, static_cast<std::size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
+            return std::string(chunk, static_cast<std::size_t>(n));
+        }
+        if (n == 0 || errno != EINTR) {
             break;
         }
     }
-    return received;
+    return {};
 }
 
 std::string LoopbackClient::receiveFor(std::chrono::milliseconds limit)

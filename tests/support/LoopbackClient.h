@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A plain TCP client on 127.0.0.1 for tests of the network side.
+// A plain TCP client on 127.0.0.1 for tests of the network side and the benchmarks.
 #pragma once
 
 #include <chrono>
@@ -22,11 +22,18 @@ public:
 
     bool connected() const { return fd_ >= 0; }
     int fd() const { return fd_; }
-    void send(std::string_view bytes);
+    // Sends all of `bytes`; false when the server closed the connection.
+    bool send(std::string_view bytes);
     // Reads until the received text contains `terminator`, the peer closes, or
     // `limit` passes; returns everything read.
     std::string receiveUntil(std::string_view terminator,
                              std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // The same, appending to `received` (which may hold the start of `terminator`);
+    // true when `received` contains it.
+    bool receiveInto(std::string& received, std::string_view terminator,
+                     std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // What the next read brings within `limit`; empty when nothing came or the peer closed.
+    std::string receiveSome(std::chrono::milliseconds limit = std::chrono::seconds(5));
     // Reads whatever arrives within `limit`.
     std::string receiveFor(std::chrono::milliseconds limit);
     // True when the server closed the connection within `limit` (reads and drops data).

@@ -4,14 +4,19 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace testsupport {
 
-TempDir::TempDir()
+TempDir::TempDir() : TempDir("ondrel-test")
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ondrel-test-XXXXXX").string();
+}
+
+TempDir::TempDir(std::string_view prefix, const std::filesystem::path& base)
+{
+    std::string pattern = (base / (std::string(prefix) + "-XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+        throw std::runtime_error("mkdtemp failed: " + pattern);
     }
     path_ = pattern;
 }
@@ -20,6 +25,13 @@ TempDir::~TempDir()
 {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+std::filesystem::path InMemoryTempBase()
+{
+    std::error_code ignored;
+    return std::filesystem::is_directory("/dev/shm", ignored) ? std::filesystem::path("/dev/shm")
+                                                              : std::filesystem::temp_directory_path();
 }
 
 } // namespace testsupport
