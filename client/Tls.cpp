@@ -20,22 +20,6 @@ namespace {
 using netport::tls::TlsResult;
 using Clock = std::chrono::steady_clock;
 
-int LeftMs(Clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
-bool WaitFor(int fd, TlsResult result, Clock::time_point deadline)
-{
-    pollfd entry{fd, static_cast<short>(result == TlsResult::WantWrite ? POLLOUT : POLLIN), 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&entry, 1, LeftMs(deadline));
-    } while (ready < 0 && errno == EINTR);
-    return ready > 0;
-}
-
 // Asks a yes/no question on the controlling terminal; nothing without one.
 std::optional<bool> AskOnTerminal(const std::string& question)
 {
@@ -159,7 +143,7 @@ TlsLink::Result TlsLink::open(int fd, const TlsSettings& settings, const std::st
                      "); is TLS on at the host? Without it, leave out --tls";
             return Result::Failed;
         }
-        if (!WaitFor(fd, result, deadline)) {
+        if (!netport::tls::WaitForTurn(fd, result, deadline)) {
             detail = "no TLS handshake with " + where + " within " + std::to_string(limit.count() / 1000) + " s";
             return Result::Failed;
         }
@@ -241,7 +225,7 @@ bool TlsLink::writeAll(std::string_view bytes, std::chrono::milliseconds limit)
             bytes.remove_prefix(sent);
         } else if (result != TlsResult::WantRead && result != TlsResult::WantWrite) {
             return false;
-        } else if (!WaitFor(fd_, result, deadline)) {
+        } else if (!netport::tls::WaitForTurn(fd_, result, deadline)) {
             return false;
         }
     }

@@ -38,6 +38,15 @@ constexpr std::chrono::milliseconds kPollStep{10};
 // the check here and the engine's own listen, the control connection would reach
 // that engine's SIP listener instead, and hear nothing. Another program could still
 // take the port on purpose; the engine's start then fails.
+sockaddr_in LoopbackAddress(int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    return address;
+}
+
 int FreeLoopbackPort()
 {
     constexpr int kFirst = 16384;
@@ -50,11 +59,8 @@ int FreeLoopbackPort()
         if (fd < 0) {
             return -1;
         }
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        const sockaddr_in address = LoopbackAddress(port);
+        const bool free = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
         close(fd);
         if (free) {
             return port;
@@ -69,11 +75,8 @@ int ConnectLoopback(int port)
     if (fd < 0) {
         return -1;
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+    const sockaddr_in address = LoopbackAddress(port);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
         close(fd);
         return -1;
     }

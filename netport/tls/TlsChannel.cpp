@@ -9,6 +9,8 @@
 #include <openssl/x509v3.h>
 
 #include <cerrno>
+
+#include <poll.h>
 #include <cstdint>
 #include <sys/socket.h>
 
@@ -323,6 +325,19 @@ std::string TlsChannel::peerFingerprint() const
     }
     X509* certificate = SSL_get0_peer_certificate(ssl_);
     return FingerprintOf(certificate);
+}
+
+bool WaitForTurn(int fd, TlsResult result, std::chrono::steady_clock::time_point deadline)
+{
+    pollfd entry{fd, static_cast<short>(result == TlsResult::WantWrite ? POLLOUT : POLLIN), 0};
+    int ready = 0;
+    do {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        ready = ::poll(&entry, 1, left > 0 ? static_cast<int>(left) : 0);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
 }
 
 } // namespace netport::tls

@@ -6,6 +6,7 @@
 // Neither locks: a channel is used by one thread at a time (its owner serialises).
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -88,5 +89,9 @@ private:
     bool closedByPeer_ = false;
     std::string failure_;
 };
+
+// For a blocking caller on a non-blocking socket: waits until `fd` is ready for what
+// `result` (WantRead or WantWrite) asks; false when `deadline` passes first.
+bool WaitForTurn(int fd, TlsResult result, std::chrono::steady_clock::time_point deadline);
 
 } // namespace netport::tls

@@ -14,19 +14,6 @@ namespace {
 using netport::tls::TlsResult;
 using Clock = std::chrono::steady_clock;
 
-int LeftMs(Clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
-// Waits for the readiness `result` asks for; false when the time is up.
-bool WaitFor(int fd, TlsResult result, Clock::time_point deadline)
-{
-    pollfd entry{fd, static_cast<short>(result == TlsResult::WantWrite ? POLLOUT : POLLIN), 0};
-    return ::poll(&entry, 1, LeftMs(deadline)) > 0;
-}
-
 } // namespace
 
 TestCertificate MakeTestCertificate(const std::filesystem::path& folder)
@@ -68,7 +55,7 @@ TlsClient::TlsClient(unsigned port, std::chrono::milliseconds limit)
             failure_ = channel_->failure();
             return;
         }
-        if (!WaitFor(socket_.fd(), result, deadline)) {
+        if (!netport::tls::WaitForTurn(socket_.fd(), result, deadline)) {
             failure_ = "handshake timed out";
             return;
         }
@@ -91,7 +78,7 @@ void TlsClient::send(std::string_view bytes)
         if (result == TlsResult::Done) {
             bytes.remove_prefix(sent);
         } else if (result == TlsResult::WantRead || result == TlsResult::WantWrite) {
-            if (!WaitFor(socket_.fd(), result, deadline)) {
+            if (!netport::tls::WaitForTurn(socket_.fd(), result, deadline)) {
                 throw std::runtime_error("TLS send timed out");
             }
         } else {
@@ -111,7 +98,7 @@ std::string TlsClient::receiveUntil(std::string_view terminator, std::chrono::mi
         if (result == TlsResult::Done) {
             received.append(buffer, count);
         } else if (result == TlsResult::WantRead || result == TlsResult::WantWrite) {
-            if (!WaitFor(socket_.fd(), result, deadline)) {
+            if (!netport::tls::WaitForTurn(socket_.fd(), result, deadline)) {
                 break;
             }
         } else {
