@@ -78,18 +78,38 @@ SessionShared::~SessionShared()
     closeRadioLink();
 }
 
+std::size_t SessionRadioRelay::skipCloseReplies(std::string_view batch)
+{
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        if (batch[i] != ';') {
+            if (replyStart_.size() < 2) {
+                replyStart_.push_back(batch[i]);
+            }
+            continue;
+        }
+        const bool statusReply = replyStart_ == "IF";
+        replyStart_.clear();
+        if (statusReply) {
+            return i + 1;
+        }
+    }
+    return std::string_view::npos;
+}
+
 void SessionRadioRelay::onRadioText(unsigned char* text, std::size_t length) noexcept
 {
     if (const std::int64_t until = shared_.closeRepliesUntil.load(); until != 0) {
+        if (until != heldUntil_) {
+            heldUntil_ = until;
+            replyStart_.clear();
+        }
         // The answers to the last session's close steps end with the IF reply; what
         // follows it in the same batch is already the radio's text for the new client.
-        const std::string_view batch(reinterpret_cast<const char*>(text), length);
-        const std::size_t status = batch.starts_with("IF") ? 0 : batch.find(";IF");
-        if (status != std::string_view::npos) {
+        const std::size_t end = skipCloseReplies(std::string_view(reinterpret_cast<const char*>(text), length));
+        if (end != std::string_view::npos) {
             shared_.closeRepliesUntil = 0;
-            const std::size_t end = batch.find(';', status == 0 ? 0 : status + 1);
-            text += end + 1;
-            length -= end + 1;
+            text += end;
+            length -= end;
         } else if (platform::MonotonicNow().count() >= until) {
             shared_.closeRepliesUntil = 0;
         } else {

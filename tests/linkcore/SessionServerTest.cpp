@@ -6,8 +6,8 @@
 #include "linkcore/Linkcore.h"
 #include "linkcore/facade/LinkcoreShared.h"
 #include "linkcore/session/SessionServer.h"
-#include "tests/linkcore/SessionFixture.h"
-#include "tests/support/Wait.h"
+#include "SessionFixture.h"
+#include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -236,6 +236,30 @@ TEST_F(SessionServerTest, ATarselIsUnkeyedAndAskedForItsStateWhenASessionCloses)
     ASSERT_TRUE(waitForNotification(linkcore::kNotifySession, linkcore::kSessionClosing));
     // The radio's answer to "ID;" identifies it again.
     EXPECT_TRUE(testsupport::WaitUntil([&] { return shared_.radioState.ID.received == 1; }));
+}
+
+// The radio's answers to a session's close steps ("ID;RX;IF;") are held back from the
+// next client, who may be logged in before they arrive, up to the IF reply's end;
+// the radio may cut its replies anywhere, inside "IF" too. The test clock stands
+// still, so only the IF reply can end the hold here.
+TEST_F(SessionServerTest, TheNextClientHearsNoneOfTheCloseRepliesWhereverTheRadioCutsThem)
+{
+    startService(20);
+    for (const std::size_t cut : {1, 2, 5}) {
+        SCOPED_TRACE(cut);
+        auto first = connectAndLogIn();
+        radio_->setSplitPoints({cut});
+        radio_->clearReceivedCommands();
+        first->close();
+        ASSERT_TRUE(waitUntilListening());
+        auto next = connectAndLogIn();
+        ASSERT_TRUE(radio_->waitForCommand("IF;", 5s));
+        next->send("FA;");
+        EXPECT_EQ(next->readThrough(";"), radio_->query("FA;"));
+        radio_->setSplitPoints({});
+        next->close();
+        ASSERT_TRUE(waitUntilListening());
+    }
 }
 
 TEST_F(SessionServerTest, ACorvexLeavesPassThroughWhenASessionCloses)

@@ -14,6 +14,8 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <thread>
 
 namespace linkcore {
@@ -45,7 +47,16 @@ public:
     void onRadioLostMarked() noexcept override;
 
 private:
+    // Past the close steps' replies: the offset in `batch` just after the IF reply's
+    // ";", or npos while it has not ended. Replies may arrive cut anywhere, so the
+    // reply in progress is carried from one batch to the next.
+    std::size_t skipCloseReplies(std::string_view batch);
+
     SessionShared& shared_;
+    // The radio reader's alone: the hold these belong to (closeRepliesUntil) and the
+    // first letters of the reply in progress since its last ";".
+    std::int64_t heldUntil_ = 0;
+    std::string replyStart_;
 };
 
 struct SessionShared : LinkShared {
