@@ -9,6 +9,8 @@
 // dialogue only ever sends "UID:" and "PWD:" commands, ends after the host closes,
 // and gives session bytes only once logged in.
 
+#include "FuzzCheck.h"
+
 #include "client/HostProtocol.h"
 
 #include <cstddef>
@@ -16,17 +18,6 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-
-namespace {
-
-void Check(bool condition)
-{
-    if (!condition) {
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -40,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto collect = [&](const std::vector<SessionItem>& items) {
         for (const SessionItem& item : items) {
-            Check(!item.text.empty());
+            FUZZ_CHECK(!item.text.empty());
             handedOut += item.text;
         }
     };
@@ -71,19 +62,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         collect(stream.feed(piece));
     }
     collect(stream.flush());
-    Check(handedOut == fed);
-    Check(!stream.holding());
+    FUZZ_CHECK(handedOut == fed);
+    FUZZ_CHECK(!stream.holding());
 
     if (closed) {
-        Check(dialogue.result() != LoginResult::InProgress && dialogue.result() != LoginResult::PasswordWrong);
+        FUZZ_CHECK(dialogue.result() != LoginResult::InProgress && dialogue.result() != LoginResult::PasswordWrong);
     }
     if (dialogue.result() != LoginResult::LoggedIn) {
-        Check(dialogue.takeSessionBytes().empty());
+        FUZZ_CHECK(dialogue.takeSessionBytes().empty());
     }
     // Everything sent is a sequence of "UID:alice;" and "PWD:...;" commands.
     for (std::size_t position = 0; position < sent.size();) {
         const std::string_view rest = std::string_view(sent).substr(position);
-        Check(rest.starts_with("UID:alice;") || rest.starts_with("PWD:s3cret;") || rest.starts_with("PWD:another;"));
+        FUZZ_CHECK(rest.starts_with("UID:alice;") || rest.starts_with("PWD:s3cret;") || rest.starts_with("PWD:another;"));
         position += rest.find(';') + 1;
     }
     return 0;

@@ -29,6 +29,8 @@
 //   for the model;
 // - every call is deterministic: made twice, it writes the same and returns the same.
 
+#include "FuzzCheck.h"
+
 #include "linkcore/Linkcore.h"
 #include "linkcore/LinkcoreCodes.h"
 #include "linkcore/facade/LinkcoreShared.h"
@@ -39,7 +41,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 #include "platform/WindowMessage.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -68,13 +70,7 @@ using linkcore::kModelTarsel;
 
 std::string lastCall; // what the failing check was about
 
-#define FILTER_CHECK(condition)                                                                               \
-    do {                                                                                                      \
-        if (!(condition)) {                                                                                   \
-            std::fprintf(stderr, "check failed, line %d: %s\n  call: %s\n", __LINE__, #condition, lastCall.c_str()); \
-            std::abort();                                                                                     \
-        }                                                                                                     \
-    } while (false)
+#define FILTER_CHECK(condition) FUZZ_CHECK_WITH(condition, std::fprintf(stderr, "  call: %s\n", lastCall.c_str()))
 
 // Ends every call's output in the stream. No output holds ";;", and every output
 // is empty or ends with ";" or "\r", so the first separator after a call's start is

@@ -8,6 +8,8 @@
 // command always reads back as one payload that parses; a traced INVITE always has
 // a Call-ID and a source.
 
+#include "FuzzCheck.h"
+
 #include "voxline/EngineProtocol.h"
 
 #include <cstddef>
@@ -15,17 +17,6 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-
-namespace {
-
-void Check(bool condition)
-{
-    if (!condition) {
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -42,14 +33,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool failedBefore = control.failed();
         control.append(bytes);
         while (const auto payload = control.next()) {
-            Check(!failedBefore);
-            Check(payload->size() <= voxline::kLongestNetstring);
+            FUZZ_CHECK(!failedBefore);
+            FUZZ_CHECK(payload->size() <= voxline::kLongestNetstring);
             static_cast<void>(voxline::ParseEngineMessage(*payload));
         }
         trace.append(bytes);
         while (const auto invite = trace.next()) {
-            Check(!invite->callId.empty());
-            Check(!invite->source.empty());
+            FUZZ_CHECK(!invite->callId.empty());
+            FUZZ_CHECK(!invite->source.empty());
         }
         static_cast<void>(voxline::AddressOf(bytes));
     }
@@ -59,9 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string command = voxline::EncodeCommand("dial", input, "1");
     echo.append(command);
     const auto frame = echo.next();
-    Check(frame.has_value() || command.size() > voxline::kLongestNetstring);
+    FUZZ_CHECK(frame.has_value() || command.size() > voxline::kLongestNetstring);
     if (frame) {
-        Check(voxline::ParseEngineMessage(*frame).has_value());
+        FUZZ_CHECK(voxline::ParseEngineMessage(*frame).has_value());
     }
     return 0;
 }

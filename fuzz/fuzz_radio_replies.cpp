@@ -3,6 +3,8 @@
 // reply parser with its change notifications, as the radio reader thread drives
 // them. The first two bytes choose the connected model and whether a window is
 // registered; every piece is preceded by one byte that gives its length.
+#include "FuzzCheck.h"
+
 #include "linkcore/Linkcore.h"
 #include "linkcore/facade/LinkcoreShared.h"
 #include "linkcore/radio/ReplyFramer.h"

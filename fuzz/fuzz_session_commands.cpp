@@ -14,12 +14,14 @@
 // user, and nothing reaches the radio from a session that has not logged in (or
 // whose radio is of an unknown model) unless the session closed.
 
+#include "FuzzCheck.h"
+
 #include "linkcore/session/SessionServer.h"
 #include "linkcore/session/SessionShared.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 #include <algorithm>
 #include <atomic>
@@ -42,15 +44,6 @@ public:
     std::atomic<std::int64_t> now{1'800'000'000};
 };
 
-// Reports the broken condition, then aborts, which the fuzzer records as a crash.
-#define SESSION_CHECK(condition)                                                         \
-    do {                                                                               \
-        if (!(condition)) {                                                            \
-            std::fprintf(stderr, "check failed, line %d: %s\n", __LINE__, #condition); \
-            std::abort();                                                              \
-        }                                                                              \
-    } while (false)
-
 // The session's ends in memory. A client that has gone takes no replies; the radio's
 // text is kept for the checks; a closed session's listener comes back at once.
 class MemoryIo final : public linkcore::SessionIo {
@@ -58,7 +51,7 @@ public:
     int sendToClient(std::string_view) override { return 0; }
     void sendToRadio(std::string_view text) override { radio.append(text); }
     void notifyHost(platform::WParam, platform::LParam) override {}
-    void log(const std::string& line) override { SESSION_CHECK(!line.empty()); }
+    void log(const std::string& line) override { FUZZ_CHECK(!line.empty()); }
     void disconnectClient() override {}
     bool listenAgain() override { return true; }
 
@@ -104,12 +97,12 @@ Harness& TheHarness()
 void CheckRecord(const linkcore::SessionShared& shared, const linkcore::SessionLoop& loop)
 {
     const linkcore::SessionRecord& session = shared.session;
-    SESSION_CHECK(loop.pendingText().size() < linkcore::kCommandTextLimit);
-    SESSION_CHECK(session.userId().size() <= linkcore::SessionRecord::kMaxUserIdLength);
-    SESSION_CHECK(session.clientLoggedIn == 0 || session.clientLoggedIn == 1);
-    SESSION_CHECK(session.autoStatus == 0 || session.autoStatus == 1);
-    SESSION_CHECK(session.clientLoggedIn == 0 || !session.userId().empty());
-    SESSION_CHECK(session.loginFailures >= 0 && session.loginFailures <= 3);
+    FUZZ_CHECK(loop.pendingText().size() < linkcore::kCommandTextLimit);
+    FUZZ_CHECK(session.userId().size() <= linkcore::SessionRecord::kMaxUserIdLength);
+    FUZZ_CHECK(session.clientLoggedIn == 0 || session.clientLoggedIn == 1);
+    FUZZ_CHECK(session.autoStatus == 0 || session.autoStatus == 1);
+    FUZZ_CHECK(session.clientLoggedIn == 0 || !session.userId().empty());
+    FUZZ_CHECK(session.loginFailures >= 0 && session.loginFailures <= 3);
 }
 
 } // namespace
@@ -148,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     shared.passThrough = passThrough ? 1 : 0;
     if ((switches >> 2) & 1) {
         loop.takeClientText("UID:fuzz;PWD:pw;");
-        SESSION_CHECK(shared.session.clientLoggedIn == 1);
+        FUZZ_CHECK(shared.session.clientLoggedIn == 1);
         if ((switches >> 5) & 1) {
             loop.takeClientText("@@AI1;");
         }
@@ -178,10 +171,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool unknownModel = model != linkcore::kModelCorvex && model != linkcore::kModelTarsel;
         const bool rawToRadio = passThrough && loggedInBefore;
         if (!closedAny && !loggedInBefore && !loggedInAfter) {
-            SESSION_CHECK(radio.empty());
+            FUZZ_CHECK(radio.empty());
         }
         if (!closedAny && unknownModel && !rawToRadio) {
-            SESSION_CHECK(radio.empty());
+            FUZZ_CHECK(radio.empty());
         }
         if (closedAny) {
             // The next client, as the session thread would accept it.

@@ -25,8 +25,10 @@
 //   a read would not find) changes nothing;
 // - the profile on a file reads and writes exactly what the format does in memory.
 
+#include "FuzzCheck.h"
+
 #include "platform/Profile.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -46,14 +48,7 @@ namespace {
 
 void ShowEntries();
 
-#define PROFILE_CHECK(condition)                                                       \
-    do {                                                                               \
-        if (!(condition)) {                                                            \
-            std::fprintf(stderr, "check failed, line %d: %s\n", __LINE__, #condition); \
-            ShowEntries();                                                             \
-            std::abort();                                                              \
-        }                                                                              \
-    } while (false)
+#define PROFILE_CHECK(condition) FUZZ_CHECK_WITH(condition, ShowEntries())
 
 // The fallback that tells a missing value: no stored value holds a line break.
 constexpr std::string_view kMissing = "\n(missing)\n";

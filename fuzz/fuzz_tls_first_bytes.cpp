@@ -8,9 +8,11 @@
 // no client keys) never reports Done, so no byte of it is ever handed on as session
 // text; every step returns at once (the socket is non-blocking, and the loop is bounded).
 
+#include "FuzzCheck.h"
+
 #include "netport/TlsIdentity.h"
 #include "netport/tls/TlsChannel.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,13 +26,6 @@ namespace {
 
 using netport::tls::TlsResult;
 
-void Check(bool condition)
-{
-    if (!condition) {
-        std::abort();
-    }
-}
-
 // One certificate for the whole run, made as the host makes it at its first start.
 const netport::tls::TlsContext& ServerContext()
 {
@@ -40,11 +35,11 @@ const netport::tls::TlsContext& ServerContext()
         std::string error;
         std::string fingerprint;
         bool made = false;
-        Check(netport::ResolveTlsFiles("", "", (folder.path() / "Ondrel.ini").string(), files, error));
-        Check(netport::PrepareTlsIdentity(files, made, fingerprint, error));
+        FUZZ_CHECK(netport::ResolveTlsFiles("", "", (folder.path() / "Ondrel.ini").string(), files, error));
+        FUZZ_CHECK(netport::PrepareTlsIdentity(files, made, fingerprint, error));
         return netport::tls::TlsContext::ForServer(files.certificate, files.key, error);
     }();
-    Check(context != nullptr);
+    FUZZ_CHECK(context != nullptr);
     return *context;
 }
 
@@ -64,11 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     int ends[2];
-    Check(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) == 0);
+    FUZZ_CHECK(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) == 0);
     const int server = ends[0];
     const int client = ends[1];
     if (size > 0) {
-        Check(::send(client, data, size, MSG_NOSIGNAL) == static_cast<ssize_t>(size));
+        FUZZ_CHECK(::send(client, data, size, MSG_NOSIGNAL) == static_cast<ssize_t>(size));
     }
     ::shutdown(client, SHUT_WR);
     {
@@ -78,12 +73,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             result = channel.handshake();
             Drain(client); // what the server answers (a ServerHello, an alert) goes nowhere
         }
-        Check(result != TlsResult::Done);
-        Check(!channel.established());
+        FUZZ_CHECK(result != TlsResult::Done);
+        FUZZ_CHECK(!channel.established());
         char text[1024];
         std::size_t count = 0;
         channel.read(text, sizeof text, count);
-        Check(count == 0);
+        FUZZ_CHECK(count == 0);
     }
     ::close(server);
     ::close(client);
