@@ -14,10 +14,10 @@
 #include "platform/Descriptor.h"
 #include "platform/Profile.h"
 #include "platform/PseudoTerminal.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/LoopbackClient.h"
-#include "tests/support/TempDir.h"
-#include "tools/radiosim/RadioSimulator.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/LoopbackClient.h"
+#include "testsupport/TempDir.h"
+#include "radiosim/RadioSimulator.h"
 
 #include <algorithm>
 #include <cerrno>

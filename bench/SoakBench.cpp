@@ -36,10 +36,10 @@
 #include "platform/Profile.h"
 #include "platform/WindowMessage.h"
 #include "protocol/HostTexts.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/LoopbackClient.h"
-#include "tests/support/TempDir.h"
-#include "tools/radiosim/RadioSimulator.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/LoopbackClient.h"
+#include "testsupport/TempDir.h"
+#include "radiosim/RadioSimulator.h"
 
 #include <algorithm>
 #include <charconv>
@@ -467,6 +467,28 @@ void WriteProfile(platform::Profile& profile, const std::string& device, unsigne
     std::filesystem::create_directories(logFolder);
 }
 
+// What a soak runs against: the simulated radio, a scratch folder with the settings
+// (Ondrel.ini, written by WriteProfile; the log in log/) and a free port.
+struct SoakStation {
+    radiosim::RadioSimulator radio;
+    testsupport::TempDir work{"ondrel-soak"};
+    unsigned port = testsupport::FreeTcpPort();
+
+    std::filesystem::path profilePath() const { return work.path() / "Ondrel.ini"; }
+    std::filesystem::path logFolder() const { return work.path() / "log"; }
+    // Starts the radio and writes the settings; says why not on standard error.
+    bool start()
+    {
+        if (!radio.start()) {
+            std::fprintf(stderr, "ondrel_soak: %s\n", radio.error().c_str());
+            return false;
+        }
+        platform::Profile profile(profilePath());
+        WriteProfile(profile, radio.devicePath(), port, logFolder());
+        return true;
+    }
+};
+
 struct LogCheck {
     long opens = 0;
     long closes = 0;
@@ -501,18 +523,12 @@ LogCheck CheckLog(const std::filesystem::path& folder)
 
 int RunClientSoak(long cycles)
 {
-    radiosim::RadioSimulator radio;
-    if (!radio.start()) {
-        std::fprintf(stderr, "ondrel_soak: %s\n", radio.error().c_str());
+    SoakStation station;
+    if (!station.start()) {
         return 1;
     }
-    const testsupport::TempDir work("ondrel-soak");
-    const unsigned port = testsupport::FreeTcpPort();
-    const auto profilePath = work.path() / "Ondrel.ini";
-    platform::Profile profile(profilePath);
-    WriteProfile(profile, radio.devicePath(), port, work.path() / "log");
 
-    HostProcess host(profilePath, work.path());
+    HostProcess host(station.profilePath(), station.work.path());
     if (!host.waitForOutput("Power: on", 15s)) {
         std::fprintf(stderr, "ondrel_soak: the host did not start:\n%s", host.printed().c_str());
         return 1;
@@ -524,7 +540,7 @@ int RunClientSoak(long cycles)
     const auto began = Clock::now();
     for (long cycle = 0; cycle < cycles; ++cycle) {
         std::string failure;
-        if (!RunCycle(static_cast<int>(cycle % 10), port, cycle > 0, counts, failure)) {
+        if (!RunCycle(static_cast<int>(cycle % 10), station.port, cycle > 0, counts, failure)) {
             std::printf("FAIL: cycle %ld (kind %ld): %s\n", cycle, cycle % 10, failure.c_str());
             host.stop();
             return 1;
@@ -540,7 +556,7 @@ int RunClientSoak(long cycles)
     LogCheck log;
     const auto deadline = Clock::now() + 5s;
     do {
-        log = CheckLog(work.path() / "log");
+        log = CheckLog(station.logFolder());
     } while (log.closes < counts.sessions && Clock::now() < deadline &&
              (std::this_thread::sleep_for(10ms), true));
     const Figures end = SettledFigures(host.pidText(), start, 5s);
@@ -728,15 +744,11 @@ bool ServiceCycle(long cycle, host::ServiceController& controller, CycleHost& ho
 
 int RunServiceCycles(long cycles)
 {
-    radiosim::RadioSimulator radio;
-    if (!radio.start()) {
-        std::fprintf(stderr, "ondrel_soak: %s\n", radio.error().c_str());
+    SoakStation station;
+    if (!station.start()) {
         return 1;
     }
-    const testsupport::TempDir work("ondrel-soak");
-    const unsigned port = testsupport::FreeTcpPort();
-    platform::SetApplicationProfilePath(work.path() / "Ondrel.ini");
-    WriteProfile(platform::ApplicationProfile(), radio.devicePath(), port, work.path() / "log");
+    platform::SetApplicationProfilePath(station.profilePath());
     // A refused start would otherwise wait for a user to close its message box.
     platform::SetMessageBoxHandler([](std::string_view text) {
         std::fprintf(stderr, "ondrel_soak: message box: %.*s\n", static_cast<int>(text.size()), text.data());
@@ -753,14 +765,14 @@ int RunServiceCycles(long cycles)
         host.controller = &controller;
         for (long cycle = 0; cycle < cycles; ++cycle) {
             std::string failure;
-            if (!ServiceCycle(cycle, controller, host, port, failure)) {
+            if (!ServiceCycle(cycle, controller, host, station.port, failure)) {
                 std::printf("FAIL: service cycle %ld: %s\n", cycle, failure.c_str());
                 return 1;
             }
             host.pumpMessages();
             // The simulator keeps the commands it received; that record is its own memory,
             // not the controller's.
-            radio.clearReceivedCommands();
+            station.radio.clearReceivedCommands();
             if (cycle == 0) {
                 start = SettledFigures("self", before, 2s);
             }
@@ -772,7 +784,7 @@ int RunServiceCycles(long cycles)
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
     const Figures end = SettledFigures("self", start, 5s);
-    const LogCheck log = CheckLog(work.path() / "log");
+    const LogCheck log = CheckLog(station.logFolder());
 
     std::printf("ondrel_soak: %ld service start/stop cycles in %.1f s (%.0f ms each)\n", cycles, seconds,
                 1000 * seconds / static_cast<double>(cycles));

@@ -8,7 +8,7 @@
 // it also waits for the host and for signals, prints what arrives above the prompt
 // and has libedit redraw the line being typed.
 
-#include "client/Modes.h"
+#include "Modes.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -3,7 +3,7 @@
 
 #include "client/HostProtocol.h"
 
-#include "platform/Text.h"
+#include "platform/AsciiText.h"
 
 #include <algorithm>
 #include <array>

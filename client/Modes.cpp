@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the three modes share: the one way to speak to the operator, the login with
 // its report, and with --voice the call that follows the host's offer.
-#include "client/Modes.h"
+#include "Modes.h"
 
 #include <cstdio>
 

@@ -6,7 +6,7 @@
 
 #include "client/Options.h"
 #include "client/Session.h"
-#include "client/VoiceLink.h"
+#include "VoiceLink.h"
 
 namespace client {
 

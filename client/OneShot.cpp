@@ -3,7 +3,7 @@
 // line, until the reply it asked for has come or the host stays quiet for the
 // waiting time; then the next command goes out.
 
-#include "client/Modes.h"
+#include "Modes.h"
 
 #include <cstdio>
 

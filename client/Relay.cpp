@@ -6,7 +6,7 @@
 // ends the session, or the program closes the port, the next bytes from the program
 // log in again.
 
-#include "client/Modes.h"
+#include "Modes.h"
 #include "platform/PseudoTerminal.h"
 
 #include <cerrno>

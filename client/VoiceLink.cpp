@@ -1,16 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "client/VoiceLink.h"
+#include "VoiceLink.h"
 
 #include "voxline/EngineProtocol.h"
 
 #include <array>
 #include <cerrno>
-#include <cstdint>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -40,6 +37,13 @@ std::string EndOf(int socket, bool peer)
 }
 
 // What the operator is told of each engine event; empty: nothing.
+void DrainOutput(int output)
+{
+    std::array<char, 16384> chunk{};
+    while (read(output, chunk.data(), chunk.size()) > 0) {
+    }
+}
+
 std::string Describe(const voxline::EngineMessage& message)
 {
     if (message.type == "CALL_RINGING") {
@@ -71,16 +75,7 @@ VoiceLink::~VoiceLink() { stop(); }
 
 void VoiceLink::stop()
 {
-    if (thread_.joinable()) {
-        running_ = false;
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = write(wake_, &one, sizeof(one));
-        thread_.join();
-    }
-    if (wake_ >= 0) {
-        close(wake_);
-        wake_ = -1;
-    }
+    watch_.stop();
     // The engine hangs up its call as it ends.
     engine_.reset();
 }
@@ -115,55 +110,38 @@ bool VoiceLink::callFor(int sessionSocket)
                                   : std::to_string(voicePort_) + ";transport=tcp");
     say_("voice: calling " + uri);
     engine_->send("dial", uri);
-    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    running_ = true;
-    thread_ = std::thread([this] { run(); });
-    return true;
+    reader_ = voxline::NetstringReader();
+    // The engine's own output is of no use here; it is read so that it never blocks.
+    const int output = engine_->outputFd();
+    const bool watching = watch_.start(*engine_, {.outputReadable = [output] { DrainOutput(output); },
+                                                  .controlReadable = [this] { return readControl(); }});
+    if (!watching) {
+        say_("voice: cannot watch the SIP engine");
+        engine_.reset();
+    }
+    return watching;
 }
 
-void VoiceLink::run()
+bool VoiceLink::readControl()
 {
-    voxline::NetstringReader reader;
     std::array<char, 16384> chunk{};
-    while (running_) {
-        std::array<pollfd, 3> fds{{{wake_, POLLIN, 0}, {engine_->controlFd(), POLLIN, 0},
-                                   {engine_->outputFd(), POLLIN, 0}}};
-        if (poll(fds.data(), fds.size(), -1) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        if (fds[0].revents != 0) {
-            break;
-        }
-        // The engine's own output is of no use here; it is read so that it never blocks.
-        if (fds[2].revents != 0) {
-            while (read(engine_->outputFd(), chunk.data(), chunk.size()) > 0) {
-            }
-        }
-        if (fds[1].revents != 0) {
-            const ssize_t got = recv(engine_->controlFd(), chunk.data(), chunk.size(), MSG_DONTWAIT);
-            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
-                say_("voice: the SIP engine ended");
-                break;
-            }
-            if (got > 0) {
-                reader.append(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
-            }
-            while (const auto payload = reader.next()) {
-                const auto message = voxline::ParseEngineMessage(*payload);
-                if (message && message->event) {
-                    if (const std::string line = Describe(*message); !line.empty()) {
-                        say_(line);
-                    }
-                }
-            }
-            if (reader.failed()) {
-                break;
+    const ssize_t got = recv(engine_->controlFd(), chunk.data(), chunk.size(), MSG_DONTWAIT);
+    if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
+        say_("voice: the SIP engine ended");
+        return false;
+    }
+    if (got > 0) {
+        reader_.append(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+    }
+    while (const auto payload = reader_.next()) {
+        const auto message = voxline::ParseEngineMessage(*payload);
+        if (message && message->event) {
+            if (const std::string line = Describe(*message); !line.empty()) {
+                say_(line);
             }
         }
     }
+    return !reader_.failed();
 }
 
 } // namespace client

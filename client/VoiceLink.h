@@ -4,16 +4,16 @@
 // voice port through a SIP engine of its own (baresip, the engine driver the host's
 // plug-in uses) on the local sound devices, and says on standard error how the call
 // goes. The host hangs up when the session ends; the object hangs up when it goes.
-// Its thread (owned, woken by an eventfd, joined) only reads the engine's events.
+// Its thread (an EngineWatch, owned and joined) only reads the engine's events.
 #pragma once
 
 #include "voxline/EngineProcess.h"
+#include "voxline/EngineProtocol.h"
+#include "voxline/EngineWatch.h"
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace client {
 
@@ -35,16 +35,17 @@ public:
 
 private:
     void stop();
-    void run();
+    // Reads what the engine says on its control connection and tells the operator
+    // of the call's steps; false when the connection has ended.
+    bool readControl();
 
     std::string device_;
     unsigned voicePort_;
     bool tls_;
     std::function<void(const std::string&)> say_;
     std::unique_ptr<voxline::EngineProcess> engine_;
-    std::thread thread_;
-    int wake_ = -1;
-    std::atomic<bool> running_{false};
+    voxline::NetstringReader reader_; // the watch's thread alone, while it runs
+    voxline::EngineWatch watch_;
 };
 
 } // namespace client

@@ -3,7 +3,7 @@
 // console prompt, to one-shot commands, or to station programs through a
 // pseudo-terminal or a local TCP port.
 
-#include "client/Modes.h"
+#include "Modes.h"
 #include "client/Password.h"
 #include "platform/VersionNotice.h"
 

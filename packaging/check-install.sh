@@ -48,11 +48,10 @@ for file in "${expected[@]}"; do
     [[ -f $root/$file ]] || fail "missing $file"
 done
 
-# A library with an include/ folder installs exactly that folder's headers: each of
-# them, and no other header of its own.
-for public in "$source"/../*/include/*/; do
-    [[ -d $public ]] || continue
-    name=$(basename "$public")
+# Each installed library, and the protocol's texts, install exactly their include/
+# folder's headers: each of them, and no other header of their own.
+for name in platform serport netport linkcore skinwork protocol; do
+    public=$source/../$name/include/$name
     installed=$(cd "$root/$includedir/ondrel" && find "$name" -name '*.h' 2>/dev/null | sort)
     wanted=$(cd "$public/.." && find "$name" -name '*.h' | sort)
     [[ $installed == "$wanted" ]] || fail "headers installed for $name: $(echo $installed), not $(echo $wanted)"

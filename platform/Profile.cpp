@@ -2,7 +2,7 @@
 #include "platform/Profile.h"
 
 #include "platform/Descriptor.h"
-#include "platform/Text.h"
+#include "platform/AsciiText.h"
 
 #include <algorithm>
 #include <cerrno>

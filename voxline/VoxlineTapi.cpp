@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "voxline/VoxlineTapi.h"
+#include "VoxlineTapi.h"
 
 #include "linkcore/Linkcore.h"
 #include "linkcore/ServiceTls.h"
@@ -13,8 +13,6 @@
 #include <cstdio>
 
 #include <arpa/inet.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace voxline {
@@ -130,24 +128,25 @@ long VoxlineTapi::InitializeTapi()
         sources_.clear();
         currentCall_.clear();
     }
-    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    running_ = true;
-    thread_ = std::thread([this] { run(); });
+    const bool watching = watch_.start(*engine_, {.outputReadable = [this] { readOutput(); },
+                                                  .controlReadable = [this] {
+                                                      if (readControl()) {
+                                                          return true;
+                                                      }
+                                                      engineLost();
+                                                      return false;
+                                                  }});
+    if (!watching) {
+        std::fprintf(stderr, "voxline: cannot watch the SIP engine\n");
+        engine_.reset();
+        return -1;
+    }
     return 0;
 }
 
 void VoxlineTapi::ShutdownTapi()
 {
-    if (thread_.joinable()) {
-        running_ = false;
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = write(wake_, &one, sizeof(one));
-        thread_.join();
-    }
-    if (wake_ >= 0) {
-        close(wake_);
-        wake_ = -1;
-    }
+    watch_.stop();
     // Stopping the engine hangs up what is left (it ends its calls on SIGTERM).
     if (engine_ != nullptr) {
         engine_->stop();
@@ -216,34 +215,6 @@ bool VoxlineTapi::act(const std::string& id, const std::string& verb)
 void VoxlineTapi::post(platform::WParam type, std::unique_ptr<TapiEvent> event)
 {
     PostTapiEvent(window_, type, std::move(event));
-}
-
-void VoxlineTapi::run()
-{
-    while (running_) {
-        std::array<pollfd, 3> fds{{{wake_, POLLIN, 0},
-                                   {engine_->outputFd(), POLLIN, 0},
-                                   {engine_->controlFd(), POLLIN, 0}}};
-        const int ready = poll(fds.data(), fds.size(), -1);
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        if (fds[0].revents != 0) {
-            break;
-        }
-        // The trace first: the engine wrote an INVITE's trace before it told of the
-        // call, so whatever event is readable now has its trace readable too.
-        if (fds[1].revents != 0) {
-            readOutput();
-        }
-        if (fds[2].revents != 0 && !readControl()) {
-            engineLost();
-            break;
-        }
-    }
 }
 
 void VoxlineTapi::readOutput()

@@ -12,21 +12,20 @@
 // host; the refusal goes into the activity log with the caller's address.
 //
 // Threads: the public operations run on the main window's thread; the event thread
-// is owned, woken through an eventfd and joined by ShutdownTapi and the destructor.
+// (an EngineWatch) is owned and joined by ShutdownTapi and the destructor.
 // What both touch (the allowed address, the calls) is guarded by one mutex.
 #pragma once
 
 #include "host/voice/IncomingTapi.h"
 #include "voxline/EngineProcess.h"
 #include "voxline/EngineProtocol.h"
+#include "voxline/EngineWatch.h"
 
-#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 
 namespace voxline {
 
@@ -65,7 +64,6 @@ public:
     void SetCallerAddress(const std::string& address) override;
 
 private:
-    void run();
     void readOutput();
     // False when the control connection is closed or broken.
     bool readControl();
@@ -81,9 +79,7 @@ private:
 
     platform::WindowHandle window_;
     std::unique_ptr<EngineProcess> engine_;
-    std::thread thread_;
-    int wake_ = -1;
-    std::atomic<bool> running_{false};
+    EngineWatch watch_;
     // Set by InitializeTapi before the event thread starts, which alone reads it.
     bool tlsOnly_ = false;
 

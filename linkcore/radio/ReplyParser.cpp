@@ -7,7 +7,7 @@
 // reader thread.
 #include "linkcore/radio/ReplyParser.h"
 
-#include "platform/Text.h"
+#include "platform/AsciiText.h"
 #include "linkcore/radio/ReplyTable.h"
 #include "linkcore/radio/ReplyText.h"
 

@@ -2,6 +2,7 @@
 // Text helpers of the session side.
 #include "linkcore/session/SessionFormat.h"
 
+#include "platform/AsciiText.h"
 #include "platform/Text.h"
 
 namespace linkcore {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tests/client/ClientHostFixture.h"
+#include "ClientHostFixture.h"
 
-#include "tests/support/LoopbackClient.h"
+#include "testsupport/LoopbackClient.h"
 
 #include <csignal>
 #include <filesystem>

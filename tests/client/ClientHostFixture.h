@@ -5,9 +5,9 @@
 #pragma once
 
 #include "platform/Profile.h"
-#include "tests/client/ClientProcess.h"
-#include "tests/support/TempDir.h"
-#include "tools/radiosim/RadioSimulator.h"
+#include "ClientProcess.h"
+#include "testsupport/TempDir.h"
+#include "radiosim/RadioSimulator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tests/client/ClientProcess.h"
+#include "ClientProcess.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -3,7 +3,7 @@
 // the reads with bounded waits that the client's tests make on its descriptors.
 #pragma once
 
-#include "tests/support/ChildProcess.h"
+#include "testsupport/ChildProcess.h"
 
 #include <chrono>
 #include <cstddef>

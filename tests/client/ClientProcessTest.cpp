@@ -6,11 +6,11 @@
 
 #include "platform/Profile.h"
 #include "platform/VersionNotice.h"
-#include "tests/client/ClientHostFixture.h"
-#include "tests/support/LoopbackClient.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/Wait.h"
-#include "tools/radiosim/RadioSimulator.h"
+#include "ClientHostFixture.h"
+#include "testsupport/LoopbackClient.h"
+#include "testsupport/TempDir.h"
+#include "testsupport/Wait.h"
+#include "radiosim/RadioSimulator.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

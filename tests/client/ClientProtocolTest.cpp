@@ -5,7 +5,7 @@
 #include "client/HostProtocol.h"
 #include "client/Options.h"
 #include "client/Password.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // server run in this process on the manual clock: the test moves the clock, the
 // client (a separate process) hears the host's texts and acts on them.
 
-#include "tests/client/ClientProcess.h"
-#include "tests/linkcore/SessionFixture.h"
-#include "tests/support/LoopbackClient.h"
+#include "ClientProcess.h"
+#include "SessionFixture.h"
+#include "testsupport/LoopbackClient.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

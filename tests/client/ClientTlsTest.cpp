@@ -7,11 +7,11 @@
 
 #include "netport/TlsIdentity.h"
 #include "platform/Profile.h"
-#include "tests/client/ClientHostFixture.h"
-#include "tests/support/LoopbackClient.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/Wait.h"
-#include "tools/radiosim/RadioSimulator.h"
+#include "ClientHostFixture.h"
+#include "testsupport/LoopbackClient.h"
+#include "testsupport/TempDir.h"
+#include "testsupport/Wait.h"
+#include "radiosim/RadioSimulator.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -10,9 +10,9 @@
 #include "netport/TlsIdentity.h"
 #include "platform/Profile.h"
 #include "skinwork/VoiceEnable.h"
-#include "tests/dialogs/DialogDriver.h"
-#include "tests/support/MessageBoxCapture.h"
-#include "tests/support/TempDir.h"
+#include "DialogDriver.h"
+#include "testsupport/MessageBoxCapture.h"
+#include "testsupport/TempDir.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -5,7 +5,7 @@
 #include "host/dialogs/SetupModel.h"
 #include "netport/TlsIdentity.h"
 #include "platform/Profile.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 #include <gtest/gtest.h>
 

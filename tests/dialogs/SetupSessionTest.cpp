@@ -4,9 +4,9 @@
 // passwords that were typed in the dialog.
 
 #include "host/dialogs/SetupDlg.h"
-#include "tests/dialogs/DialogDriver.h"
+#include "DialogDriver.h"
 #include "platform/Profile.h"
-#include "tests/linkcore/SessionFixture.h"
+#include "SessionFixture.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

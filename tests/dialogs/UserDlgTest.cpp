@@ -4,8 +4,8 @@
 // and the description's key filter. Its help key is tested with the Setup dialog.
 
 #include "host/dialogs/UserDlg.h"
-#include "tests/dialogs/DialogDriver.h"
-#include "tests/support/MessageBoxCapture.h"
+#include "DialogDriver.h"
+#include "testsupport/MessageBoxCapture.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -8,10 +8,10 @@
 #include "host/gui/Help.h"
 #include "host/gui/MainWindow.h"
 #include "platform/Profile.h"
-#include "tests/support/LoopbackClient.h"
-#include "tests/support/MessageBoxCapture.h"
-#include "tests/support/TempDir.h"
-#include "tools/radiosim/RadioSimulator.h"
+#include "testsupport/LoopbackClient.h"
+#include "testsupport/MessageBoxCapture.h"
+#include "testsupport/TempDir.h"
+#include "radiosim/RadioSimulator.h"
 
 #include <QAction>
 #include <QApplication>

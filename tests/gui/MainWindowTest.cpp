@@ -2,7 +2,7 @@
 // The main window against the simulated radio: the service started and stopped from
 // CONTROL and the menu, the status display, the refused starts with their message
 // boxes, the watchdog, help by state, and the keys and clicks the window ignores.
-#include "tests/gui/GuiFixture.h"
+#include "GuiFixture.h"
 
 #include "host/gui/AboutBox.h"
 #include "host/gui/MessageBoxes.h"

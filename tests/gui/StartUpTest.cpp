@@ -2,12 +2,12 @@
 // Start-up and tear-down of the desktop program: the stored window position, the
 // single instance shared with the headless host, closing by signal, and message boxes
 // raised on other threads.
-#include "tests/gui/GuiFixture.h"
+#include "GuiFixture.h"
 
 #include "host/gui/MessageBoxes.h"
 #include "host/gui/WindowPosition.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/Wait.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/Wait.h"
 
 #include <QMessageBox>
 #include <QScreen>

@@ -9,11 +9,11 @@
 // test's files stay its own and their mode bits decide).
 #include "platform/Clock.h"
 #include "platform/Profile.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/LoopbackClient.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/Wait.h"
-#include "tools/radiosim/RadioSimulator.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/LoopbackClient.h"
+#include "testsupport/TempDir.h"
+#include "testsupport/Wait.h"
+#include "radiosim/RadioSimulator.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -10,11 +10,11 @@
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 #include "platform/WindowMessage.h"
-#include "tests/support/LoopbackClient.h"
-#include "tests/support/MessageBoxCapture.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/Wait.h"
-#include "tools/radiosim/RadioSimulator.h"
+#include "testsupport/LoopbackClient.h"
+#include "testsupport/MessageBoxCapture.h"
+#include "testsupport/TempDir.h"
+#include "testsupport/Wait.h"
+#include "radiosim/RadioSimulator.h"
 
 #include <gtest/gtest.h>
 

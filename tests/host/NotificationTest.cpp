@@ -3,7 +3,7 @@
 // the display: model, power, ONAIR, auto-information mode, session events and time.
 #include "HostFixture.h"
 
-#include "tests/support/ManualClock.h"
+#include "testsupport/ManualClock.h"
 
 #include <gmock/gmock.h>
 

@@ -3,7 +3,7 @@
 #include "host/HostDisplay.h"
 #include "host/HostOptions.h"
 #include "host/InstanceLock.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 #include <gtest/gtest.h>
 

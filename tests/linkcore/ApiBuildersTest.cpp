@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command builders on a pseudo-terminal: the exact bytes each writes, per model,
 // with its range checks, read-backs and pauses, and its refusals.
-#include "tests/linkcore/ApiFixture.h"
+#include "ApiFixture.h"
 
 #include <gtest/gtest.h>
 

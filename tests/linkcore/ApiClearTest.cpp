@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Read requests and the radio state: each clears exactly the cells its answer will
 // fill, before or after the model test as its row says, and never outside its group.
-#include "tests/linkcore/ApiFixture.h"
+#include "ApiFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tests/linkcore/ApiFixture.h"
+#include "ApiFixture.h"
 
 #include "platform/Profile.h"
 

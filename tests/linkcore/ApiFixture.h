@@ -8,8 +8,8 @@
 
 #include "linkcore/radio/CommandTable.h"
 #include "linkcore/Linkcore.h"
-#include "tests/linkcore/RadioLinkFixture.h"
-#include "tests/support/PtyPair.h"
+#include "RadioLinkFixture.h"
+#include "testsupport/PtyPair.h"
 
 #include <array>
 #include <cstddef>

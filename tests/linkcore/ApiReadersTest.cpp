@@ -2,9 +2,9 @@
 // The status readers over replies parsed as the radio reader parses them: their
 // results and outputs before and after replies, per model and per index, and the
 // pending notifications they re-arm.
-#include "tests/linkcore/ApiFixture.h"
+#include "ApiFixture.h"
 
-#include "tests/support/Wait.h"
+#include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 // taken by the radio, and its read request is answered in the reply format that the
 // parser stores, with the value that was set followed by the values that the radio
 // answers of its own. Requests without a set are answered and stored likewise.
-#include "tests/linkcore/ApiFixture.h"
+#include "ApiFixture.h"
 
-#include "tests/support/Wait.h"
-#include "tools/radiosim/CommandTable.h"
+#include "testsupport/Wait.h"
+#include "radiosim/CommandTable.h"
 
 #include <gtest/gtest.h>
 

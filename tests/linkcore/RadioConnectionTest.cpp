@@ -4,10 +4,10 @@
 // current from replies that arrive in any pieces, relays them to a logged-in client
 // on the library's endpoint, and closes while the radio is talking.
 
-#include "tests/linkcore/RadioLinkFixture.h"
+#include "RadioLinkFixture.h"
 
 #include "platform/Profile.h"
-#include "tests/support/Wait.h"
+#include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 

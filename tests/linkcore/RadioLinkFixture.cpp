@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tests/linkcore/RadioLinkFixture.h"
+#include "RadioLinkFixture.h"
 
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
-#include "tests/support/Wait.h"
+#include "testsupport/Wait.h"
 
 #include <cstring>
 

@@ -9,9 +9,9 @@
 #include "linkcore/Linkcore.h"
 #include "linkcore/facade/LinkcoreShared.h"
 #include "platform/WindowMessage.h"
-#include "tests/support/LoopbackClient.h"
-#include "tests/support/TempDir.h"
-#include "tools/radiosim/RadioSimulator.h"
+#include "testsupport/LoopbackClient.h"
+#include "testsupport/TempDir.h"
+#include "radiosim/RadioSimulator.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // the pending cells, which the status readers re-arm.
 
 #include "linkcore/radio/ReplyParser.h"
-#include "tests/linkcore/RadioLinkFixture.h"
+#include "RadioLinkFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // also checks that no cell outside the reply's group changed.
 
 #include "linkcore/radio/ReplyParser.h"
-#include "tests/linkcore/RadioLinkFixture.h"
+#include "RadioLinkFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "linkcore/Linkcore.h"
 #include "linkcore/facade/LinkcoreShared.h"
 #include "linkcore/session/LoginBackoff.h"
-#include "tests/linkcore/SessionFixture.h"
+#include "SessionFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "linkcore/session/CommandDispatcher.h"
 #include "linkcore/session/SessionServer.h"
 #include "linkcore/session/SessionShared.h"
-#include "tests/linkcore/SessionFixture.h"
+#include "SessionFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include "linkcore/session/CommandDispatcher.h"
 #include "linkcore/session/CommandFilter.h"
 #include "linkcore/session/SessionServer.h"
-#include "tests/linkcore/SessionFixture.h"
-#include "tests/support/Wait.h"
+#include "SessionFixture.h"
+#include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tests/linkcore/SessionFixture.h"
+#include "SessionFixture.h"
 
 #include "linkcore/facade/LinkcoreShared.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
-#include "tests/support/Wait.h"
+#include "testsupport/Wait.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -9,11 +9,11 @@
 #include "linkcore/Linkcore.h"
 #include "platform/WindowMessage.h"
 #include "protocol/HostTexts.h"
-#include "tests/linkcore/RadioLinkFixture.h"
-#include "tests/support/LoopbackClient.h"
-#include "tests/support/ManualClock.h"
-#include "tests/support/TempDir.h"
-#include "tools/radiosim/RadioSimulator.h"
+#include "RadioLinkFixture.h"
+#include "testsupport/LoopbackClient.h"
+#include "testsupport/ManualClock.h"
+#include "testsupport/TempDir.h"
+#include "radiosim/RadioSimulator.h"
 
 #include <gtest/gtest.h>
 
@@ -30,19 +30,8 @@ namespace sessiontest {
 
 using namespace std::chrono_literals;
 
-// What the host sends, from the protocol's one list.
-using protocol::kCommandRefused;
-using protocol::kCommandTooLong;
-using protocol::kGreeting;
-using protocol::kIdleTimeout;
-using protocol::kLoggedIn;
-using protocol::kLoginFailed;
-using protocol::kLoginTimeout;
-using protocol::kPasswordWrong;
-using protocol::kRadioLost;
-using protocol::kUserDisabled;
-using protocol::kUserIdAgain;
-using protocol::kUserIdOk;
+// What the host sends: the protocol's one list, by its own names.
+using namespace protocol;
 
 // The users every fixture starts with.
 inline constexpr std::string_view kUser = "alice";

@@ -3,7 +3,7 @@
 // and concurrent appends, on real files in a temporary folder.
 
 #include "linkcore/Linkcore.h"
-#include "tests/linkcore/SessionFixture.h"
+#include "SessionFixture.h"
 
 #include <gtest/gtest.h>
 

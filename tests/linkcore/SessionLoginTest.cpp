@@ -4,8 +4,8 @@
 
 #include "linkcore/Linkcore.h"
 #include "linkcore/facade/LinkcoreShared.h"
-#include "tests/linkcore/SessionFixture.h"
-#include "tests/support/Wait.h"
+#include "SessionFixture.h"
+#include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 

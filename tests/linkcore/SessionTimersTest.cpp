@@ -3,8 +3,8 @@
 // the manual clock: each test moves the clock and waits for the server's answer.
 
 #include "linkcore/Linkcore.h"
-#include "tests/linkcore/SessionFixture.h"
-#include "tests/support/Wait.h"
+#include "SessionFixture.h"
+#include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,9 @@
 // is logged with its address and gets nothing to the radio.
 
 #include "linkcore/ServiceSettings.h"
-#include "tests/linkcore/SessionFixture.h"
-#include "tests/support/TlsClient.h"
-#include "tests/support/Wait.h"
+#include "SessionFixture.h"
+#include "testsupport/TlsClient.h"
+#include "testsupport/Wait.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

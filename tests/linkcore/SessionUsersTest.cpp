@@ -4,7 +4,7 @@
 
 #include "linkcore/Linkcore.h"
 #include "platform/Profile.h"
-#include "tests/linkcore/SessionFixture.h"
+#include "SessionFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 
 #include "platform/MessageBox.h"
 #include "platform/WindowMessage.h"
-#include "tests/support/LoopbackClient.h"
-#include "tests/support/MessageBoxCapture.h"
-#include "tests/support/Wait.h"
+#include "testsupport/LoopbackClient.h"
+#include "testsupport/MessageBoxCapture.h"
+#include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 // text inside is what a plain endpoint carries; a client that does not speak TLS gets
 // nothing through.
 #include "netport/Netport.h"
-#include "tests/support/LoopbackClient.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/TlsClient.h"
-#include "tests/support/Wait.h"
+#include "testsupport/LoopbackClient.h"
+#include "testsupport/TempDir.h"
+#include "testsupport/TlsClient.h"
+#include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 

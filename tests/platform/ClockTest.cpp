@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Clock.h"
 #include "platform/Wakeup.h"
-#include "tests/support/ManualClock.h"
+#include "testsupport/ManualClock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ComPorts.h"
 #include "platform/Profile.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Profile.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/AsciiText.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tests/radiosim/DeviceTerminal.h"
+#include "DeviceTerminal.h"
 
 #include "platform/PseudoTerminal.h"
 

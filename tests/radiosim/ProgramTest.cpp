@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The radiosim program as `make run` and people use it: started as a process,
 // talked to through the device path it prints, stopped by a signal.
-#include "tests/radiosim/DeviceTerminal.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/Wait.h"
+#include "DeviceTerminal.h"
+#include "testsupport/TempDir.h"
+#include "testsupport/Wait.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tools/radiosim/RadioSimulator.h"
+#include "radiosim/RadioSimulator.h"
 
-#include "tests/radiosim/DeviceTerminal.h"
-#include "tests/support/PtyPair.h"
-#include "tests/support/Wait.h"
+#include "DeviceTerminal.h"
+#include "testsupport/PtyPair.h"
+#include "testsupport/Wait.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

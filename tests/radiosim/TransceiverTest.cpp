@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tools/radiosim/Transceiver.h"
+#include "radiosim/Transceiver.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -4,10 +4,10 @@
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 #include "platform/WindowMessage.h"
-#include "tests/support/MessageBoxCapture.h"
-#include "tests/support/PtyPair.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/Wait.h"
+#include "testsupport/MessageBoxCapture.h"
+#include "testsupport/PtyPair.h"
+#include "testsupport/TempDir.h"
+#include "testsupport/Wait.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

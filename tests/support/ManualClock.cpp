@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tests/support/ManualClock.h"
+#include "testsupport/ManualClock.h"
 
 #include <ctime>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tests/support/PtyPair.h"
+#include "testsupport/PtyPair.h"
 
 #include "platform/PseudoTerminal.h"
 

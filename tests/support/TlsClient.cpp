@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tests/support/TlsClient.h"
+#include "testsupport/TlsClient.h"
 
 #include "netport/TlsIdentity.h"
 #include "netport/tls/TlsChannel.h"

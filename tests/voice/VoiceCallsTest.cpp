@@ -7,8 +7,8 @@
 
 #include "host/voice/VoiceCalls.h"
 #include "platform/Profile.h"
-#include "tests/support/MessageBoxCapture.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/MessageBoxCapture.h"
+#include "testsupport/TempDir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

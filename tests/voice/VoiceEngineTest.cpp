@@ -8,9 +8,9 @@
 #include "EngineCaller.h"
 
 #include "host/voice/VoiceCalls.h"
-#include "tests/host/HostFixture.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/ManualClock.h"
+#include "HostFixture.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/ManualClock.h"
 
 #include <gmock/gmock.h>
 

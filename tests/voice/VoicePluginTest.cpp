@@ -6,7 +6,7 @@
 #include "host/voice/VoiceCalls.h"
 #include "host/voice/VoicePlugin.h"
 #include "platform/Profile.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

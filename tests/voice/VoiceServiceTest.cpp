@@ -7,7 +7,7 @@
 #include "FakeTapi.h"
 
 #include "host/voice/VoiceCalls.h"
-#include "tests/host/HostFixture.h"
+#include "HostFixture.h"
 
 #include <gmock/gmock.h>
 

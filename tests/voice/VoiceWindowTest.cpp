@@ -10,7 +10,7 @@
 
 #include "host/voice/VoiceCalls.h"
 #include "skinwork/VoiceEnable.h"
-#include "tests/gui/GuiFixture.h"
+#include "GuiFixture.h"
 
 #include <gmock/gmock.h>
 

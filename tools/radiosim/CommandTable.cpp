@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Compile-time checks of the command table: the procedures in Transceiver.cpp
 // rely on these invariants instead of testing them at run time.
-#include "tools/radiosim/CommandTable.h"
+#include "radiosim/CommandTable.h"
 
 namespace radiosim {
 namespace {

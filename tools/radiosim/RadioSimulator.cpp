@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tools/radiosim/RadioSimulator.h"
+#include "radiosim/RadioSimulator.h"
 
 #include "platform/PseudoTerminal.h"
 

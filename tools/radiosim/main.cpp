@@ -3,7 +3,7 @@
 // for trying the host without a radio. Prints the device path on its first line
 // and runs until SIGINT or SIGTERM.
 #include "platform/VersionNotice.h"
-#include "tools/radiosim/RadioSimulator.h"
+#include "radiosim/RadioSimulator.h"
 
 #include <charconv>
 #include <csignal>

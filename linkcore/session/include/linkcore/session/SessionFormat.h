@@ -5,6 +5,7 @@
 #pragma once
 
 #include "linkcore/session/SessionRecord.h"
+#include "platform/AsciiText.h"
 #include "platform/Text.h"
 
 #include <cstddef>
