@@ -2,6 +2,7 @@
 #include "VoiceLink.h"
 
 #include "voxline/EngineProtocol.h"
+#include "voxline/HostSetup.h"
 
 #include <array>
 #include <cerrno>
@@ -94,8 +95,10 @@ bool VoiceLink::callFor(int sessionSocket)
     setup.netInterface = local.front() == '[' ? local.substr(1, local.size() - 2) : local;
     setup.audioSource = "alsa," + device_;
     setup.audioPlayer = "alsa," + device_;
-    setup.modules = {"opus", "g711", "alsa", "dtls_srtp"};
-    setup.account = "<sip:operator@" + local + ">;regint=0;mediaenc=dtls_srtp;"
+    setup.modules = {"opus", "g711", "alsa", "dtls_srtp", "ice"};
+    // ICE: behind a router the call names the operator's private address, which the
+    // host cannot reach; the connectivity checks show the host the router's address.
+    setup.account = "<sip:operator@" + local + ">;regint=0;mediaenc=dtls_srtp;medianat=ice;"
                     "audio_codecs=opus/48000/2,PCMU/8000/1,PCMA/8000/1";
     setup.extraConfig = {"opus_application voip", "jitter_buffer_delay 1-4"};
     std::string error;
@@ -105,7 +108,7 @@ bool VoiceLink::callFor(int sessionSocket)
         return false;
     }
     // TCP or TLS: the host then knows for certain where the call comes from.
-    const std::string uri = "sip:radio@" + host + ":" +
+    const std::string uri = "sip:" + std::string(voxline::kIceUser) + "@" + host + ":" +
                             (tls_ ? std::to_string(voicePort_ + 1) + ";transport=tls"
                                   : std::to_string(voicePort_) + ";transport=tcp");
     say_("voice: calling " + uri);

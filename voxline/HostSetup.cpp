@@ -38,14 +38,18 @@ EngineSetup HostEngineSetup(int port, const std::string& device, bool plain, con
     }
     setup.audioSource = "alsa," + device;
     setup.audioPlayer = "alsa," + device;
-    setup.modules = {"opus", "g711", "alsa", "dtls_srtp", "srtp"};
+    setup.modules = {"opus", "g711", "alsa", "dtls_srtp", "srtp", "ice"};
     // The accounts take calls only: no registration, answered on the host's word;
     // Opus first, G.711 for ordinary telephones.
     const auto account = [&](const char* user) {
         return "<sip:" + std::string(user) + "@" + (address.empty() ? std::string("0.0.0.0") : setup.sipListen) +
                ">;regint=0;answermode=manual;audio_codecs=opus/48000/2,PCMU/8000/1,PCMA/8000/1";
     };
-    setup.account = account(kEncryptedUser) + ";mediaenc=dtls_srtp";
+    // ICE finds the media path to a caller behind a router, whose call names its
+    // private address: the caller's checks arrive from the router's address, which
+    // the host learns and sends to.
+    setup.account = account(kEncryptedUser) + ";mediaenc=dtls_srtp\n" + account(kIceUser) +
+                    ";mediaenc=dtls_srtp;medianat=ice";
     if (plain) {
         setup.account += "\n" + account(kPlainUser);
     }

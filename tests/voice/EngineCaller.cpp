@@ -15,6 +15,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -122,7 +123,7 @@ int FreeSipPort()
 }
 
 EngineCaller::EngineCaller(const std::string& address, int toneHz, const std::filesystem::path& folder,
-                           CallerMedia media)
+                           CallerMedia media, CallerIce ice)
     : folder_(folder)
 {
     voxline::EngineSetup setup;
@@ -130,9 +131,10 @@ EngineCaller::EngineCaller(const std::string& address, int toneHz, const std::fi
     setup.netInterface = address;
     setup.audioSource = "ausine," + std::to_string(toneHz);
     setup.audioPlayer = "aubridge,caller";
-    setup.modules = {"opus", "ausine", "aubridge", "sndfile", "dtls_srtp"};
+    setup.modules = {"opus", "ausine", "aubridge", "sndfile", "dtls_srtp", "ice"};
     setup.account = "<sip:caller@" + address + ">;regint=0;audio_codecs=opus/48000/2" +
-                    (media == CallerMedia::Encrypted ? ";mediaenc=dtls_srtp" : "");
+                    (media == CallerMedia::Encrypted ? ";mediaenc=dtls_srtp" : "") +
+                    (ice == CallerIce::On ? ";medianat=ice" : "");
     // The sine source makes two channels only.
     setup.extraConfig = {"snd_path " + folder.string(), "ausrc_channels 2", "auplay_channels 1",
                          "ausrc_srate 48000", "auplay_srate 48000"};
@@ -263,6 +265,106 @@ void RadioSoundCard::run()
         }
         next += std::chrono::milliseconds(20);
         std::this_thread::sleep_until(next);
+    }
+}
+
+NattedSignalling::NattedSignalling(int hostPort, std::string address, std::string namedAddress)
+    : hostPort_(hostPort), address_(std::move(address)), namedAddress_(std::move(namedAddress))
+{
+    if (address_.size() != namedAddress_.size()) {
+        return;
+    }
+    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(local);
+    if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0 ||
+        listen(listener_, 1) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+        return;
+    }
+    port_ = ntohs(local.sin_port);
+    stop_ = eventfd(0, EFD_CLOEXEC);
+    if (stop_ >= 0) {
+        thread_ = std::thread([this] { run(); });
+    }
+}
+
+NattedSignalling::~NattedSignalling()
+{
+    if (thread_.joinable()) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = write(stop_, &one, sizeof(one));
+        thread_.join();
+    }
+    for (const int fd : {listener_, stop_}) {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+}
+
+std::string NattedSignalling::takeLines(std::string& pending)
+{
+    std::string out;
+    std::size_t start = 0;
+    for (std::size_t end = pending.find('\n'); end != std::string::npos; end = pending.find('\n', start)) {
+        std::string line = pending.substr(start, end + 1 - start);
+        start = end + 1;
+        const bool namesCaller = line.starts_with("c=") || line.starts_with("o=") || line.starts_with("a=candidate");
+        if (const std::size_t at = line.find(address_); namesCaller && at != std::string::npos) {
+            line.replace(at, address_.size(), namedAddress_);
+            ++rewritten_;
+        }
+        out += line;
+    }
+    pending.erase(0, start);
+    return out;
+}
+
+void NattedSignalling::run()
+{
+    pollfd waiting[] = {{listener_, POLLIN, 0}, {stop_, POLLIN, 0}};
+    if (poll(waiting, 2, -1) <= 0 || waiting[1].revents != 0) {
+        return;
+    }
+    const int caller = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    const int host = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(static_cast<std::uint16_t>(hostPort_));
+    if (caller >= 0 && host >= 0 && connect(host, reinterpret_cast<sockaddr*>(&to), sizeof(to)) == 0) {
+        std::string pending;
+        std::array<char, 8192> chunk{};
+        for (bool open = true; open;) {
+            pollfd fds[] = {{caller, POLLIN, 0}, {host, POLLIN, 0}, {stop_, POLLIN, 0}};
+            if (poll(fds, 3, -1) < 0 || fds[2].revents != 0) {
+                break;
+            }
+            for (int side = 0; side < 2 && open; ++side) {
+                if (fds[side].revents == 0) {
+                    continue;
+                }
+                const ssize_t got = read(fds[side].fd, chunk.data(), chunk.size());
+                if (got <= 0) {
+                    open = false;
+                    break;
+                }
+                std::string text(chunk.data(), static_cast<std::size_t>(got));
+                if (side == 0) {
+                    pending += text;
+                    text = takeLines(pending);
+                }
+                // Blocking writes of a few kilobytes to a loopback peer that reads.
+                open = send(fds[1 - side].fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+            }
+        }
+    }
+    for (const int fd : {caller, host}) {
+        if (fd >= 0) {
+            close(fd);
+        }
     }
 }
 

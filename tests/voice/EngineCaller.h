@@ -37,6 +37,8 @@ int FreeSipPort();
 
 // How a caller offers its media.
 enum class CallerMedia { Encrypted, PlainOnly };
+// Whether it finds its media path with ICE, as ondrel-client --voice does.
+enum class CallerIce { Off, On };
 
 // A caller on `address` (127.0.0.x), sending a `toneHz` sine over Opus (encrypted
 // with DTLS-SRTP unless `media` says otherwise), and writing what it receives to
@@ -44,7 +46,7 @@ enum class CallerMedia { Encrypted, PlainOnly };
 class EngineCaller {
 public:
     EngineCaller(const std::string& address, int toneHz, const std::filesystem::path& folder,
-                 CallerMedia media = CallerMedia::Encrypted);
+                 CallerMedia media = CallerMedia::Encrypted, CallerIce ice = CallerIce::Off);
     ~EngineCaller();
 
     bool started() const { return engine_ != nullptr; }
@@ -91,6 +93,42 @@ private:
     std::atomic<bool> running_{true};
     std::mutex lock_;
     std::vector<std::int16_t> heard_;
+    std::thread thread_;
+};
+
+// A caller behind a home router, as far as loopback can show one: a relay of the
+// caller's SIP over TCP to the host's engine that writes `namedAddress` in place of
+// the caller's `address` in the SDP it carries to the host (its connection, origin
+// and candidate lines), as a router's private side names an address the host cannot
+// reach, while the media still comes from the caller's real address. The two
+// addresses are of one length, so that Content-Length holds. One connection; its
+// thread is owned, woken by an eventfd and joined.
+class NattedSignalling {
+public:
+    NattedSignalling(int hostPort, std::string address, std::string namedAddress);
+    ~NattedSignalling();
+    NattedSignalling(const NattedSignalling&) = delete;
+    NattedSignalling& operator=(const NattedSignalling&) = delete;
+
+    bool started() const { return thread_.joinable(); }
+    // The port the caller dials instead of the host's.
+    int port() const { return port_; }
+    // SDP lines rewritten so far.
+    int rewrittenLines() const { return rewritten_.load(); }
+
+private:
+    void run();
+    // The complete lines of `pending`, rewritten where they are SDP that names the
+    // caller; what follows the last line break stays pending.
+    std::string takeLines(std::string& pending);
+
+    int hostPort_;
+    std::string address_;
+    std::string namedAddress_;
+    int listener_ = -1;
+    int port_ = 0;
+    int stop_ = -1;
+    std::atomic<int> rewritten_{0};
     std::thread thread_;
 };
 

@@ -172,6 +172,34 @@ TEST_F(VoiceEngineTest, TonesCrossBothWaysOverOpusEncryptedAndTheLogoutHangsUp)
     EXPECT_THAT(EnginesOf(getpid()), ::testing::ElementsAre(caller.pid()));
 }
 
+// An operator behind a home router: the call's SDP names an address the host cannot
+// reach (127.0.0.9; the caller's media socket is bound to 127.0.0.1), while the
+// caller's packets come from 127.0.0.1. Through ICE the host learns where they come
+// from and sends there: tones cross both ways, encrypted.
+TEST_F(VoiceEngineTest, ACallerWhoseCallNamesAnUnreachableAddressIsHeardAndHearsThroughIce)
+{
+    startWithVoice();
+    auto client = logIn();
+    ASSERT_TRUE(calls->active());
+
+    NattedSignalling router(voicePort, "127.0.0.1", "127.0.0.9");
+    ASSERT_TRUE(router.started());
+    EngineCaller caller("127.0.0.1", kCallerTone, dir / "caller", CallerMedia::Encrypted, CallerIce::On);
+    ASSERT_TRUE(caller.started()) << caller.error();
+    caller.dial("sip:radio-ice@127.0.0.1:" + std::to_string(router.port()) + ";transport=tcp");
+    ASSERT_TRUE(callerSees(caller, "CALL_ESTABLISHED")) << caller.journal();
+    ASSERT_TRUE(callerSees(caller, "CALL_MENC")) << caller.journal();
+    EXPECT_GE(router.rewrittenLines(), 2); // the connection line and the candidate at least
+
+    runFor(caller, 3000ms);
+    const std::vector<std::int16_t> atRadio = radioCard->heard();
+    EXPECT_GT(ToneShare(atRadio, kCallerTone), kToneShown) << atRadio.size() << " samples";
+    const std::vector<std::int16_t> atCaller = caller.heard();
+    EXPECT_GT(ToneShare(atCaller, kRadioTone), kToneShown) << atCaller.size() << " samples";
+    client->close();
+    EXPECT_TRUE(callerSees(caller, "CALL_CLOSED"));
+}
+
 TEST_F(VoiceEngineTest, CallsThatMustNotBeAnsweredAreNot)
 {
     startWithVoice();

@@ -20,9 +20,13 @@ inline constexpr const char* kMediaPorts = "10000-10099";
 std::string CanonicalAddress(const std::string& text);
 
 // The user parts a caller dials: "radio" takes media encrypted with DTLS-SRTP only;
-// "radio-plain", there only with `plain`, takes plain RTP only (the engine answers
-// an account's calls in one of the two ways, never both).
+// "radio-ice" too, with the media path found by ICE, for callers behind a router
+// (ondrel-client --voice calls it; the engine cannot offer ICE on the account that
+// ordinary phones call, whose media would then never start); "radio-plain", there
+// only with `plain`, takes plain RTP only (the engine answers an account's calls in
+// one of these ways, never several).
 inline constexpr const char* kEncryptedUser = "radio";
+inline constexpr const char* kIceUser = "radio-ice";
 inline constexpr const char* kPlainUser = "radio-plain";
 
 // The engine's setup for the host: SIP on `port` at `bindAddress` (any address when
