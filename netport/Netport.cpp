@@ -88,6 +88,11 @@ struct NetportEndpoint {
     std::mutex writeMutex;
     std::string outbound;           // queued text for the peer, oldest first
     std::size_t outboundSent = 0;   // bytes at the front of `outbound` already sent
+    // Whether `outbound` holds unsent text: set with it under writeMutex (QueueChanged),
+    // read without the lock by the socket thread, which then leaves the mutex alone
+    // while nothing waits (a writer that queues text wakes the thread after setting it).
+    std::atomic<bool> outboundWaiting{false};
+    void QueueChanged() { outboundWaiting = outbound.size() > outboundSent; }
     Deadline lastSendProgress{};    // when the peer last took queued text
 
     std::shared_mutex socketMutex;
@@ -185,6 +190,7 @@ bool FlushQueue(NetportEndpoint& endpoint, int fd)
         endpoint.outbound.erase(0, endpoint.outboundSent);
         endpoint.outboundSent = 0;
     }
+    endpoint.QueueChanged();
     return true;
 }
 
@@ -353,6 +359,7 @@ int NetportEndpoint::StartThread(void (*body)(NetportEndpoint*))
         std::lock_guard writeLock(writeMutex);
         outbound.clear();
         outboundSent = 0;
+        QueueChanged();
     }
     {
         // Alive before the thread runs, so that a Write or a length query right after
@@ -601,6 +608,7 @@ int CNetport::Write(unsigned char* text, unsigned long length)
     }
     if (sent < size) {
         endpoint.outbound.append(chars + sent, size - sent);
+        endpoint.QueueChanged();
         // The socket thread now waits for the socket to take more.
         endpoint.Wake();
     }
@@ -781,6 +789,9 @@ short ClientEvents(NetportEndpoint& endpoint, std::size_t room, bool clientLeavi
         // Queued text waits for the handshake, which the login deadline bounds.
         return endpoint.tls.handshakeEvents();
     }
+    if (!endpoint.outboundWaiting.load()) {
+        return events;
+    }
     std::lock_guard writeLock(endpoint.writeMutex);
     if (endpoint.outbound.size() <= endpoint.outboundSent) {
         return events;
@@ -913,6 +924,7 @@ void EndSession(NetportEndpoint& endpoint, bool listenerFailed)
         }
         endpoint.outbound.clear();
         endpoint.outboundSent = 0;
+        endpoint.QueueChanged();
     }
     {
         std::unique_lock socketLock(endpoint.socketMutex);

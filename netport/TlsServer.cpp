@@ -34,6 +34,7 @@ void TlsServer::startClient(int fd)
     std::lock_guard channelLock(channelMutex_);
     client_ = std::make_unique<TlsChannel>(*context_, fd);
     established_ = false;
+    pending_ = false;
     handshakeWaits_ = POLLIN;
     hasClient_ = true;
 }
@@ -47,6 +48,7 @@ void TlsServer::endClient()
     }
     hasClient_ = false;
     established_ = false;
+    pending_ = false;
 }
 
 int TlsServer::advanceHandshake()
@@ -55,6 +57,7 @@ int TlsServer::advanceHandshake()
     const TlsResult result = client_->handshake();
     if (result == TlsResult::Done) {
         established_ = true;
+        pending_ = client_->hasPending();
         return 1;
     }
     if (result == TlsResult::WantRead || result == TlsResult::WantWrite) {
@@ -92,6 +95,13 @@ long TlsServer::receive(char* buffer, std::size_t size)
     if (client_ == nullptr) {
         return -1;
     }
+    const long received = receiveLocked(buffer, size);
+    pending_ = client_->hasPending();
+    return received;
+}
+
+long TlsServer::receiveLocked(char* buffer, std::size_t size)
+{
     std::size_t received = 0;
     // Every record that has arrived, as far as the room goes, so that nothing waits
     // in the channel unseen while there is room for it.
@@ -116,8 +126,7 @@ long TlsServer::receive(char* buffer, std::size_t size)
 
 bool TlsServer::hasPending() const
 {
-    std::lock_guard channelLock(channelMutex_);
-    return client_ != nullptr && established_.load() && client_->hasPending();
+    return pending_.load();
 }
 
 void TlsServer::turnAway(int fd)

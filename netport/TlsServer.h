@@ -52,7 +52,9 @@ public:
     // Decrypted bytes, at most `size`: the count (0 when none waits), -1 when the
     // connection ended or failed.
     long receive(char* buffer, std::size_t size);
-    // Decrypted or undecoded bytes wait in the channel, unseen by poll().
+    // Decrypted or undecoded bytes wait in the channel, unseen by poll(), as the last
+    // receive (or the handshake's end) left it; takes no lock, since only the socket
+    // thread reads from the channel.
     bool hasPending() const;
 
     // A further client: its handshake runs in the socket thread's poll loop alongside
@@ -67,6 +69,9 @@ public:
     void closeTurnAways();
 
 private:
+    // receive's reading, with channelMutex_ held.
+    long receiveLocked(char* buffer, std::size_t size);
+
     struct TurnAway {
         int fd;
         std::unique_ptr<netport::tls::TlsChannel> channel;
@@ -79,6 +84,9 @@ private:
     std::unique_ptr<netport::tls::TlsChannel> client_;
     std::atomic<bool> hasClient_{false};
     std::atomic<bool> established_{false};
+    // Set under channelMutex_ by the socket thread's reads: the channel holds text
+    // that poll() cannot see (hasPending).
+    std::atomic<bool> pending_{false};
     short handshakeWaits_ = POLLIN;
     std::atomic<int> handshakeFailed_{0};
     std::vector<TurnAway> turnAways_;
