@@ -6,7 +6,7 @@
 #   make test SANITIZER=tsan   ThreadSanitizer
 #   make fuzz                  libFuzzer targets (clang), built in build-fuzz/
 #   make fuzz-smoke            the fuzz targets built, then each run a few seconds
-#   make bench                 the host against ser2net and the bare pseudo-terminal; a voice call
+#   make bench                 the host against ser2net and the bare pseudo-terminal; voice calls without and with ICE
 #   make soak                  10,000 client cycles, 100 radios lost, 1,000 service start/stop cycles
 #   make package               the Debian package build/ondrel_*.deb
 #   make package-check         the package, inspected with dpkg-deb and lintian
@@ -75,6 +75,7 @@ bench: build
 	@scripts/install-deps.sh --bench
 	$(BUILD)/bench/ondrel_latency_bench
 	$(BUILD)/bench/ondrel_voice_bench
+	$(BUILD)/bench/ondrel_voice_bench --ice
 
 # Descriptors, threads and memory of the host over many sessions and many starts and
 # stops of the service (docs/reliability.md); SOAK_CYCLES and SERVICE_CYCLES set the counts.

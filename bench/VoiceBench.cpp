@@ -8,7 +8,8 @@
 // Prints: call set-up from the dial to audio flowing (the operator's engine reports
 // the first media packet), the round trip of audio (a click written into the
 // operator's microphone until it comes back out of its speaker, median of the clicks),
-// and the host engine's CPU time during 5 s of the call.
+// and the host engine's CPU time during 5 s of the call. With --ice the operator calls
+// as ondrel-client --voice does: the host's ICE account, with ICE of its own.
 #include "voxline/EngineProcess.h"
 #include "voxline/EngineProtocol.h"
 #include "voxline/HostSetup.h"
@@ -26,6 +27,7 @@
 #include <fstream>
 #include <numbers>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -98,8 +100,13 @@ std::vector<voxline::EngineMessage> Events(voxline::EngineProcess& engine, voxli
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const bool ice = argc == 2 && std::string_view(argv[1]) == "--ice";
+    if (argc > 2 || (argc == 2 && !ice)) {
+        std::fprintf(stderr, "usage: ondrel_voice_bench [--ice]\n");
+        return 2;
+    }
     char pattern[] = "/tmp/ondrel-voice-bench-XXXXXX";
     if (mkdtemp(pattern) == nullptr) {
         return 1;
@@ -131,8 +138,9 @@ int main()
     operatorSetup.netInterface = "127.0.0.1";
     operatorSetup.audioSource = "alsa,operator";
     operatorSetup.audioPlayer = "alsa,operator";
-    operatorSetup.modules = {"opus", "alsa", "dtls_srtp"};
-    operatorSetup.account = "<sip:operator@127.0.0.1>;regint=0;mediaenc=dtls_srtp;audio_codecs=opus/48000/2";
+    operatorSetup.modules = {"opus", "alsa", "dtls_srtp", "ice"};
+    operatorSetup.account = "<sip:operator@127.0.0.1>;regint=0;mediaenc=dtls_srtp;audio_codecs=opus/48000/2" +
+                            std::string(ice ? ";medianat=ice" : "");
     operatorSetup.extraConfig = {"ausrc_srate 48000", "auplay_srate 48000", "ausrc_channels 1", "auplay_channels 1",
                                  "opus_application voip", "jitter_buffer_delay 1-4"};
     std::string error;
@@ -183,7 +191,8 @@ int main()
     });
 
     const auto dialed = Clock::now();
-    caller->send("dial", "sip:radio@127.0.0.1:" + std::to_string(voicePort));
+    const std::string user = ice ? voxline::kIceUser : voxline::kEncryptedUser;
+    caller->send("dial", "sip:" + user + "@127.0.0.1:" + std::to_string(voicePort));
     std::optional<Clock::time_point> flowing;
     double cpuStart = 0.0;
     std::optional<Clock::time_point> measureFrom;
@@ -233,7 +242,8 @@ int main()
         }
     }
     std::sort(trips.begin(), trips.end());
-    std::printf("Voice call on loopback (Opus, DTLS-SRTP; the host's side echoes through aubridge)\n");
+    std::printf("Voice call on loopback (Opus, DTLS-SRTP%s; the host's side echoes through aubridge)\n",
+                ice ? ", ICE as ondrel-client --voice calls" : "");
     std::printf("  set-up, dial to audio flowing: %.0f ms (target <= 500)\n",
                 std::chrono::duration<double, std::milli>(*flowing - dialed).count());
     if (trips.empty()) {
