@@ -17,15 +17,16 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <optional>
-#include <sstream>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <numbers>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -98,6 +99,204 @@ std::vector<voxline::EngineMessage> Events(voxline::EngineProcess& engine, voxli
     return events;
 }
 
+// The operator's sound card: an ALSA file device (in ~/.asoundrc of `scratch`) over two
+// named pipes, fed and read in 20 ms blocks by a thread of its own, as a card keeps
+// time. A click goes into the microphone every 500 ms; the moments each click was
+// written and each came back out of the speaker are kept for the round trip.
+class OperatorCard {
+public:
+    explicit OperatorCard(const std::filesystem::path& scratch)
+    {
+        const std::filesystem::path says = scratch / "says.pcm";
+        const std::filesystem::path hears = scratch / "hears.pcm";
+        mkfifo(says.c_str(), 0600);
+        mkfifo(hears.c_str(), 0600);
+        saysFd_ = open(says.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+        hearsFd_ = open(hears.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+        fcntl(saysFd_, F_SETPIPE_SZ, kPipeSize);
+        fcntl(hearsFd_, F_SETPIPE_SZ, kPipeSize);
+        std::ofstream(scratch / ".asoundrc") << "pcm.operator {\n type asym\n"
+                                             << " playback.pcm { type file; slave.pcm \"null\"; format \"raw\"; file \""
+                                             << hears.string() << "\" }\n"
+                                             << " capture.pcm { type file; slave.pcm \"null\"; format \"raw\"; file "
+                                                "\"/dev/null\"; infile \""
+                                             << says.string() << "\" }\n}\n";
+        thread_ = std::thread([this] { run(); });
+    }
+
+    ~OperatorCard()
+    {
+        stop();
+        close(saysFd_);
+        close(hearsFd_);
+    }
+
+    OperatorCard(const OperatorCard&) = delete;
+    OperatorCard& operator=(const OperatorCard&) = delete;
+
+    void stop()
+    {
+        running_ = false;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+    // Each click that came back against the last one sent before it, in milliseconds,
+    // sorted; after stop().
+    std::vector<double> roundTrips() const
+    {
+        std::vector<double> trips;
+        for (const auto& back : returned_) {
+            const auto before = std::find_if(sent_.rbegin(), sent_.rend(), [&back](const auto& t) { return t <= back; });
+            if (before != sent_.rend()) {
+                trips.push_back(std::chrono::duration<double, std::milli>(back - *before).count());
+            }
+        }
+        std::sort(trips.begin(), trips.end());
+        return trips;
+    }
+
+private:
+    void run()
+    {
+        std::array<std::int16_t, kBlock> block{};
+        std::array<std::int16_t, kBlock> in{};
+        bool inClick = false;
+        auto next = Clock::now();
+        for (long count = 0; running_; ++count) {
+            const bool click = count % kClickEvery == 0;
+            for (int i = 0; i < kBlock; ++i) {
+                block[static_cast<std::size_t>(i)] =
+                    click ? static_cast<std::int16_t>(16000.0 * std::sin(2.0 * std::numbers::pi * 1000.0 * i / kRate))
+                          : 0;
+            }
+            if (write(saysFd_, block.data(), sizeof(block)) == static_cast<ssize_t>(sizeof(block)) && click) {
+                sent_.push_back(Clock::now());
+            }
+            const ssize_t got = read(hearsFd_, in.data(), sizeof(in));
+            if (got > 0) {
+                double energy = 0.0;
+                for (ssize_t i = 0; i < got / 2; ++i) {
+                    energy += static_cast<double>(in[static_cast<std::size_t>(i)]) * in[static_cast<std::size_t>(i)];
+                }
+                const bool loud = std::sqrt(energy / static_cast<double>(got / 2)) > kClickThreshold;
+                if (loud && !inClick) {
+                    returned_.push_back(Clock::now());
+                }
+                inClick = loud;
+            }
+            next += 20ms;
+            std::this_thread::sleep_until(next);
+        }
+    }
+
+    int saysFd_ = -1;
+    int hearsFd_ = -1;
+    std::atomic<bool> running_{true};
+    // The card's thread's alone until stop() has joined it.
+    std::vector<Clock::time_point> sent_;
+    std::vector<Clock::time_point> returned_;
+    std::thread thread_;
+};
+
+// The two engines: the host's as the plug-in sets it up, echoing through aubridge, and
+// the operator's on the card; with `ice`, the operator's as ondrel-client --voice sets
+// it up, for the host's ICE account.
+struct Engines {
+    int voicePort = 0;
+    std::unique_ptr<voxline::EngineProcess> host;
+    std::unique_ptr<voxline::EngineProcess> caller;
+};
+
+std::optional<Engines> StartEngines(bool ice, std::string& error)
+{
+    Engines engines;
+    engines.voicePort = FreeUdpPort();
+    voxline::EngineSetup hostSetup = voxline::HostEngineSetup(engines.voicePort, "echo", false, "127.0.0.1");
+    hostSetup.audioSource = "aubridge,echo";
+    hostSetup.audioPlayer = "aubridge,echo";
+    hostSetup.modules.push_back("aubridge");
+    voxline::EngineSetup operatorSetup;
+    operatorSetup.sipListen = "127.0.0.1:0";
+    operatorSetup.netInterface = "127.0.0.1";
+    operatorSetup.audioSource = "alsa,operator";
+    operatorSetup.audioPlayer = "alsa,operator";
+    operatorSetup.modules = {"opus", "alsa", "dtls_srtp", "ice"};
+    operatorSetup.account = "<sip:operator@127.0.0.1>;regint=0;mediaenc=dtls_srtp;audio_codecs=opus/48000/2" +
+                            std::string(ice ? ";medianat=ice" : "");
+    operatorSetup.extraConfig = {"ausrc_srate 48000", "auplay_srate 48000", "ausrc_channels 1", "auplay_channels 1",
+                                 "opus_application voip", "jitter_buffer_delay 1-4"};
+    engines.host = voxline::EngineProcess::Start(hostSetup, &error);
+    engines.caller = engines.host != nullptr ? voxline::EngineProcess::Start(operatorSetup, &error) : nullptr;
+    if (engines.caller == nullptr) {
+        return std::nullopt;
+    }
+    return engines;
+}
+
+struct CallFigures {
+    double setUpMs = 0;
+    double cpuShare = 0; // of one core
+};
+
+// Dials the host, accepts the call there as the plug-in does, and measures the set-up
+// and the host engine's CPU over 5 s from one second after the audio began; nullopt
+// when the call did not come up within 15 s.
+std::optional<CallFigures> RunCall(Engines& engines, bool ice)
+{
+    voxline::NetstringReader hostReader;
+    voxline::NetstringReader callerReader;
+    const auto dialed = Clock::now();
+    const std::string user = ice ? voxline::kIceUser : voxline::kEncryptedUser;
+    engines.caller->send("dial", "sip:" + user + "@127.0.0.1:" + std::to_string(engines.voicePort));
+    std::optional<Clock::time_point> flowing;
+    double cpuStart = 0.0;
+    while (Clock::now() - dialed < 15s) {
+        std::array<pollfd, 2> fds{{{engines.host->controlFd(), POLLIN, 0}, {engines.caller->controlFd(), POLLIN, 0}}};
+        poll(fds.data(), fds.size(), 50);
+        for (const auto& event : Events(*engines.host, hostReader)) {
+            if (event.type == "CALL_INCOMING") {
+                engines.host->send("callfind", event.callId);
+                engines.host->send("accept");
+            }
+        }
+        for (const auto& event : Events(*engines.caller, callerReader)) {
+            if (event.type == "CALL_RTPESTAB" && !flowing) {
+                flowing = Clock::now();
+            }
+        }
+        if (!flowing) {
+            continue;
+        }
+        const auto measureFrom = *flowing + 1s;
+        if (cpuStart == 0.0 && Clock::now() >= measureFrom) {
+            cpuStart = CpuSeconds(engines.host->pid());
+        }
+        if (Clock::now() >= measureFrom + 5s) {
+            return CallFigures{std::chrono::duration<double, std::milli>(*flowing - dialed).count(),
+                               (CpuSeconds(engines.host->pid()) - cpuStart) / 5.0};
+        }
+    }
+    return std::nullopt;
+}
+
+void Report(const CallFigures& figures, const std::vector<double>& trips, bool ice)
+{
+    std::printf("Voice call on loopback (Opus, DTLS-SRTP%s; the host's side echoes through aubridge)\n",
+                ice ? ", ICE as ondrel-client --voice calls" : "");
+    std::printf("  set-up, dial to audio flowing: %.0f ms (target <= 500)\n", figures.setUpMs);
+    if (trips.empty()) {
+        std::printf("  round trip: no click came back\n");
+    } else {
+        std::printf("  round trip of audio: median %.0f ms, min %.0f, max %.0f over %zu clicks (target <= 150;\n"
+                    "    includes up to 2 x 43 ms in the measuring sound card's pipes)\n",
+                    trips[trips.size() / 2], trips.front(), trips.back(), trips.size());
+    }
+    std::printf("  host engine CPU during 5 s of the call: %.1f %% of one core (target <= 5)\n",
+                figures.cpuShare * 100.0);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -112,147 +311,31 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::filesystem::path scratch = pattern;
-    const std::filesystem::path says = scratch / "says.pcm";
-    const std::filesystem::path hears = scratch / "hears.pcm";
-    mkfifo(says.c_str(), 0600);
-    mkfifo(hears.c_str(), 0600);
-    const int saysFd = open(says.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    const int hearsFd = open(hears.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    fcntl(saysFd, F_SETPIPE_SZ, kPipeSize);
-    fcntl(hearsFd, F_SETPIPE_SZ, kPipeSize);
-    std::ofstream(scratch / ".asoundrc") << "pcm.operator {\n type asym\n"
-                                         << " playback.pcm { type file; slave.pcm \"null\"; format \"raw\"; file \""
-                                         << hears.string() << "\" }\n"
-                                         << " capture.pcm { type file; slave.pcm \"null\"; format \"raw\"; file "
-                                            "\"/dev/null\"; infile \""
-                                         << says.string() << "\" }\n}\n";
+    // The operator's engine finds the card's ALSA device in this home's ~/.asoundrc.
     setenv("HOME", scratch.c_str(), 1);
-
-    const int voicePort = FreeUdpPort();
-    voxline::EngineSetup hostSetup = voxline::HostEngineSetup(voicePort, "echo", false, "127.0.0.1");
-    hostSetup.audioSource = "aubridge,echo";
-    hostSetup.audioPlayer = "aubridge,echo";
-    hostSetup.modules.push_back("aubridge");
-    voxline::EngineSetup operatorSetup;
-    operatorSetup.sipListen = "127.0.0.1:0";
-    operatorSetup.netInterface = "127.0.0.1";
-    operatorSetup.audioSource = "alsa,operator";
-    operatorSetup.audioPlayer = "alsa,operator";
-    operatorSetup.modules = {"opus", "alsa", "dtls_srtp", "ice"};
-    operatorSetup.account = "<sip:operator@127.0.0.1>;regint=0;mediaenc=dtls_srtp;audio_codecs=opus/48000/2" +
-                            std::string(ice ? ";medianat=ice" : "");
-    operatorSetup.extraConfig = {"ausrc_srate 48000", "auplay_srate 48000", "ausrc_channels 1", "auplay_channels 1",
-                                 "opus_application voip", "jitter_buffer_delay 1-4"};
+    std::optional<CallFigures> figures;
+    std::vector<double> trips;
     std::string error;
-    auto host = voxline::EngineProcess::Start(hostSetup, &error);
-    auto caller = host != nullptr ? voxline::EngineProcess::Start(operatorSetup, &error) : nullptr;
-    if (caller == nullptr) {
+    bool started = false;
+    {
+        OperatorCard card(scratch);
+        std::optional<Engines> engines = StartEngines(ice, error);
+        started = engines.has_value();
+        if (started) {
+            figures = RunCall(*engines, ice);
+        }
+        card.stop();
+        trips = card.roundTrips();
+    }
+    std::filesystem::remove_all(scratch);
+    if (!started) {
         std::fprintf(stderr, "ondrel_voice_bench: %s\n", error.c_str());
-        std::filesystem::remove_all(scratch);
         return 1;
     }
-    voxline::NetstringReader hostReader;
-    voxline::NetstringReader callerReader;
-
-    // The operator's sound card, on its own thread.
-    std::atomic<bool> running{true};
-    std::vector<Clock::time_point> sent;
-    std::vector<Clock::time_point> returned;
-    std::thread card([&] {
-        std::array<std::int16_t, kBlock> block{};
-        std::array<std::int16_t, kBlock> in{};
-        bool inClick = false;
-        auto next = Clock::now();
-        for (long count = 0; running; ++count) {
-            const bool click = count % kClickEvery == 0;
-            for (int i = 0; i < kBlock; ++i) {
-                block[static_cast<std::size_t>(i)] =
-                    click ? static_cast<std::int16_t>(16000.0 * std::sin(2.0 * std::numbers::pi * 1000.0 * i / kRate))
-                          : 0;
-            }
-            if (write(saysFd, block.data(), sizeof(block)) == static_cast<ssize_t>(sizeof(block)) && click) {
-                sent.push_back(Clock::now());
-            }
-            const ssize_t got = read(hearsFd, in.data(), sizeof(in));
-            if (got > 0) {
-                double energy = 0.0;
-                for (ssize_t i = 0; i < got / 2; ++i) {
-                    energy += static_cast<double>(in[static_cast<std::size_t>(i)]) * in[static_cast<std::size_t>(i)];
-                }
-                const bool loud = std::sqrt(energy / static_cast<double>(got / 2)) > kClickThreshold;
-                if (loud && !inClick) {
-                    returned.push_back(Clock::now());
-                }
-                inClick = loud;
-            }
-            next += 20ms;
-            std::this_thread::sleep_until(next);
-        }
-    });
-
-    const auto dialed = Clock::now();
-    const std::string user = ice ? voxline::kIceUser : voxline::kEncryptedUser;
-    caller->send("dial", "sip:" + user + "@127.0.0.1:" + std::to_string(voicePort));
-    std::optional<Clock::time_point> flowing;
-    double cpuStart = 0.0;
-    std::optional<Clock::time_point> measureFrom;
-    double cpu = -1.0;
-    while (Clock::now() - dialed < 15s) {
-        std::array<pollfd, 2> fds{{{host->controlFd(), POLLIN, 0}, {caller->controlFd(), POLLIN, 0}}};
-        poll(fds.data(), fds.size(), 50);
-        for (const auto& event : Events(*host, hostReader)) {
-            // What the plug-in does on the host's word.
-            if (event.type == "CALL_INCOMING") {
-                host->send("callfind", event.callId);
-                host->send("accept");
-            }
-        }
-        for (const auto& event : Events(*caller, callerReader)) {
-            if (event.type == "CALL_RTPESTAB" && !flowing) {
-                flowing = Clock::now();
-                measureFrom = *flowing + 1s;
-            }
-        }
-        if (measureFrom && cpuStart == 0.0 && Clock::now() >= *measureFrom) {
-            cpuStart = CpuSeconds(host->pid());
-        }
-        if (measureFrom && Clock::now() >= *measureFrom + 5s) {
-            cpu = CpuSeconds(host->pid()) - cpuStart;
-            break;
-        }
-    }
-    running = false;
-    card.join();
-    caller.reset();
-    host.reset();
-    close(saysFd);
-    close(hearsFd);
-    std::filesystem::remove_all(scratch);
-
-    if (!flowing || cpu < 0.0) {
+    if (!figures) {
         std::fprintf(stderr, "ondrel_voice_bench: the call did not come up\n");
         return 1;
     }
-    // Each click that came back, against the last one sent before it.
-    std::vector<double> trips;
-    for (const auto& back : returned) {
-        const auto before = std::find_if(sent.rbegin(), sent.rend(), [&back](const auto& t) { return t <= back; });
-        if (before != sent.rend()) {
-            trips.push_back(std::chrono::duration<double, std::milli>(back - *before).count());
-        }
-    }
-    std::sort(trips.begin(), trips.end());
-    std::printf("Voice call on loopback (Opus, DTLS-SRTP%s; the host's side echoes through aubridge)\n",
-                ice ? ", ICE as ondrel-client --voice calls" : "");
-    std::printf("  set-up, dial to audio flowing: %.0f ms (target <= 500)\n",
-                std::chrono::duration<double, std::milli>(*flowing - dialed).count());
-    if (trips.empty()) {
-        std::printf("  round trip: no click came back\n");
-    } else {
-        std::printf("  round trip of audio: median %.0f ms, min %.0f, max %.0f over %zu clicks (target <= 150;\n"
-                    "    includes up to 2 x 43 ms in the measuring sound card's pipes)\n",
-                    trips[trips.size() / 2], trips.front(), trips.back(), trips.size());
-    }
-    std::printf("  host engine CPU during 5 s of the call: %.1f %% of one core (target <= 5)\n", cpu / 5.0 * 100.0);
+    Report(*figures, trips, ice);
     return 0;
 }
