@@ -8,8 +8,11 @@
 // Prints: call set-up from the dial to audio flowing (the operator's engine reports
 // the first media packet), the round trip of audio (a click written into the
 // operator's microphone until it comes back out of its speaker, median of the clicks),
+// the same round trip through the measuring card alone (the operator's engine looping
+// its microphone to its speaker, no call), whose difference is the call's own share,
 // and the host engine's CPU time during 5 s of the call. With --ice the operator calls
 // as ondrel-client --voice does: the host's ICE account, with ICE of its own.
+#include "testsupport/LoopbackClient.h"
 #include "voxline/EngineProcess.h"
 #include "voxline/EngineProtocol.h"
 #include "voxline/HostSetup.h"
@@ -32,9 +35,7 @@
 #include <thread>
 #include <vector>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -50,19 +51,6 @@ constexpr int kBlock = kRate / 50; // 20 ms
 constexpr int kClickEvery = 25;    // blocks: one click each 500 ms
 constexpr int kPipeSize = 4096;    // the least a pipe holds: 43 ms of audio
 constexpr double kClickThreshold = 2000.0; // RMS of a block that holds the click
-
-int FreeUdpPort()
-{
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
 
 double CpuSeconds(pid_t pid)
 {
@@ -100,8 +88,8 @@ std::vector<voxline::EngineMessage> Events(voxline::EngineProcess& engine, voxli
 }
 
 // The operator's sound card: an ALSA file device (in ~/.asoundrc of `scratch`) over two
-// named pipes, fed and read in 20 ms blocks by a thread of its own, as a card keeps
-// time. A click goes into the microphone every 500 ms; the moments each click was
+// named pipes, fed and read in 20 ms blocks by a thread of its own from start(), once
+// the engine that uses it runs, as a card keeps time. A click goes into the microphone every 500 ms; the moments each click was
 // written and each came back out of the speaker are kept for the round trip.
 class OperatorCard {
 public:
@@ -121,8 +109,9 @@ public:
                                              << " capture.pcm { type file; slave.pcm \"null\"; format \"raw\"; file "
                                                 "\"/dev/null\"; infile \""
                                              << says.string() << "\" }\n}\n";
-        thread_ = std::thread([this] { run(); });
     }
+
+    void start() { thread_ = std::thread([this] { run(); }); }
 
     ~OperatorCard()
     {
@@ -203,6 +192,46 @@ private:
 // The two engines: the host's as the plug-in sets it up, echoing through aubridge, and
 // the operator's on the card; with `ice`, the operator's as ondrel-client --voice sets
 // it up, for the host's ICE account.
+// The operator's engine on the card: ALSA device "operator" both ways, one channel at
+// 48 kHz.
+voxline::EngineSetup OperatorSetup()
+{
+    voxline::EngineSetup setup;
+    setup.sipListen = "127.0.0.1:0";
+    setup.netInterface = "127.0.0.1";
+    setup.audioSource = "alsa,operator";
+    setup.audioPlayer = "alsa,operator";
+    setup.extraConfig = {"ausrc_srate 48000", "auplay_srate 48000", "ausrc_channels 1", "auplay_channels 1"};
+    return setup;
+}
+
+// The round trips through the card and the operator's engine alone: the engine's audio
+// loop (auloop) plays what it records, for 8 s. What the card's pipes and the engine's
+// ALSA buffers take, without codecs, network or jitter buffers.
+std::vector<double> MeasureCardLoop(const std::filesystem::path& scratch, std::string& error)
+{
+    OperatorCard card(scratch);
+    voxline::EngineSetup setup = OperatorSetup();
+    setup.modules = {"alsa", "auloop"};
+    setup.account = "<sip:operator@127.0.0.1>;regint=0";
+    auto engine = voxline::EngineProcess::Start(setup, &error);
+    if (engine == nullptr) {
+        return {};
+    }
+    engine->send("auloop", std::to_string(kRate) + " 1");
+    card.start();
+    const auto until = Clock::now() + 8s;
+    while (Clock::now() < until) {
+        // The loop's statistics go to the engine's output, which must not fill up.
+        std::array<char, 16384> chunk{};
+        while (read(engine->outputFd(), chunk.data(), chunk.size()) > 0) {
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    card.stop();
+    return card.roundTrips();
+}
+
 struct Engines {
     int voicePort = 0;
     std::unique_ptr<voxline::EngineProcess> host;
@@ -212,21 +241,17 @@ struct Engines {
 std::optional<Engines> StartEngines(bool ice, std::string& error)
 {
     Engines engines;
-    engines.voicePort = FreeUdpPort();
+    engines.voicePort = testsupport::FreeSipPort();
     voxline::EngineSetup hostSetup = voxline::HostEngineSetup(engines.voicePort, "echo", false, "127.0.0.1");
     hostSetup.audioSource = "aubridge,echo";
     hostSetup.audioPlayer = "aubridge,echo";
     hostSetup.modules.push_back("aubridge");
-    voxline::EngineSetup operatorSetup;
-    operatorSetup.sipListen = "127.0.0.1:0";
-    operatorSetup.netInterface = "127.0.0.1";
-    operatorSetup.audioSource = "alsa,operator";
-    operatorSetup.audioPlayer = "alsa,operator";
+    voxline::EngineSetup operatorSetup = OperatorSetup();
     operatorSetup.modules = {"opus", "alsa", "dtls_srtp", "ice"};
     operatorSetup.account = "<sip:operator@127.0.0.1>;regint=0;mediaenc=dtls_srtp;audio_codecs=opus/48000/2" +
                             std::string(ice ? ";medianat=ice" : "");
-    operatorSetup.extraConfig = {"ausrc_srate 48000", "auplay_srate 48000", "ausrc_channels 1", "auplay_channels 1",
-                                 "opus_application voip", "jitter_buffer_delay 1-4"};
+    operatorSetup.extraConfig.insert(operatorSetup.extraConfig.end(),
+                                     {"opus_application voip", "jitter_buffer_delay 1-4"});
     engines.host = voxline::EngineProcess::Start(hostSetup, &error);
     engines.caller = engines.host != nullptr ? voxline::EngineProcess::Start(operatorSetup, &error) : nullptr;
     if (engines.caller == nullptr) {
@@ -281,7 +306,10 @@ std::optional<CallFigures> RunCall(Engines& engines, bool ice)
     return std::nullopt;
 }
 
-void Report(const CallFigures& figures, const std::vector<double>& trips, bool ice)
+double Median(const std::vector<double>& sorted) { return sorted[sorted.size() / 2]; }
+
+void Report(const CallFigures& figures, const std::vector<double>& trips, const std::vector<double>& cardTrips,
+            bool ice)
 {
     std::printf("Voice call on loopback (Opus, DTLS-SRTP%s; the host's side echoes through aubridge)\n",
                 ice ? ", ICE as ondrel-client --voice calls" : "");
@@ -289,9 +317,17 @@ void Report(const CallFigures& figures, const std::vector<double>& trips, bool i
     if (trips.empty()) {
         std::printf("  round trip: no click came back\n");
     } else {
-        std::printf("  round trip of audio: median %.0f ms, min %.0f, max %.0f over %zu clicks (target <= 150;\n"
-                    "    includes up to 2 x 43 ms in the measuring sound card's pipes)\n",
-                    trips[trips.size() / 2], trips.front(), trips.back(), trips.size());
+        std::printf("  round trip of audio: median %.0f ms, min %.0f, max %.0f over %zu clicks\n", Median(trips),
+                    trips.front(), trips.back(), trips.size());
+    }
+    if (cardTrips.empty()) {
+        std::printf("  the measuring card alone: no click came back\n");
+    } else {
+        std::printf("  the measuring card alone (the operator's engine looping it): median %.0f ms\n",
+                    Median(cardTrips));
+    }
+    if (!trips.empty() && !cardTrips.empty()) {
+        std::printf("  the call's own round trip: %.0f ms (target <= 150)\n", Median(trips) - Median(cardTrips));
     }
     std::printf("  host engine CPU during 5 s of the call: %.1f %% of one core (target <= 5)\n",
                 figures.cpuShare * 100.0);
@@ -313,15 +349,17 @@ int main(int argc, char** argv)
     const std::filesystem::path scratch = pattern;
     // The operator's engine finds the card's ALSA device in this home's ~/.asoundrc.
     setenv("HOME", scratch.c_str(), 1);
+    std::string error;
+    const std::vector<double> cardTrips = MeasureCardLoop(scratch, error);
     std::optional<CallFigures> figures;
     std::vector<double> trips;
-    std::string error;
     bool started = false;
     {
         OperatorCard card(scratch);
         std::optional<Engines> engines = StartEngines(ice, error);
         started = engines.has_value();
         if (started) {
+            card.start();
             figures = RunCall(*engines, ice);
         }
         card.stop();
@@ -336,6 +374,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ondrel_voice_bench: the call did not come up\n");
         return 1;
     }
-    Report(*figures, trips, ice);
+    Report(*figures, trips, cardTrips, ice);
     return 0;
 }

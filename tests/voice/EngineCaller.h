@@ -29,12 +29,6 @@ double ToneShare(const std::vector<std::int16_t>& samples, double frequency, int
 // The first channel of a 16-bit PCM WAV file; empty when it is none.
 std::vector<std::int16_t> ReadWav(const std::filesystem::path& file);
 
-// A SIP port for a host's engine on 127.0.0.1: UDP and TCP free on it and TCP free on
-// the next one, where the engine takes SIP over TLS. Chosen below the range the
-// kernel hands out to outgoing connections, so that none of the suite's other
-// sockets takes either port between this call and the engine's start.
-int FreeSipPort();
-
 // How a caller offers its media.
 enum class CallerMedia { Encrypted, PlainOnly };
 // Whether it finds its media path with ICE, as ondrel-client --voice does.

@@ -10,6 +10,7 @@
 #include "host/voice/VoiceCalls.h"
 #include "HostFixture.h"
 #include "testsupport/ChildProcess.h"
+#include "testsupport/LoopbackClient.h"
 #include "testsupport/ManualClock.h"
 
 #include <gmock/gmock.h>
@@ -72,7 +73,7 @@ protected:
         const char* home = std::getenv("HOME");
         savedHome = home != nullptr ? home : "";
         setenv("HOME", dir.path().c_str(), 1);
-        voicePort = FreeSipPort();
+        voicePort = testsupport::FreeSipPort();
         platform::Profile& profile = platform::ApplicationProfile();
         profile.WriteProfileInt("Setting", "MIREL Voice", 1);
         profile.WriteProfileInt("Setting", "MIREL Voice Port", voicePort);
@@ -411,7 +412,7 @@ protected:
     testsupport::TempDir dir;
     radiosim::RadioSimulator radio{radiosim::Options{}};
     const unsigned tcpPort = testsupport::FreeTcpPort();
-    const int voicePort = FreeSipPort();
+    const int voicePort = testsupport::FreeSipPort();
     RadioSoundCard card{dir.path(), kRadioTone};
     std::unique_ptr<testsupport::ChildProcess> host;
 };

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
+#include <random>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
@@ -200,6 +201,34 @@ unsigned FreeTcpPort()
     }
     ::close(fd);
     return ntohs(address.sin_port);
+}
+
+int FreeSipPort()
+{
+    const auto bindable = [](int type, int port) {
+        const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        const bool free = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        if (fd >= 0) {
+            close(fd);
+        }
+        return free;
+    };
+    // Parallel callers start at different places, so that they seldom try the same pair.
+    constexpr int kFirst = 20000;
+    constexpr int kPairs = 6000;
+    std::mt19937 random(std::random_device{}());
+    const int start = static_cast<int>(random() % kPairs);
+    for (int step = 0; step < kPairs; ++step) {
+        const int port = kFirst + 2 * ((start + step) % kPairs);
+        if (bindable(SOCK_DGRAM, port) && bindable(SOCK_STREAM, port) && bindable(SOCK_STREAM, port + 1)) {
+            return port;
+        }
+    }
+    throw std::runtime_error("no free SIP port pair");
 }
 
 } // namespace testsupport

@@ -47,4 +47,11 @@ private:
 // A free TCP port on the loopback interface at the time of the call.
 unsigned FreeTcpPort();
 
+// A SIP port for a SIP engine on 127.0.0.1: UDP and TCP free on it and TCP free on the
+// next one, where the engine takes SIP over TLS. Chosen below the range the kernel
+// hands out to outgoing connections, so that no other socket (a control connection
+// left in TIME_WAIT, a parallel test's client) takes either port between this call and
+// the engine's start.
+int FreeSipPort();
+
 } // namespace testsupport
