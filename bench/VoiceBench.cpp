@@ -13,6 +13,7 @@
 // and the host engine's CPU time during 5 s of the call. With --ice the operator calls
 // as ondrel-client --voice does: the host's ICE account, with ICE of its own.
 #include "testsupport/LoopbackClient.h"
+#include "testsupport/PipeSoundDevice.h"
 #include "voxline/EngineProcess.h"
 #include "voxline/EngineProtocol.h"
 #include "voxline/HostSetup.h"
@@ -35,10 +36,8 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -49,7 +48,6 @@ using namespace std::chrono_literals;
 constexpr int kRate = 48000;
 constexpr int kBlock = kRate / 50; // 20 ms
 constexpr int kClickEvery = 25;    // blocks: one click each 500 ms
-constexpr int kPipeSize = 4096;    // the least a pipe holds: 43 ms of audio
 constexpr double kClickThreshold = 2000.0; // RMS of a block that holds the click
 
 double CpuSeconds(pid_t pid)
@@ -87,41 +85,21 @@ std::vector<voxline::EngineMessage> Events(voxline::EngineProcess& engine, voxli
     return events;
 }
 
-// The operator's sound card: an ALSA file device (in ~/.asoundrc of `scratch`) over two
-// named pipes, fed and read in 20 ms blocks by a thread of its own from start(), once
-// the engine that uses it runs, as a card keeps time. A click goes into the microphone every 500 ms; the moments each click was
-// written and each came back out of the speaker are kept for the round trip.
+// The operator's sound card: the ALSA device "operator" over two pipes (in ~/.asoundrc
+// of `scratch`), fed and read in 20 ms blocks by a thread of its own from start(), once
+// the engine that uses it runs, as a card keeps time. A click goes into the microphone
+// every 500 ms; the moments each click was written and each came back out of the
+// speaker are kept for the round trip.
 class OperatorCard {
 public:
-    explicit OperatorCard(const std::filesystem::path& scratch)
-    {
-        const std::filesystem::path says = scratch / "says.pcm";
-        const std::filesystem::path hears = scratch / "hears.pcm";
-        mkfifo(says.c_str(), 0600);
-        mkfifo(hears.c_str(), 0600);
-        saysFd_ = open(says.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-        hearsFd_ = open(hears.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-        fcntl(saysFd_, F_SETPIPE_SZ, kPipeSize);
-        fcntl(hearsFd_, F_SETPIPE_SZ, kPipeSize);
-        std::ofstream(scratch / ".asoundrc") << "pcm.operator {\n type asym\n"
-                                             << " playback.pcm { type file; slave.pcm \"null\"; format \"raw\"; file \""
-                                             << hears.string() << "\" }\n"
-                                             << " capture.pcm { type file; slave.pcm \"null\"; format \"raw\"; file "
-                                                "\"/dev/null\"; infile \""
-                                             << says.string() << "\" }\n}\n";
-    }
+    explicit OperatorCard(const std::filesystem::path& scratch) : device_(scratch, "operator") {}
 
-    void start() { thread_ = std::thread([this] { run(); }); }
-
-    ~OperatorCard()
-    {
-        stop();
-        close(saysFd_);
-        close(hearsFd_);
-    }
+    ~OperatorCard() { stop(); }
 
     OperatorCard(const OperatorCard&) = delete;
     OperatorCard& operator=(const OperatorCard&) = delete;
+
+    void start() { thread_ = std::thread([this] { run(); }); }
 
     void stop()
     {
@@ -160,10 +138,10 @@ private:
                     click ? static_cast<std::int16_t>(16000.0 * std::sin(2.0 * std::numbers::pi * 1000.0 * i / kRate))
                           : 0;
             }
-            if (write(saysFd_, block.data(), sizeof(block)) == static_cast<ssize_t>(sizeof(block)) && click) {
+            if (write(device_.saysFd(), block.data(), sizeof(block)) == static_cast<ssize_t>(sizeof(block)) && click) {
                 sent_.push_back(Clock::now());
             }
-            const ssize_t got = read(hearsFd_, in.data(), sizeof(in));
+            const ssize_t got = read(device_.hearsFd(), in.data(), sizeof(in));
             if (got > 0) {
                 double energy = 0.0;
                 for (ssize_t i = 0; i < got / 2; ++i) {
@@ -180,8 +158,7 @@ private:
         }
     }
 
-    int saysFd_ = -1;
-    int hearsFd_ = -1;
+    testsupport::PipeSoundDevice device_;
     std::atomic<bool> running_{true};
     // The card's thread's alone until stop() has joined it.
     std::vector<Clock::time_point> sent_;

@@ -5,6 +5,7 @@
 #include "platform/Profile.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace host::voice {
 
@@ -196,8 +197,13 @@ std::unique_ptr<VoiceCalls> MakeVoiceCalls(platform::WindowHandle mainWindow, st
 {
     IncomingTapiFactory factory;
     if (voiceEnableOS) {
-        if (const std::optional<VoicePlugin> plugin = LoadVoicePlugin(voiceEnableOS(), file)) {
+        std::string error;
+        if (const std::optional<VoicePlugin> plugin = LoadVoicePlugin(voiceEnableOS(), file, &error)) {
             factory = plugin->factory();
+        } else if (!error.empty()) {
+            // The system allows voice but the plug-in is missing or broken: calls will
+            // not be answered, and the operator learns why (the journal, for a service).
+            std::fprintf(stderr, "ondrel: voice calls unavailable: %s\n", error.c_str());
         }
     }
     return std::make_unique<VoiceCalls>(mainWindow, std::move(factory), std::move(voiceEnableOS), std::move(notice));

@@ -13,10 +13,12 @@ std::string VoxlineLibraryFile()
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (!error) {
-        const std::filesystem::path installed =
-            (program.parent_path() / ONDREL_PRIVATE_LIBDIR_FROM_BINDIR / kVoxlineLibrary).lexically_normal();
-        if (std::filesystem::exists(installed, error)) {
-            return installed.string();
+        for (const std::filesystem::path& candidate :
+             {program.parent_path() / kVoxlineLibrary,
+              (program.parent_path() / ONDREL_PRIVATE_LIBDIR_FROM_BINDIR / kVoxlineLibrary).lexically_normal()}) {
+            if (std::filesystem::exists(candidate, error)) {
+                return candidate.string();
+            }
         }
     }
     return kVoxlineLibrary;

@@ -9,12 +9,10 @@
 #include <numbers>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/eventfd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace voicetest {
@@ -24,8 +22,6 @@ constexpr int kBlockSamples = kSampleRate / 50; // 20 ms
 constexpr std::size_t kWindow = kSampleRate / 10; // 100 ms
 // Below this mean square a window is silence (full scale is 32767^2).
 constexpr double kSilence = 1.0e4;
-// The pipes hold little, so that the engine is held to the test's pace.
-constexpr int kPipeSize = 4096;
 
 } // namespace
 
@@ -178,26 +174,9 @@ std::vector<std::int16_t> EngineCaller::heard() const
     return newest.empty() ? std::vector<std::int16_t>() : ReadWav(newest);
 }
 
-RadioSoundCard::RadioSoundCard(const std::filesystem::path& home, int toneHz) : toneHz_(toneHz)
+RadioSoundCard::RadioSoundCard(const std::filesystem::path& home, int toneHz)
+    : device_(home, "radio"), toneHz_(toneHz)
 {
-    const std::filesystem::path says = home / "radio-says.pcm";
-    const std::filesystem::path hears = home / "radio-hears.pcm";
-    mkfifo(says.c_str(), 0600);
-    mkfifo(hears.c_str(), 0600);
-    // Read-write opens never wait for the other end, and keep the pipes open
-    // between the engine's calls.
-    says_ = open(says.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    hears_ = open(hears.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    fcntl(says_, F_SETPIPE_SZ, kPipeSize);
-    fcntl(hears_, F_SETPIPE_SZ, kPipeSize);
-    std::ofstream(home / ".asoundrc") << "pcm.radio {\n"
-                                         "  type asym\n"
-                                         "  playback.pcm { type file; slave.pcm \"null\"; format \"raw\"; file \""
-                                      << hears.string()
-                                      << "\" }\n"
-                                         "  capture.pcm { type file; slave.pcm \"null\"; format \"raw\"; file "
-                                         "\"/dev/null\"; infile \""
-                                      << says.string() << "\" }\n}\n";
     thread_ = std::thread([this] { run(); });
 }
 
@@ -205,8 +184,6 @@ RadioSoundCard::~RadioSoundCard()
 {
     running_ = false;
     thread_.join();
-    close(says_);
-    close(hears_);
 }
 
 std::vector<std::int16_t> RadioSoundCard::heard()
@@ -226,9 +203,9 @@ void RadioSoundCard::run()
                 8000.0 * std::sin(2.0 * std::numbers::pi * toneHz_ * static_cast<double>(phase++) / kSampleRate));
         }
         // A full pipe means the engine is not recording now; the block is dropped.
-        [[maybe_unused]] const ssize_t written = write(says_, block.data(), sizeof(block));
+        [[maybe_unused]] const ssize_t written = write(device_.saysFd(), block.data(), sizeof(block));
         std::array<std::int16_t, kBlockSamples> in{};
-        const ssize_t got = read(hears_, in.data(), sizeof(in));
+        const ssize_t got = read(device_.hearsFd(), in.data(), sizeof(in));
         if (got > 0) {
             std::lock_guard<std::mutex> guard(lock_);
             heard_.insert(heard_.end(), in.begin(), in.begin() + got / 2);

@@ -5,6 +5,7 @@
 // Goertzel check of a tone in recorded samples.
 #pragma once
 
+#include "testsupport/PipeSoundDevice.h"
 #include "voxline/EngineProcess.h"
 #include "voxline/EngineProtocol.h"
 
@@ -81,8 +82,7 @@ public:
 private:
     void run();
 
-    int says_ = -1;
-    int hears_ = -1;
+    testsupport::PipeSoundDevice device_;
     int toneHz_;
     std::atomic<bool> running_{true};
     std::mutex lock_;

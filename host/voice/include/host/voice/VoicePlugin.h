@@ -16,10 +16,10 @@ namespace host::voice {
 // The plug-in's file name.
 inline constexpr const char* kVoxlineLibrary = "libVoxline.so";
 
-// Where the host loads the plug-in from: the program's private folder
-// (<libdir>/ondrel beside its <bindir>), where an installation puts it, when it is
-// there; otherwise the bare name, for the dynamic linker's search path (a build
-// tree run with LD_LIBRARY_PATH).
+// Where the host loads the plug-in from, as the window module: beside the program
+// (the build tree puts it there), else the program's private folder (<libdir>/ondrel
+// beside its <bindir>), where an installation puts it; when neither holds it, the
+// bare name, for the dynamic linker's search path.
 std::string VoxlineLibraryFile();
 
 // Makes a call-handling object for a main window; null when it cannot.
