@@ -8,8 +8,11 @@
 // (context switches of all its threads) while idle, with and without a logged-in
 // client, and its resident memory. Then (d) a second host with "MIREL TLS" on: the
 // round trip of the same query over TLS against (a), the time of a TLS handshake, and
-// that host's resident memory after its TLS sessions.
+// that host's resident memory after its TLS sessions; and (e), the floor under (d): the
+// same round trips and memory with a bare server that has nothing but the endpoint's
+// TLS channel (ondrel_tls_echo), with TLS and on plain TCP.
 //   ondrel_latency_bench [--queries N] [--burst N] [--idle-seconds S]
+#include "netport/TlsIdentity.h"
 #include "netport/tls/TlsChannel.h"
 #include "platform/Descriptor.h"
 #include "platform/Profile.h"
@@ -118,12 +121,18 @@ std::optional<std::vector<double>> MeasureRoundTrips(int count, Ask ask)
     return times;
 }
 
-std::optional<std::vector<double>> MeasureQueries(int fd, int count)
+// Asks "FA;" on the plain connection `fd` and reads the reply.
+auto AskOn(int fd)
 {
-    return MeasureRoundTrips(count, [fd] {
+    return [fd] {
         std::string received;
         return WriteAll(fd, "FA;") && ReadUntil(fd, received, HasFrequencyReply, kReplyLimit);
-    });
+    };
+}
+
+std::optional<std::vector<double>> MeasureQueries(int fd, int count)
+{
+    return MeasureRoundTrips(count, AskOn(fd));
 }
 
 // The client side of a TLS session with the host, driven with poll() as ondrel-client
@@ -193,6 +202,15 @@ private:
     std::unique_ptr<netport::tls::TlsChannel> channel_;
     bool valid_ = false;
 };
+
+// Asks "FA;" over `session` and reads the reply.
+auto AskOver(TlsSession& session)
+{
+    return [&session] {
+        std::string answer;
+        return session.send("FA;") && session.readUntil(answer, HasFrequencyReply);
+    };
+}
 
 struct Summary {
     double p50 = 0;
@@ -288,6 +306,20 @@ std::optional<long> StatusKb(pid_t pid, std::string_view field)
         }
     }
     return std::nullopt;
+}
+
+// A process's resident memory in kB: in all, anonymous, pages of files, and its peak.
+struct Resident {
+    std::optional<long> all;
+    std::optional<long> anonymous;
+    std::optional<long> files;
+    std::optional<long> peak;
+};
+
+Resident ReadResident(pid_t pid)
+{
+    return Resident{StatusKb(pid, "VmRSS"), StatusKb(pid, "RssAnon"), StatusKb(pid, "RssFile"),
+                    StatusKb(pid, "VmHWM")};
 }
 
 int ThreadCount(pid_t pid)
@@ -681,8 +713,10 @@ constexpr int kTurns = 10;
 struct TlsResults {
     std::vector<double> handshakes; // microseconds
     int connections = 0;
-    std::optional<std::vector<double>> overTls;
-    std::optional<std::vector<double>> besideTls;
+    std::vector<double> overTls;
+    std::vector<double> besideTls;
+    Resident tlsHost;
+    Resident plainHost;
 };
 
 // Handshakes: connect, shake hands, read the greeting, leave. The host listens afresh
@@ -710,96 +744,138 @@ bool MeasureHandshakes(unsigned tlsPort, const netport::tls::TlsContext& context
     return true;
 }
 
-// Round trips over TLS and on the logged-in plain client `plainFd`, in turns, so that
-// both hosts see the same load of the machine. False, with the reason printed, when
-// no login over TLS succeeded or a host stopped answering.
-bool MeasureTlsTurns(unsigned tlsPort, const netport::tls::TlsContext& context, int plainFd,
-                     const BenchSettings& settings, TlsResults& results)
+// Round trips through `first` and `second` in kTurns turns, after kWarmUpQueries each,
+// so that both see the same load of the machine; false when either stopped answering.
+template <typename AskFirst, typename AskSecond>
+bool MeasureInTurns(AskFirst first, AskSecond second, int queries, std::vector<double>& firstTimes,
+                    std::vector<double>& secondTimes)
 {
-    bool loggedIn = false;
-    for (int attempt = 0; !loggedIn && attempt < 50; ++attempt) {
-        const testsupport::LoopbackClient client(tlsPort, 5s);
-        TlsSession session(NoDelay(client), context);
-        std::string received;
-        // Turned away ("BUSY;") or reset while the last handshake's session closes: again.
-        loggedIn = session.valid() && session.send("UID:bench;PWD:bench;") &&
-                   session.readUntil(received, [](const std::string& text) {
-                       return text.find("@@UE1;") != std::string::npos || text.find("BUSY;") != std::string::npos;
-                   }) &&
-                   received.find("@@UE1;") != std::string::npos;
-        if (!loggedIn) {
-            std::this_thread::sleep_for(50ms);
-            continue;
+    MeasureRoundTrips(kWarmUpQueries, first);
+    MeasureRoundTrips(kWarmUpQueries, second);
+    for (int turn = 0; turn < kTurns; ++turn) {
+        const auto firstTurn = MeasureRoundTrips(queries / kTurns, first);
+        const auto secondTurn = MeasureRoundTrips(queries / kTurns, second);
+        if (!firstTurn || !secondTurn) {
+            return false;
         }
-        const auto ask = [&session] {
-            std::string answer;
-            return session.send("FA;") && session.readUntil(answer, HasFrequencyReply);
-        };
-        MeasureRoundTrips(kWarmUpQueries, ask);
-        MeasureQueries(plainFd, kWarmUpQueries);
-        results.overTls.emplace();
-        results.besideTls.emplace();
-        for (int turn = 0; turn < kTurns; ++turn) {
-            const auto tlsTimes = MeasureRoundTrips(settings.queries / kTurns, ask);
-            const auto plainTimes = MeasureQueries(plainFd, settings.queries / kTurns);
-            if (!tlsTimes || !plainTimes) {
-                Fail("a host did not answer during the turns");
-                return false;
-            }
-            results.overTls->insert(results.overTls->end(), tlsTimes->begin(), tlsTimes->end());
-            results.besideTls->insert(results.besideTls->end(), plainTimes->begin(), plainTimes->end());
-        }
-    }
-    if (!loggedIn) {
-        Fail("cannot log in to the host over TLS");
-        return false;
+        firstTimes.insert(firstTimes.end(), firstTurn->begin(), firstTurn->end());
+        secondTimes.insert(secondTimes.end(), secondTurn->begin(), secondTurn->end());
     }
     return true;
 }
 
-// Both hosts' memory after the sessions over TLS.
-struct TlsMemory {
-    std::optional<long> tlsRss;
-    std::optional<long> tlsAnonymous;
-    std::optional<long> tlsFiles;
-    std::optional<long> plainAnonymous;
-    std::optional<long> plainFiles;
-    std::optional<long> tlsPeak;
-};
-
-TlsMemory ReadTlsMemory(const testsupport::ChildProcess& tlsHost, const testsupport::ChildProcess& plainHost)
+// Round trips over TLS and on the logged-in plain client `plainFd`, in turns. False,
+// with the reason printed, when no login over TLS succeeded or a host stopped answering.
+bool MeasureTlsTurns(unsigned tlsPort, const netport::tls::TlsContext& context, int plainFd,
+                     const BenchSettings& settings, TlsResults& results)
 {
-    TlsMemory memory;
-    memory.tlsRss = StatusKb(tlsHost.pid(), "VmRSS");
-    memory.tlsAnonymous = StatusKb(tlsHost.pid(), "RssAnon");
-    memory.tlsFiles = StatusKb(tlsHost.pid(), "RssFile");
-    memory.plainAnonymous = StatusKb(plainHost.pid(), "RssAnon");
-    memory.plainFiles = StatusKb(plainHost.pid(), "RssFile");
-    memory.tlsPeak = StatusKb(tlsHost.pid(), "VmHWM");
-    return memory;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const testsupport::LoopbackClient client(tlsPort, 5s);
+        TlsSession session(NoDelay(client), context);
+        std::string received;
+        // Turned away ("BUSY;") or reset while the last handshake's session closes: again.
+        const bool loggedIn = session.valid() && session.send("UID:bench;PWD:bench;") &&
+                              session.readUntil(received, [](const std::string& text) {
+                                  return text.find("@@UE1;") != std::string::npos ||
+                                         text.find("BUSY;") != std::string::npos;
+                              }) &&
+                              received.find("@@UE1;") != std::string::npos;
+        if (!loggedIn) {
+            std::this_thread::sleep_for(50ms);
+            continue;
+        }
+        if (!MeasureInTurns(AskOver(session), AskOn(plainFd), settings.queries, results.overTls,
+                            results.besideTls)) {
+            Fail("a host did not answer during the turns");
+            return false;
+        }
+        return true;
+    }
+    Fail("cannot log in to the host over TLS");
+    return false;
 }
 
-void PrintTls(const BenchSettings& settings, const TlsResults& results, const TlsMemory& memory)
+// What (e) measures: the bare server of ondrel_tls_echo with TLS and on plain TCP.
+struct FloorResults {
+    std::vector<double> overTls;
+    std::vector<double> plain;
+    Resident tlsServer;
+    Resident plainServer;
+};
+
+// Starts ondrel_tls_echo twice, with the TLS host's certificate in `tlsFolder` and
+// plain, and measures both in turns. False, with the reason printed, when either did
+// not start or answer.
+bool MeasureTlsFloor(const std::filesystem::path& tlsFolder, const netport::tls::TlsContext& context,
+                     const BenchSettings& settings, FloorResults& results)
 {
-    const Summary plain = Summarise(*results.besideTls);
-    const Summary tls = Summarise(*results.overTls);
-    const Summary shake = Summarise(results.handshakes);
-    std::printf("Through the host with TLS on against the plain host, in 10 turns of %d queries each after %d\n"
-                "to warm up, both hosts running; %d TLS handshakes in %d connections\n",
-                settings.queries / 10, kWarmUpQueries, kHandshakes, results.connections);
-    std::printf("  %-20s %10s %10s %10s\n", "", "p50 ms", "p99 ms", "max ms");
-    std::printf("  %-20s %10.3f %10.3f %10.3f\n", "(d) round trip, TLS", tls.p50 / 1000, tls.p99 / 1000,
-                tls.max / 1000);
-    std::printf("  %-20s %10.3f %10.3f %10.3f\n", "(a') round trip, plain", plain.p50 / 1000, plain.p99 / 1000,
-                plain.max / 1000);
-    std::printf("  %-20s %9.2fx %9.2fx %9.2fx\n", "TLS / plain", tls.p50 / plain.p50, tls.p99 / plain.p99,
+    const unsigned tlsPort = testsupport::FreeTcpPort();
+    StartedProgram tlsServer({ONDREL_TLS_ECHO, std::to_string(tlsPort),
+                              (tlsFolder / netport::kDefaultCertificateFileName).string(),
+                              (tlsFolder / netport::kDefaultKeyFileName).string()},
+                             tlsFolder / "runtime");
+    const unsigned plainPort = testsupport::FreeTcpPort();
+    StartedProgram plainServer({ONDREL_TLS_ECHO, std::to_string(plainPort)}, tlsFolder / "runtime");
+    if (!tlsServer.waitForOutput("listening", 5s) || !plainServer.waitForOutput("listening", 5s)) {
+        Fail("ondrel_tls_echo did not start");
+        return false;
+    }
+    const testsupport::LoopbackClient tlsClient(tlsPort, 5s);
+    TlsSession session(NoDelay(tlsClient), context);
+    const testsupport::LoopbackClient plainClient(plainPort, 5s);
+    if (!session.valid() || !plainClient.connected() ||
+        !MeasureInTurns(AskOver(session), AskOn(NoDelay(plainClient)), settings.queries, results.overTls,
+                        results.plain)) {
+        Fail("ondrel_tls_echo did not answer");
+        return false;
+    }
+    results.tlsServer = ReadResident(tlsServer.pid());
+    results.plainServer = ReadResident(plainServer.pid());
+    return true;
+}
+
+void PrintTurnsRow(const char* label, const Summary& times)
+{
+    std::printf("  %-22s %10.3f %10.3f %10.3f\n", label, times.p50 / 1000, times.p99 / 1000, times.max / 1000);
+}
+
+void PrintTurnsRatio(const Summary& tls, const Summary& plain)
+{
+    std::printf("  %-22s %9.2fx %9.2fx %9.2fx\n", "TLS / plain", tls.p50 / plain.p50, tls.p99 / plain.p99,
                 tls.max / plain.max);
-    std::printf("  %-20s %10.3f %10.3f %10.3f\n", "TLS handshake", shake.p50 / 1000, shake.p99 / 1000,
-                shake.max / 1000);
+}
+
+void PrintTls(const BenchSettings& settings, const TlsResults& results, const FloorResults& floor)
+{
+    const Summary plain = Summarise(results.besideTls);
+    const Summary tls = Summarise(results.overTls);
+    const Summary shake = Summarise(results.handshakes);
+    std::printf("Through the host with TLS on against the plain host, in %d turns of %d queries each after %d\n"
+                "to warm up, both hosts running; %d TLS handshakes in %d connections\n",
+                kTurns, settings.queries / kTurns, kWarmUpQueries, kHandshakes, results.connections);
+    std::printf("  %-22s %10s %10s %10s\n", "", "p50 ms", "p99 ms", "max ms");
+    PrintTurnsRow("(d) round trip, TLS", tls);
+    PrintTurnsRow("(a') round trip, plain", plain);
+    PrintTurnsRatio(tls, plain);
+    PrintTurnsRow("TLS handshake", shake);
     std::printf("Host memory with TLS on: resident %ld kB (peak %ld kB): %ld kB anonymous, %ld kB of files\n"
                 "(the plain host now: %ld kB anonymous, %ld kB of files)\n",
-                memory.tlsRss.value_or(-1), memory.tlsPeak.value_or(-1), memory.tlsAnonymous.value_or(-1),
-                memory.tlsFiles.value_or(-1), memory.plainAnonymous.value_or(-1), memory.plainFiles.value_or(-1));
+                results.tlsHost.all.value_or(-1), results.tlsHost.peak.value_or(-1),
+                results.tlsHost.anonymous.value_or(-1), results.tlsHost.files.value_or(-1),
+                results.plainHost.anonymous.value_or(-1), results.plainHost.files.value_or(-1));
+
+    const Summary floorTls = Summarise(floor.overTls);
+    const Summary floorPlain = Summarise(floor.plain);
+    std::printf("The floor: a bare server with the same TLS channel (ondrel_tls_echo) answering FA; at once,\n"
+                "in turns against the same server on plain TCP\n");
+    PrintTurnsRow("(e) round trip, TLS", floorTls);
+    PrintTurnsRow("(e') round trip, plain", floorPlain);
+    PrintTurnsRatio(floorTls, floorPlain);
+    std::printf("TLS adds at p50: %.3f ms to the bare server, %.3f ms to the host\n",
+                (floorTls.p50 - floorPlain.p50) / 1000, (tls.p50 - plain.p50) / 1000);
+    std::printf("Bare server memory with TLS: resident %ld kB (%ld kB anonymous, %ld kB of files); plain: %ld kB\n",
+                floor.tlsServer.all.value_or(-1), floor.tlsServer.anonymous.value_or(-1),
+                floor.tlsServer.files.value_or(-1), floor.plainServer.all.value_or(-1));
 }
 
 } // namespace
@@ -870,11 +946,14 @@ int main(int argc, char** argv)
     if (!MeasureTlsTurns(tlsPort, *tlsContext, NoDelay(plainClient), *settings, tls)) {
         return 1;
     }
-    const TlsMemory memory = ReadTlsMemory(tlsHost, host);
-    if (!tls.overTls) {
-        return Fail("the host did not relay the radio's answers over TLS");
+    tls.tlsHost = ReadResident(tlsHost.pid());
+    tls.plainHost = ReadResident(host.pid());
+    // (e) The floor under (d).
+    FloorResults floor;
+    if (!MeasureTlsFloor(tlsFolder, *tlsContext, *settings, floor)) {
+        return 1;
     }
-    PrintTls(*settings, tls, memory);
+    PrintTls(*settings, tls, floor);
 
     const bool complete =
         throughHost.path && throughHost.path->burst && throughHost.path->burst->answers == settings->burst;
