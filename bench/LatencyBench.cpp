@@ -172,16 +172,23 @@ public:
         return true;
     }
 
+    // As ondrel-client does, the socket is read when poll() says so, or while the
+    // channel holds records already read: never in the hope that something came.
     template <typename Done>
     bool readUntil(std::string& received, Done done)
     {
         while (!done(received)) {
+            if (!channel_->hasPending() && !waitFor(netport::tls::TlsResult::WantRead)) {
+                return false;
+            }
             char buffer[1024];
             std::size_t count = 0;
             const auto result = channel_->read(buffer, sizeof buffer, count);
             if (result == netport::tls::TlsResult::Done) {
                 received.append(buffer, count);
-            } else if (!waitFor(result)) {
+            } else if (result == netport::tls::TlsResult::WantWrite && !waitFor(result)) {
+                return false;
+            } else if (result != netport::tls::TlsResult::WantRead && result != netport::tls::TlsResult::WantWrite) {
                 return false;
             }
         }
